@@ -1,0 +1,115 @@
+#include "AssessCommand.h"
+
+#include "AssessmentReport.h"
+#include "CliDates.h"
+#include "CommandLineOptions.h"
+#include "Gender.h"
+#include "MaturixAssessment.h"
+
+#include <QJsonDocument>
+#include <QTextStream>
+
+#include <cmath>
+
+QString AssessCommand::summary() const
+{
+    return QStringLiteral("compute the assessment of one examination");
+}
+
+QString AssessCommand::help() const
+{
+    return QStringLiteral(
+            "Usage: maturix-cli assess --sex male|female|unspecified --birth YYYY-MM-DD\n"
+            "                          --exam YYYY-MM-DD --standard N [--height CM] [--json]\n"
+            "\n"
+            "Computes, for one examination, the chronological age, the bone age with its\n"
+            "SD score, the mean bone age and SD of healthy children of that age and sex,\n"
+            "the percentage of adult height reached and the predicted adult height.\n"
+            "\n"
+            "  --sex        the patient's sex\n"
+            "  --birth      birth date (midnight, local time zone)\n"
+            "  --exam       examination date (midnight, local time zone)\n"
+            "  --standard   index of the matched Greulich and Pyle standard in the list of\n"
+            "               that sex; 0 means not assessed (the only index without a sex)\n"
+            "  --height     standing height in centimetres; 0 or absent: not measured\n"
+            "  --json       print one JSON object instead of readable text\n");
+}
+
+int AssessCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    CommandLineOptions options({ QStringLiteral("sex"), QStringLiteral("birth"),
+                                 QStringLiteral("exam"), QStringLiteral("standard"),
+                                 QStringLiteral("height") },
+                               { QStringLiteral("json"), QStringLiteral("help") });
+    if (!options.parse(arguments))
+        return fail(err, UsageError, options.errorString());
+    if (options.isSet(QStringLiteral("help"))) {
+        out << help();
+        return Success;
+    }
+    if (!options.positional().isEmpty())
+        return fail(err, UsageError,
+                    QStringLiteral("unexpected argument '%1'").arg(options.positional().first()));
+    for (const char *required : { "sex", "birth", "exam", "standard" }) {
+        if (!options.isSet(QString::fromLatin1(required)))
+            return fail(err, UsageError, QStringLiteral("missing option --%1").arg(QLatin1String(required)));
+    }
+
+    const QString sexText = options.value(QStringLiteral("sex"));
+    qint64 gender = Gender::Unspecified;
+    if (sexText == u"male")
+        gender = Gender::Male;
+    else if (sexText == u"female")
+        gender = Gender::Female;
+    else if (sexText != u"unspecified")
+        return fail(err, UsageError,
+                    QStringLiteral("unknown sex '%1' (male, female or unspecified)").arg(sexText));
+
+    const QDate birth = parseCalendarDate(options.value(QStringLiteral("birth")));
+    if (!birth.isValid())
+        return fail(err, UsageError,
+                    QStringLiteral("invalid birth date '%1' (YYYY-MM-DD)")
+                            .arg(options.value(QStringLiteral("birth"))));
+    const QDate examDate = parseCalendarDate(options.value(QStringLiteral("exam")));
+    if (!examDate.isValid())
+        return fail(err, UsageError,
+                    QStringLiteral("invalid examination date '%1' (YYYY-MM-DD)")
+                            .arg(options.value(QStringLiteral("exam"))));
+
+    MaturixAssessment assessment;
+    const qsizetype standardCount = assessment.standardTitlesForGender(gender).size();
+    bool ok = false;
+    const QString standardText = options.value(QStringLiteral("standard"));
+    const qlonglong standard = standardText.toLongLong(&ok);
+    if (!ok || standard < 0 || standard >= standardCount)
+        return fail(err, UsageError,
+                    QStringLiteral("standard '%1' is not an index of the %2 list (0 to %3)")
+                            .arg(standardText, sexText)
+                            .arg(standardCount - 1));
+
+    double height = 0.0;
+    if (options.isSet(QStringLiteral("height"))) {
+        const QString heightText = options.value(QStringLiteral("height"));
+        height = heightText.toDouble(&ok);
+        if (!ok || !std::isfinite(height) || height < 0.0)
+            return fail(err, UsageError,
+                        QStringLiteral("height '%1' is not a non-negative number of centimetres")
+                                .arg(heightText));
+    }
+
+    PatientRecord record;
+    record.setGender(gender);
+    record.setBirthDate(AbsoluteDate::fromLocalDate(birth));
+    TRRecord &exam = *record.trRecordsArray().front();
+    exam.setExamDate(AbsoluteDate::fromLocalDate(examDate));
+    exam.setMaturixIndex(standard);
+    exam.setHeight(height);
+    assessment.setPatientRecord(&record);
+
+    const AssessmentReport report(assessment, 0);
+    if (options.isSet(QStringLiteral("json")))
+        out << QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact) << '\n';
+    else
+        out << report.toText();
+    return Success;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+// One subcommand of maturix-cli. run() writes its result to `out`, and on
+// failure one line to `err`, and answers the exit status.
+class CliCommand
+{
+public:
+    enum ExitStatus { Success = 0, FileError = 1, UsageError = 2 };
+
+    virtual ~CliCommand() = default;
+    virtual QString name() const = 0;
+    virtual QString summary() const = 0;
+    virtual QString help() const = 0;
+    virtual int run(const QStringList &arguments, QTextStream &out, QTextStream &err) = 0;
+
+protected:
+    // Writes "maturix-cli NAME: message" and answers the status.
+    int fail(QTextStream &err, int status, const QString &message) const;
+};

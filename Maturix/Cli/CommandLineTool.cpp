@@ -1,0 +1,42 @@
+#include "CommandLineTool.h"
+
+#include "AssessCommand.h"
+
+#include <QTextStream>
+
+CommandLineTool::CommandLineTool()
+{
+    m_commands.push_back(std::make_unique<AssessCommand>());
+}
+
+CommandLineTool::~CommandLineTool() = default;
+
+QString CommandLineTool::help() const
+{
+    QString text = QStringLiteral("Usage: maturix-cli COMMAND [OPTIONS]\n\n"
+                                  "Bone-age assessment after Greulich and Pyle, without a window.\n\n"
+                                  "Commands:\n");
+    for (const auto &command : m_commands)
+        text += QStringLiteral("  %1  %2\n").arg(command->name(), -8).arg(command->summary());
+    text += QStringLiteral("\nmaturix-cli COMMAND --help explains a command's options.\n");
+    return text;
+}
+
+int CommandLineTool::run(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    if (arguments.isEmpty()) {
+        err << "maturix-cli: missing command (see maturix-cli --help)\n";
+        return CliCommand::UsageError;
+    }
+    const QString &first = arguments.first();
+    if (first == u"--help" || first == u"-h" || first == u"help") {
+        out << help();
+        return CliCommand::Success;
+    }
+    for (const auto &command : m_commands) {
+        if (command->name() == first)
+            return command->run(arguments.mid(1), out, err);
+    }
+    err << "maturix-cli: unknown command '" << first << "' (see maturix-cli --help)\n";
+    return CliCommand::UsageError;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "MaturixData.h"
+#include "PatientRecord.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// The per-examination results of an assessment and their texts. The patient
+// document owns one and forwards its calculations to it; the command-line
+// tool uses it without a window. Every call reads the record and the
+// standards afresh: nothing is cached.
+class MaturixAssessment
+{
+public:
+    // Builds the reference table and both standards lists.
+    MaturixAssessment();
+
+    // The record is not owned and may be replaced at any time.
+    void setPatientRecord(const PatientRecord *record) { m_record = record; }
+    const PatientRecord *patientRecord() const { return m_record; }
+
+    const MaturixData &maturixData() const { return m_maturixData; }
+    void addDataPointToMaleChronologicalData(double boneAge);
+    void addDataPointToFemaleChronologicalData(double boneAge);
+    const std::vector<double> &maleChronologicalAgeDataPoints() const { return m_male; }
+    const std::vector<double> &femaleChronologicalAgeDataPoints() const { return m_female; }
+
+    // The standards a reader picks from for a sex: "-" first, then each bone
+    // age as "%dy %dm". Any sex but male or female offers "-" alone.
+    QStringList standardTitlesForGender(qint64 gender) const;
+    static QString titleForBoneAge(double boneAge);
+    // The examination's standard index, or 0 (not assessed) when it lies
+    // outside the list of the patient's current sex.
+    qint64 validMaturixIndexForRecord(quint64 i) const;
+
+    QString examDateStringForRecord(quint64 i) const;
+    double chronologicalAgeForRecord(quint64 i) const;
+    QString chronologicalAgeStringForRecord(quint64 i) const;
+    double maturixForRecord(quint64 i) const;
+    QString maturixStringForRecord(quint64 i) const;
+    double meanMaturixForRecord(quint64 i) const;
+    double standardDeviationForRecord(quint64 i) const;
+    QString meanMaturixAndSDStringForRecord(quint64 i) const;
+    double heightForRecord(quint64 i) const;
+    double percentageHeightAchievedForRecord(quint64 i) const;
+    QString percentageHeightAchievedStringForRecord(quint64 i) const;
+
+    double chronologicalAgeForIndex(quint64 index, qint64 gender) const;
+    double meanMaturixForIndex(quint64 index, qint64 gender) const;
+    double standardDeviationForIndex(quint64 index, qint64 gender) const;
+
+private:
+    const TRRecord *exam(quint64 i) const;
+    qint64 gender() const;
+    const std::vector<double> *standardsForGender(qint64 gender) const;
+
+    MaturixData m_maturixData;
+    std::vector<double> m_male;
+    std::vector<double> m_female;
+    const PatientRecord *m_record = nullptr;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDateTime>
+
+#include <compare>
+
+// A point in time as the platform's absolute time: seconds since
+// 2001-01-01 00:00:00 UTC. Patient files store exactly this double, so it is
+// kept untouched; conversions to calendar dates happen only at the edges.
+class AbsoluteDate
+{
+public:
+    static constexpr qint64 referenceDateUnixSeconds = 978307200;
+
+    constexpr AbsoluteDate() = default;
+    constexpr explicit AbsoluteDate(double secondsSinceReferenceDate)
+        : m_seconds(secondsSinceReferenceDate)
+    {
+    }
+
+    static AbsoluteDate now();
+    static AbsoluteDate fromDateTime(const QDateTime &dateTime);
+    // Midnight at the start of the given calendar day in the local time zone.
+    static AbsoluteDate fromLocalDate(const QDate &date);
+
+    constexpr double secondsSinceReferenceDate() const { return m_seconds; }
+    // Millisecond precision, which is what QDateTime can hold; invalid when
+    // the value lies beyond any calendar date QDateTime represents.
+    QDateTime toDateTime() const;
+    QDateTime toLocalDateTime() const;
+
+    constexpr auto operator<=>(const AbsoluteDate &) const = default;
+
+private:
+    double m_seconds = 0.0;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Notification.h"
+
+#include <QPointer>
+
+#include <functional>
+#include <vector>
+
+class QObject;
+
+// Process-local, synchronous notifications: post() calls every matching
+// observer before it returns. An observer belongs to a context object and
+// is dropped when that object is destroyed.
+class NotificationCenter
+{
+public:
+    using Handler = std::function<void(const Notification &)>;
+    using Token = quint64;
+
+    static NotificationCenter &defaultCenter();
+
+    // An empty name observes every notification.
+    Token addObserver(const QString &name, QObject *context, Handler handler);
+    void removeObserver(Token token);
+    void removeObservers(const QObject *context);
+
+    void post(const Notification &notification);
+    void post(const QString &name, const QVariant &object = {}, const QVariantMap &userInfo = {});
+
+    int observerCount() const;
+
+private:
+    struct Observer
+    {
+        Token token;
+        QString name;
+        QPointer<QObject> context;
+        bool hasContext;
+        Handler handler;
+    };
+
+    bool isLive(const Observer &observer) const;
+
+    std::vector<Observer> m_observers;
+    Token m_nextToken = 1;
+};
