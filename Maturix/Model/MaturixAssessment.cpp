@@ -157,8 +157,11 @@ QString MaturixAssessment::maturixStringForRecord(quint64 i) const
 
 double MaturixAssessment::meanMaturixForRecord(quint64 i) const
 {
-    const double a = chronologicalAgeForRecord(i);
-    const qint64 sex = gender();
+    return meanMaturixForAge(chronologicalAgeForRecord(i), gender());
+}
+
+double MaturixAssessment::meanMaturixForAge(double a, qint64 sex) const
+{
     const quint64 n = m_maturixData.numberOfRecordsForGender(sex);
     quint64 k = 0;
     while (k + 1 < n) {
@@ -179,10 +182,13 @@ double MaturixAssessment::meanMaturixForRecord(quint64 i) const
 
 double MaturixAssessment::standardDeviationForRecord(quint64 i) const
 {
-    const double a = chronologicalAgeForRecord(i);
+    return standardDeviationForAge(chronologicalAgeForRecord(i), gender());
+}
+
+double MaturixAssessment::standardDeviationForAge(double a, qint64 sex) const
+{
     if (a == 0.0)
         return 0.0;
-    const qint64 sex = gender();
     const quint64 n = m_maturixData.numberOfRecordsForGender(sex);
     quint64 k = 0;
     while (k + 1 < n) {
@@ -204,8 +210,11 @@ double MaturixAssessment::standardDeviationForRecord(quint64 i) const
 
 QString MaturixAssessment::meanMaturixAndSDStringForRecord(quint64 i) const
 {
-    const double x = meanMaturixForRecord(i);
-    const double s = standardDeviationForRecord(i);
+    return meanMaturixAndSDString(meanMaturixForRecord(i), standardDeviationForRecord(i));
+}
+
+QString MaturixAssessment::meanMaturixAndSDString(double x, double s)
+{
     if (x == 0.0 || s == 0.0)
         return notAssessedTitle;
     const double years = std::trunc(x);

@@ -48,6 +48,12 @@ public:
     double percentageHeightAchievedForRecord(quint64 i) const;
     QString percentageHeightAchievedStringForRecord(quint64 i) const;
 
+    // The interpolations behind the per-examination mean and SD, for a
+    // chronological age in years.
+    double meanMaturixForAge(double age, qint64 gender) const;
+    double standardDeviationForAge(double age, qint64 gender) const;
+    static QString meanMaturixAndSDString(double mean, double sd);
+
     double chronologicalAgeForIndex(quint64 index, qint64 gender) const;
     double meanMaturixForIndex(quint64 index, qint64 gender) const;
     double standardDeviationForIndex(quint64 index, qint64 gender) const;

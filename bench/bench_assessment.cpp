@@ -1,0 +1,53 @@
+#include "Gender.h"
+#include "MaturixAssessment.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+// A patient examined 1,000 times, every two weeks from birth, with a
+// standard and a height for each examination.
+std::unique_ptr<PatientRecord> makePatient(qint64 gender)
+{
+    auto record = std::make_unique<PatientRecord>();
+    record->trRecordsArray().clear();
+    record->setGender(gender);
+    const AbsoluteDate birth = AbsoluteDate::fromLocalDate(QDate(2000, 1, 1));
+    record->setBirthDate(birth);
+    for (int k = 0; k < 1000; ++k) {
+        record->addTRRecord();
+        TRRecord &exam = *record->trRecordsArray().back();
+        exam.setExamDate(AbsoluteDate(birth.secondsSinceReferenceDate() + k * 14.0 * 86400.0));
+        exam.setMaturixIndex(1 + k % 27);
+        exam.setHeight(50.0 + k * 0.1);
+    }
+    return record;
+}
+
+void allDerivedValues(benchmark::State &state)
+{
+    const auto record = makePatient(state.range(0));
+    MaturixAssessment assessment;
+    assessment.setPatientRecord(record.get());
+    const quint64 count = record->trRecordsArray().size();
+    for (auto _ : state) {
+        for (quint64 i = 0; i < count; ++i) {
+            benchmark::DoNotOptimize(assessment.examDateStringForRecord(i));
+            benchmark::DoNotOptimize(assessment.chronologicalAgeForRecord(i));
+            benchmark::DoNotOptimize(assessment.chronologicalAgeStringForRecord(i));
+            benchmark::DoNotOptimize(assessment.maturixForRecord(i));
+            benchmark::DoNotOptimize(assessment.maturixStringForRecord(i));
+            benchmark::DoNotOptimize(assessment.meanMaturixForRecord(i));
+            benchmark::DoNotOptimize(assessment.standardDeviationForRecord(i));
+            benchmark::DoNotOptimize(assessment.meanMaturixAndSDStringForRecord(i));
+            benchmark::DoNotOptimize(assessment.heightForRecord(i));
+            benchmark::DoNotOptimize(assessment.percentageHeightAchievedForRecord(i));
+            benchmark::DoNotOptimize(assessment.percentageHeightAchievedStringForRecord(i));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * qint64(count));
+}
+} // namespace
+
+BENCHMARK(allDerivedValues)->Arg(Gender::Male)->Arg(Gender::Female)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

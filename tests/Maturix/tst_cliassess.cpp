@@ -1,0 +1,186 @@
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+struct Result
+{
+    int status;
+    QByteArray out;
+    QByteArray err;
+};
+
+Result runCli(const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Zurich"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(MATURIX_CLI), arguments);
+    if (!process.waitForFinished(30000))
+        return { -1, {}, {} };
+    return { process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError() };
+}
+
+QStringList assessArguments(const QString &sex, const QString &birth, const QString &exam,
+                            const QString &standard)
+{
+    return { QStringLiteral("assess"), QStringLiteral("--sex"), sex, QStringLiteral("--birth"),
+             birth, QStringLiteral("--exam"), exam, QStringLiteral("--standard"), standard };
+}
+} // namespace
+
+class tst_CliAssess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void json_data();
+    void json();
+    void numbersRoundTrip();
+    void readableText();
+    void badInput_data();
+    void badInput();
+    void help();
+};
+
+void tst_CliAssess::json_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QVariantMap>("expected");
+
+    QTest::newRow("boy at 10y 1m with height")
+            << (assessArguments("male", "2000-01-15", "2010-03-14", "19")
+                << "--height" << "140" << "--json")
+            << QVariantMap { { "chronologicalAge", 3711 / 365.25 },
+                             { "chronologicalAgeString", "10y 1m" },
+                             { "maturix", 10.0 },
+                             { "percentageHeightAchieved", 78.4 },
+                             { "percentageHeightAchievedString", "78.4% of 178.6 cm" },
+                             { "height", 140.0 } };
+    QTest::newRow("3712 days")
+            << (assessArguments("male", "2000-01-01", "2010-03-01", "0") << "--json")
+            << QVariantMap { { "chronologicalAge", 3712 / 365.25 },
+                             { "maturix", -1.0 },
+                             { "maturixString", "-" },
+                             { "percentageHeightAchieved", 0.0 },
+                             { "percentageHeightAchievedString", "-" },
+                             { "height", 0.0 } };
+    QTest::newRow("girl standard 15 at seven")
+            << (assessArguments("female", "2000-01-01", "2007-01-01", "15") << "--json")
+            << QVariantMap { { "maturix", 82 / 12.0 },
+                             { "percentageHeightAchieved", 75.1 },
+                             { "meanMaturixAndSDString", "6y 10m (8.3m)" } };
+    QTest::newRow("unspecified sex")
+            << (assessArguments("unspecified", "2000-01-01", "2010-01-01", "0") << "--json")
+            << QVariantMap { { "maturix", 0.0 },
+                             { "maturixString", "-" },
+                             { "meanMaturix", 0.0 },
+                             { "standardDeviation", 0.0 },
+                             { "meanMaturixAndSDString", "-" },
+                             { "percentageHeightAchievedString", "-" } };
+    QTest::newRow("exam before birth")
+            << (assessArguments("male", "2010-03-14", "2000-01-15", "5") << "--json")
+            << QVariantMap { { "chronologicalAge", -3711 / 365.25 },
+                             { "chronologicalAgeString", "-10y -1m" },
+                             { "meanMaturix", 0.0 },
+                             { "maturixString", "1y 0m" } };
+}
+
+void tst_CliAssess::json()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QVariantMap, expected);
+    const Result result = runCli(arguments);
+    QCOMPARE(result.status, 0);
+    QVERIFY(result.err.isEmpty());
+    const QJsonObject object = QJsonDocument::fromJson(result.out).object();
+    QCOMPARE(object.keys().size(), 10);
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        QVERIFY2(object.contains(it.key()), qPrintable(it.key()));
+        QCOMPARE(object.value(it.key()).toVariant(), it.value());
+    }
+}
+
+void tst_CliAssess::numbersRoundTrip()
+{
+    const Result result = runCli(assessArguments("male", "2000-01-15", "2010-03-14", "19")
+                                 << "--json");
+    QCOMPARE(result.status, 0);
+    // The shortest text that reads back as the same double.
+    QVERIFY(result.out.contains("\"chronologicalAge\":10.160164271047227"));
+    const double mean = QJsonDocument::fromJson(result.out).object().value("meanMaturix").toDouble();
+    QCOMPARE(QByteArray::number(mean, 'g', QLocale::FloatingPointShortest).toDouble(), mean);
+}
+
+void tst_CliAssess::readableText()
+{
+    const Result result = runCli(assessArguments("male", "2000-01-15", "2010-03-14", "19")
+                                 << "--height" << "140");
+    QCOMPARE(result.status, 0);
+    QVERIFY(result.out.contains("10y 1m"));
+    QVERIFY(result.out.contains("78.4% of 178.6 cm"));
+}
+
+void tst_CliAssess::badInput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("message");
+
+    QTest::newRow("unknown sex") << assessArguments("boy", "2000-01-01", "2010-01-01", "1")
+                                 << QByteArray("sex");
+    QTest::newRow("malformed birth") << assessArguments("male", "2000/01/01", "2010-01-01", "1")
+                                     << QByteArray("birth date");
+    QTest::newRow("impossible exam") << assessArguments("male", "2000-01-01", "2010-02-30", "1")
+                                     << QByteArray("examination date");
+    QTest::newRow("standard past the male list")
+            << assessArguments("male", "2000-01-01", "2010-01-01", "32") << QByteArray("standard");
+    QTest::newRow("standard past the female list")
+            << assessArguments("female", "2000-01-01", "2010-01-01", "28") << QByteArray("standard");
+    QTest::newRow("unspecified allows only 0")
+            << assessArguments("unspecified", "2000-01-01", "2010-01-01", "1")
+            << QByteArray("standard");
+    QTest::newRow("negative standard")
+            << assessArguments("male", "2000-01-01", "2010-01-01", "-1") << QByteArray("standard");
+    QTest::newRow("negative height")
+            << (assessArguments("male", "2000-01-01", "2010-01-01", "1") << "--height" << "-3")
+            << QByteArray("height");
+    QTest::newRow("non-numeric height")
+            << (assessArguments("male", "2000-01-01", "2010-01-01", "1") << "--height" << "tall")
+            << QByteArray("height");
+    QTest::newRow("missing option")
+            << QStringList { "assess", "--sex", "male", "--birth", "2000-01-01", "--standard", "1" }
+            << QByteArray("--exam");
+    QTest::newRow("option without value")
+            << (assessArguments("male", "2000-01-01", "2010-01-01", "1") << "--height")
+            << QByteArray("--height");
+    QTest::newRow("unknown option")
+            << (assessArguments("male", "2000-01-01", "2010-01-01", "1") << "--weight" << "30")
+            << QByteArray("--weight");
+    QTest::newRow("unknown command") << QStringList { "asses" } << QByteArray("asses");
+}
+
+void tst_CliAssess::badInput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, message);
+    const Result result = runCli(arguments);
+    QCOMPARE(result.status, 2);
+    QVERIFY(result.out.isEmpty());
+    QCOMPARE(result.err.count('\n'), 1);
+    QVERIFY2(result.err.contains(message), result.err.constData());
+}
+
+void tst_CliAssess::help()
+{
+    for (const QStringList &arguments : { QStringList { "--help" }, QStringList { "assess", "--help" } }) {
+        const Result result = runCli(arguments);
+        QCOMPARE(result.status, 0);
+        QVERIFY(result.out.contains("assess"));
+        QVERIFY(result.err.isEmpty());
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_CliAssess)
+#include "tst_cliassess.moc"
