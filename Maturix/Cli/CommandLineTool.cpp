@@ -1,12 +1,18 @@
 #include "CommandLineTool.h"
 
 #include "AssessCommand.h"
+#include "ConvertCommand.h"
+#include "DumpCommand.h"
+#include "ShowCommand.h"
 
 #include <QTextStream>
 
 CommandLineTool::CommandLineTool()
 {
     m_commands.push_back(std::make_unique<AssessCommand>());
+    m_commands.push_back(std::make_unique<ShowCommand>());
+    m_commands.push_back(std::make_unique<ConvertCommand>());
+    m_commands.push_back(std::make_unique<DumpCommand>());
 }
 
 CommandLineTool::~CommandLineTool() = default;

@@ -1,0 +1,47 @@
+#include "DumpCommand.h"
+
+#include "CommandLineOptions.h"
+#include "PatientFileIO.h"
+#include "TypedStreamPrinter.h"
+#include "Unarchiver.h"
+
+#include <QTextStream>
+
+QString DumpCommand::summary() const
+{
+    return QStringLiteral("print the structure of a typedstream archive");
+}
+
+QString DumpCommand::help() const
+{
+    return QStringLiteral(
+            "Usage: maturix-cli dump FILE\n"
+            "\n"
+            "Prints the structure of any typedstream (NSArchiver) archive, such as a\n"
+            "patient file: byte order and versions, every value group with its type\n"
+            "string and values, every object with its class chain and class versions\n"
+            "where it is first written (#n is its reference number), later uses as -> #n.\n");
+}
+
+int DumpCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    CommandLineOptions options({}, { QStringLiteral("help") });
+    if (!options.parse(arguments))
+        return fail(err, UsageError, options.errorString());
+    if (options.isSet(QStringLiteral("help"))) {
+        out << help();
+        return Success;
+    }
+    if (options.positional().size() != 1)
+        return fail(err, UsageError, QStringLiteral("expected one FILE (see maturix-cli dump --help)"));
+    const QString path = options.positional().first();
+    QByteArray data;
+    QString error;
+    if (!PatientFileIO::readFile(path, &data, &error))
+        return fail(err, FileError, QStringLiteral("%1: %2").arg(path, error));
+    Unarchiver archive;
+    if (!archive.read(data))
+        return fail(err, FileError, QStringLiteral("%1: %2").arg(path, archive.errorString()));
+    out << TypedStreamPrinter::describe(archive);
+    return Success;
+}

@@ -1,0 +1,73 @@
+#include "PatientFileIO.h"
+
+#include "PatientJson.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+bool PatientFileIO::isJsonPath(const QString &path)
+{
+    return path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive);
+}
+
+bool PatientFileIO::readFile(const QString &path, QByteArray *data, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (file.size() > maximumFileSize) {
+        *error = QStringLiteral("file too large (%1 bytes)").arg(file.size());
+        return false;
+    }
+    *data = file.read(maximumFileSize + 1);
+    if (data->size() > maximumFileSize || file.error() != QFileDevice::NoError) {
+        *error = data->size() > maximumFileSize ? QStringLiteral("file too large") : file.errorString();
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<PatientRecord> PatientFileIO::load(const QString &path, PatientFile::Versions *versions,
+                                                   QString *error)
+{
+    *versions = {};
+    QByteArray data;
+    if (!readFile(path, &data, error))
+        return nullptr;
+    if (!isJsonPath(path))
+        return PatientFile::read(data, error, versions);
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        *error = QStringLiteral("invalid JSON at offset %1: %2").arg(parseError.offset).arg(parseError.errorString());
+        return nullptr;
+    }
+    if (!document.isObject()) {
+        *error = QStringLiteral("the JSON document is not an object");
+        return nullptr;
+    }
+    return PatientJson::fromJson(document.object(), error);
+}
+
+bool PatientFileIO::save(const QString &path, const PatientRecord &record, QString *error)
+{
+    QByteArray data;
+    if (isJsonPath(path)) {
+        const PatientFile::Versions current { PatientRecord::classVersion, TRRecord::classVersion };
+        const std::optional<QJsonObject> object = PatientJson::toJson(record, current, error);
+        if (!object)
+            return false;
+        data = QJsonDocument(*object).toJson(QJsonDocument::Compact) + '\n';
+    } else {
+        data = PatientFile::write(record);
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,95 @@
+#include "ShowCommand.h"
+
+#include "AssessmentReport.h"
+#include "CommandLineOptions.h"
+#include "MaturixAssessment.h"
+#include "PatientFileIO.h"
+#include "PatientJson.h"
+
+#include <QJsonDocument>
+#include <QTextStream>
+
+namespace {
+
+QString dateText(const std::optional<AbsoluteDate> &date)
+{
+    if (!date)
+        return QStringLiteral("none");
+    const QString iso = PatientJson::dateString(*date);
+    const QString seconds = QString::number(date->secondsSinceReferenceDate(), 'g', QLocale::FloatingPointShortest);
+    return iso.isEmpty() ? QStringLiteral("%1 s (no calendar date)").arg(seconds)
+                         : QStringLiteral("%1 (%2 s)").arg(iso, seconds);
+}
+
+QString versionText(const std::optional<qint64> &version)
+{
+    return version ? QString::number(*version) : QStringLiteral("none");
+}
+
+} // namespace
+
+QString ShowCommand::summary() const
+{
+    return QStringLiteral("print a patient file with every derived value");
+}
+
+QString ShowCommand::help() const
+{
+    return QStringLiteral(
+            "Usage: maturix-cli show FILE [--json]\n"
+            "\n"
+            "Prints the patient of a patient file and, for each examination, its stored\n"
+            "fields and every derived value of the assess command.\n"
+            "\n"
+            "  --json   print one JSON object: referenceString, nameString, birthDate,\n"
+            "           gender, versions (as stored) and exams. Dates are ISO-8601 in UTC,\n"
+            "           rounded to the millisecond, with milliseconds only when there is a\n"
+            "           fraction; null when absent.\n");
+}
+
+int ShowCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    CommandLineOptions options({}, { QStringLiteral("json"), QStringLiteral("help") });
+    if (!options.parse(arguments))
+        return fail(err, UsageError, options.errorString());
+    if (options.isSet(QStringLiteral("help"))) {
+        out << help();
+        return Success;
+    }
+    if (options.positional().size() != 1)
+        return fail(err, UsageError, QStringLiteral("expected one FILE (see maturix-cli show --help)"));
+    const QString path = options.positional().first();
+    PatientFile::Versions versions;
+    QString error;
+    const std::unique_ptr<PatientRecord> record = PatientFileIO::load(path, &versions, &error);
+    if (!record)
+        return fail(err, FileError, QStringLiteral("%1: %2").arg(path, error));
+
+    if (options.isSet(QStringLiteral("json"))) {
+        const std::optional<QJsonObject> object = PatientJson::toJson(*record, versions, &error);
+        if (!object)
+            return fail(err, FileError, QStringLiteral("%1: %2").arg(path, error));
+        out << QJsonDocument(*object).toJson(QJsonDocument::Compact) << '\n';
+        return Success;
+    }
+
+    MaturixAssessment assessment;
+    assessment.setPatientRecord(record.get());
+    out << "Reference: " << record->referenceString() << '\n'
+        << "Name: " << record->nameString() << '\n'
+        << "Birth date: " << dateText(record->birthDate()) << '\n'
+        << "Gender: " << record->gender() << '\n'
+        << "Versions: PatientRecord " << versionText(versions.patientRecord) << ", TRRecord "
+        << versionText(versions.trRecord) << '\n'
+        << "Examinations: " << record->trRecordsArray().size() << '\n';
+    const PatientRecord::Examinations &exams = record->trRecordsArray();
+    for (size_t i = 0; i < exams.size(); ++i) {
+        out << "\nExamination " << i + 1 << '\n'
+            << "  Exam date: " << dateText(exams[i]->examDate()) << '\n'
+            << "  Standard index: " << exams[i]->maturixIndex() << '\n'
+            << "  Stored height: "
+            << QString::number(exams[i]->height(), 'g', QLocale::FloatingPointShortest) << " cm\n"
+            << AssessmentReport(assessment, i).toText(QStringLiteral("  "));
+    }
+    return Success;
+}

@@ -1,0 +1,138 @@
+#include "TypedStreamPrinter.h"
+
+#include "Unarchiver.h"
+
+#include <QStringDecoder>
+
+#include <vector>
+
+namespace {
+
+class Printer
+{
+public:
+    explicit Printer(const Unarchiver &archive)
+        : m_archive(archive), m_printed(archive.entries().size(), false)
+    {
+    }
+
+    QString run()
+    {
+        m_text += QStringLiteral("typedstream %1, streamer version %2, system version %3\n")
+                          .arg(m_archive.isBigEndian() ? QStringLiteral("big-endian")
+                                                       : QStringLiteral("little-endian"))
+                          .arg(m_archive.streamerVersion())
+                          .arg(m_archive.systemVersion());
+        for (const TypedStreamGroup &group : m_archive.groups())
+            printGroup(group, 0);
+        return m_text;
+    }
+
+private:
+    void line(int depth, const QString &text) { m_text += QString(depth * 2, u' ') + text + u'\n'; }
+
+    void printGroup(const TypedStreamGroup &group, int depth)
+    {
+        line(depth, QStringLiteral("group \"%1\"").arg(QString::fromLatin1(group.type)));
+        for (const TypedStreamValue &value : group.values)
+            printValue(value, depth + 1);
+    }
+
+    QString chain(qint64 reference)
+    {
+        QStringList parts;
+        for (const TypedStreamEntry *cls = m_archive.entry(reference); cls;
+             cls = m_archive.entry(cls->superclass)) {
+            const qint64 number = cls - m_archive.entries().data();
+            if (m_printed[number]) {
+                parts << QStringLiteral("%1 -> #%2").arg(QString::fromUtf8(cls->name)).arg(number);
+                break;
+            }
+            m_printed[number] = true;
+            parts << QStringLiteral("%1 v%2 #%3").arg(QString::fromUtf8(cls->name)).arg(cls->version).arg(number);
+        }
+        return parts.join(QStringLiteral(" : "));
+    }
+
+    static QString bytesText(const QByteArray &bytes)
+    {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = decoder.decode(bytes);
+        bool printable = !decoder.hasError();
+        for (QChar c : text)
+            printable = printable && (c.isPrint() || c == u' ');
+        if (printable)
+            return u'"' + text + u'"';
+        return QStringLiteral("<%1>").arg(QString::fromLatin1(bytes.toHex(' ')));
+    }
+
+    void printValue(const TypedStreamValue &value, int depth)
+    {
+        using Kind = TypedStreamValue::Kind;
+        const QString code = QString(QLatin1Char(value.code));
+        switch (value.kind) {
+        case Kind::Integer:
+            line(depth, QStringLiteral("%1 %2").arg(code, value.code == 'Q' ? QString::number(quint64(value.integer))
+                                                                             : QString::number(value.integer)));
+            return;
+        case Kind::Real:
+            line(depth, QStringLiteral("%1 %2%3")
+                                .arg(code, QString::number(value.real, 'g', QLocale::FloatingPointShortest),
+                                     value.rawReal ? QStringLiteral(" (raw)") : QString()));
+            return;
+        case Kind::Bytes:
+            if (value.isNull)
+                line(depth, QStringLiteral("%1 NULL").arg(code));
+            else
+                line(depth, QStringLiteral("%1 %2 bytes %3").arg(code).arg(value.bytes.size()).arg(bytesText(value.bytes)));
+            return;
+        case Kind::Symbol:
+            line(depth, value.isNull ? code + QStringLiteral(" NULL") : code + u' ' + bytesText(value.bytes));
+            return;
+        case Kind::CString: {
+            const TypedStreamEntry *e = m_archive.entry(value.reference);
+            line(depth, e ? QStringLiteral("* #%1 %2").arg(value.reference).arg(bytesText(e->name))
+                          : QStringLiteral("* NULL"));
+            return;
+        }
+        case Kind::Class:
+            line(depth, value.reference < 0 ? QStringLiteral("# nil") : QStringLiteral("# ") + chain(value.reference));
+            return;
+        case Kind::Object: {
+            const TypedStreamEntry *object = m_archive.entry(value.reference);
+            if (!object) {
+                line(depth, QStringLiteral("@ nil"));
+                return;
+            }
+            if (m_printed[value.reference]) {
+                line(depth, QStringLiteral("@ -> #%1 (%2)")
+                                    .arg(value.reference)
+                                    .arg(QString::fromUtf8(m_archive.classNameOf(*object))));
+                return;
+            }
+            m_printed[value.reference] = true;
+            line(depth, QStringLiteral("@ #%1 %2").arg(value.reference).arg(chain(object->classReference)));
+            for (const TypedStreamGroup &group : object->groups)
+                printGroup(group, depth + 1);
+            line(depth, QStringLiteral("end #%1").arg(value.reference));
+            return;
+        }
+        case Kind::Compound:
+            line(depth, QStringLiteral("%1 %2 elements").arg(code).arg(value.elements.size()));
+            for (const TypedStreamValue &element : value.elements)
+                printValue(element, depth + 1);
+            return;
+        }
+    }
+
+    const Unarchiver &m_archive;
+    std::vector<bool> m_printed;
+    QString m_text;
+};
+
+} // namespace
+
+QString TypedStreamPrinter::describe(const Unarchiver &archive)
+{
+    return Printer(archive).run();
+}

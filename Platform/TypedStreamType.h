@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <vector>
+
+// One element of an archive type string ("i", "[4c]", "{_NSRange=II}").
+// Arrays hold their element type, structs their fields, in members.
+struct TypedStreamType
+{
+    // Nesting of arrays and structs inside one type string.
+    static constexpr int maximumDepth = 32;
+    // Elements of one array type; larger counts cannot come from real data.
+    static constexpr qint64 maximumArrayCount = 1 << 30;
+
+    char code = 0;
+    qint64 count = 0;
+    QByteArray name;
+    std::vector<TypedStreamType> members;
+
+    // Splits a type string into its types; false with the reason when it is
+    // malformed or uses a code the archive format has no value encoding for.
+    static bool parse(QByteArrayView text, std::vector<TypedStreamType> *types, QString *error);
+    // Whether a value of this type occupies at least one byte of the stream;
+    // types that occupy none ("!", empty structs) are skipped when reading.
+    bool occupiesData() const;
+    // An array of chars, stored as raw bytes.
+    bool isByteArray() const { return code == '[' && (members[0].code == 'c' || members[0].code == 'C'); }
+};

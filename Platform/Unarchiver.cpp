@@ -1,0 +1,646 @@
+#include "Unarchiver.h"
+
+#include <QStringDecoder>
+#include <QtEndian>
+
+#include <cstring>
+
+namespace {
+
+constexpr qint8 tagInt16 = qint8(0x81);
+constexpr qint8 tagInt32 = qint8(0x82);
+constexpr qint8 tagReal = qint8(0x83);
+constexpr qint8 tagNew = qint8(0x84);
+constexpr qint8 tagNil = qint8(0x85);
+constexpr qint8 tagEnd = qint8(0x86);
+constexpr qint8 tagInt64 = qint8(0x87);
+constexpr qint8 lastTag = qint8(0x91);
+// Reference numbers and shared strings are written as n - 110.
+constexpr qint64 referenceBias = 110;
+
+bool isTag(qint8 byte)
+{
+    return byte <= lastTag;
+}
+
+template<typename T>
+T fromStream(const char *bytes, bool bigEndian)
+{
+    return bigEndian ? qFromBigEndian<T>(bytes) : qFromLittleEndian<T>(bytes);
+}
+
+QString hexByte(qint8 byte)
+{
+    return QStringLiteral("0x%1").arg(quint8(byte), 2, 16, QChar(u'0'));
+}
+
+} // namespace
+
+bool Unarchiver::fail(const QString &reason)
+{
+    if (m_error.isEmpty())
+        m_error = QStringLiteral("%1 at byte %2").arg(reason).arg(m_position);
+    return false;
+}
+
+bool Unarchiver::read(const QByteArray &data)
+{
+    *this = Unarchiver();
+    m_data = data;
+    if (m_data.isEmpty()) {
+        m_error = QStringLiteral("empty file");
+        return false;
+    }
+    if (!readHeader())
+        return false;
+    while (m_position < m_data.size()) {
+        if (!readGroup(&m_groups))
+            return false;
+    }
+    if (m_groups.empty())
+        return fail(QStringLiteral("archive holds no values"));
+    return true;
+}
+
+bool Unarchiver::readHeader()
+{
+    qint8 version = 0;
+    if (!readByte(&version))
+        return false;
+    if (version != 4)
+        return fail(QStringLiteral("not a typedstream archive (streamer version %1)").arg(version));
+    m_streamerVersion = version;
+    static constexpr char littleEndian[] = "streamtyped";
+    static constexpr char bigEndian[] = "typedstream";
+    constexpr qsizetype signatureLength = sizeof(littleEndian) - 1;
+    qint8 length = 0;
+    const char *signature = nullptr;
+    if (!readByte(&length))
+        return false;
+    if (length != signatureLength)
+        return fail(QStringLiteral("not a typedstream archive (bad signature)"));
+    if (!readRaw(signatureLength, &signature))
+        return false;
+    if (std::memcmp(signature, littleEndian, signatureLength) == 0)
+        m_bigEndian = false;
+    else if (std::memcmp(signature, bigEndian, signatureLength) == 0)
+        m_bigEndian = true;
+    else
+        return fail(QStringLiteral("not a typedstream archive (bad signature)"));
+    return readInteger(&m_systemVersion);
+}
+
+bool Unarchiver::readByte(qint8 *byte)
+{
+    if (!peekByte(byte))
+        return fail(QStringLiteral("truncated data"));
+    ++m_position;
+    return true;
+}
+
+bool Unarchiver::peekByte(qint8 *byte) const
+{
+    if (m_position >= m_data.size())
+        return false;
+    *byte = qint8(m_data[m_position]);
+    return true;
+}
+
+bool Unarchiver::readRaw(qsizetype count, const char **bytes)
+{
+    if (count < 0 || count > m_data.size() - m_position)
+        return fail(QStringLiteral("truncated data (%1 bytes needed, %2 left)")
+                            .arg(count)
+                            .arg(m_data.size() - m_position));
+    *bytes = m_data.constData() + m_position;
+    m_position += count;
+    return true;
+}
+
+bool Unarchiver::readIntegerAfter(qint8 lead, qint64 *value)
+{
+    const char *bytes = nullptr;
+    switch (lead) {
+    case tagInt16:
+        if (!readRaw(2, &bytes))
+            return false;
+        *value = fromStream<qint16>(bytes, m_bigEndian);
+        return true;
+    case tagInt32:
+        if (!readRaw(4, &bytes))
+            return false;
+        *value = fromStream<qint32>(bytes, m_bigEndian);
+        return true;
+    case tagInt64:
+        if (!readRaw(8, &bytes))
+            return false;
+        *value = fromStream<qint64>(bytes, m_bigEndian);
+        return true;
+    default:
+        if (isTag(lead)) {
+            --m_position;
+            return fail(QStringLiteral("unexpected tag %1 where an integer belongs").arg(hexByte(lead)));
+        }
+        *value = lead;
+        return true;
+    }
+}
+
+bool Unarchiver::readInteger(qint64 *value)
+{
+    qint8 lead = 0;
+    return readByte(&lead) && readIntegerAfter(lead, value);
+}
+
+bool Unarchiver::readSharedString(QByteArray *string, bool *isNull, qint64 *index)
+{
+    qint8 lead = 0;
+    if (!readByte(&lead))
+        return false;
+    *isNull = false;
+    if (lead == tagNil) {
+        *isNull = true;
+        string->clear();
+        return true;
+    }
+    if (lead == tagNew) {
+        qint64 length = 0;
+        const char *bytes = nullptr;
+        if (!readInteger(&length) || !readRaw(length, &bytes))
+            return false;
+        *string = QByteArray(bytes, length);
+        m_strings.push_back(*string);
+        m_typeCache.emplace_back();
+        if (index)
+            *index = qint64(m_strings.size()) - 1;
+        return true;
+    }
+    qint64 number = 0;
+    if (!readIntegerAfter(lead, &number))
+        return false;
+    number += referenceBias;
+    if (number < 0 || number >= qint64(m_strings.size()))
+        return fail(QStringLiteral("shared string #%1 not defined").arg(number));
+    *string = m_strings[number];
+    if (index)
+        *index = number;
+    return true;
+}
+
+bool Unarchiver::readTypes(std::shared_ptr<const TypeList> *types, QByteArray *typeString)
+{
+    bool isNull = false;
+    qint64 index = -1;
+    const qsizetype start = m_position;
+    if (!readSharedString(typeString, &isNull, &index))
+        return false;
+    if (isNull) {
+        m_position = start;
+        return fail(QStringLiteral("missing type string"));
+    }
+    // A type string used many times is parsed once.
+    if (!m_typeCache[index]) {
+        auto parsed = std::make_shared<TypeList>();
+        QString reason;
+        if (!TypedStreamType::parse(*typeString, parsed.get(), &reason)) {
+            m_position = start;
+            return fail(QStringLiteral("bad type string \"%1\": %2")
+                                .arg(QString::fromLatin1(*typeString), reason));
+        }
+        m_typeCache[index] = std::move(parsed);
+    }
+    *types = m_typeCache[index];
+    return true;
+}
+
+bool Unarchiver::readGroup(std::vector<TypedStreamGroup> *groups)
+{
+    TypedStreamGroup group;
+    group.offset = m_position;
+    std::shared_ptr<const TypeList> types;
+    if (!readTypes(&types, &group.type))
+        return false;
+    for (const TypedStreamType &type : *types) {
+        if (!type.occupiesData())
+            continue;
+        group.values.emplace_back();
+        if (!readValue(type, &group.values.back()))
+            return false;
+    }
+    groups->push_back(std::move(group));
+    return true;
+}
+
+bool Unarchiver::readValue(const TypedStreamType &type, TypedStreamValue *value)
+{
+    using Kind = TypedStreamValue::Kind;
+    value->code = type.code;
+    qint8 lead = 0;
+    qint64 integer = 0;
+    const char *bytes = nullptr;
+    switch (type.code) {
+    case 'c':
+    case 'C':
+    case 'B':
+        if (!readByte(&lead))
+            return false;
+        value->kind = Kind::Integer;
+        value->integer = type.code == 'c' ? qint64(lead) : qint64(quint8(lead));
+        return true;
+    case 's': case 'S': case 'i': case 'I': case 'l': case 'L': case 'q': case 'Q':
+        if (!readInteger(&integer))
+            return false;
+        value->kind = Kind::Integer;
+        // Unsigned values are written as the signed value of the same width.
+        switch (type.code) {
+        case 's': value->integer = qint16(integer); break;
+        case 'S': value->integer = quint16(integer); break;
+        case 'i': case 'l': value->integer = qint32(integer); break;
+        case 'I': case 'L': value->integer = quint32(integer); break;
+        default: value->integer = integer; break;
+        }
+        return true;
+    case 'f':
+    case 'd':
+        value->kind = Kind::Real;
+        if (!readByte(&lead))
+            return false;
+        if (lead == tagReal) {
+            value->rawReal = true;
+            if (type.code == 'f') {
+                if (!readRaw(4, &bytes))
+                    return false;
+                value->real = double(fromStream<float>(bytes, m_bigEndian));
+            } else {
+                if (!readRaw(8, &bytes))
+                    return false;
+                value->real = fromStream<double>(bytes, m_bigEndian);
+            }
+            return true;
+        }
+        if (!readIntegerAfter(lead, &integer))
+            return false;
+        value->real = type.code == 'f' ? double(float(integer)) : double(integer);
+        return true;
+    case '+':
+        value->kind = Kind::Bytes;
+        if (!peekByte(&lead))
+            return readByte(&lead);
+        if (lead == tagNil) {
+            ++m_position;
+            value->isNull = true;
+            return true;
+        }
+        if (!readInteger(&integer) || !readRaw(integer, &bytes))
+            return false;
+        value->bytes = QByteArray(bytes, integer);
+        return true;
+    case '*':
+        value->kind = Kind::CString;
+        return readCString(&value->reference);
+    case '%':
+    case ':':
+        value->kind = Kind::Symbol;
+        return readSharedString(&value->bytes, &value->isNull);
+    case '#':
+        value->kind = Kind::Class;
+        return readClass(&value->reference);
+    case '@':
+        value->kind = Kind::Object;
+        return readObject(&value->reference);
+    case '[':
+        if (type.isByteArray()) {
+            value->kind = Kind::Bytes;
+            if (!readRaw(type.count, &bytes))
+                return false;
+            value->bytes = QByteArray(bytes, type.count);
+            return true;
+        }
+        value->kind = Kind::Compound;
+        // Every element takes at least one byte, so a count beyond the rest
+        // of the data cannot be right.
+        if (type.count > m_data.size() - m_position)
+            return fail(QStringLiteral("truncated data (array of %1 elements)").arg(type.count));
+        value->elements.resize(type.count);
+        for (TypedStreamValue &element : value->elements) {
+            if (!readValue(type.members[0], &element))
+                return false;
+        }
+        return true;
+    case '{':
+        value->kind = Kind::Compound;
+        for (const TypedStreamType &member : type.members) {
+            if (!member.occupiesData())
+                continue;
+            value->elements.emplace_back();
+            if (!readValue(member, &value->elements.back()))
+                return false;
+        }
+        return true;
+    default:
+        return fail(QStringLiteral("type code '%1' has no value").arg(QLatin1Char(type.code)));
+    }
+}
+
+bool Unarchiver::readReference(qint8 lead, TypedStreamEntry::Kind kind, qint64 *reference)
+{
+    qint64 number = 0;
+    const qsizetype start = m_position - 1;
+    if (!readIntegerAfter(lead, &number))
+        return false;
+    number += referenceBias;
+    const TypedStreamEntry *target = entry(number);
+    static const char *const kindNames[] = { "an object", "a class", "a C string" };
+    if (!target || target->kind != kind) {
+        m_position = start;
+        return fail(target ? QStringLiteral("reference #%1 is not %2").arg(number).arg(QLatin1String(kindNames[int(kind)]))
+                           : QStringLiteral("reference #%1 not defined").arg(number));
+    }
+    *reference = number;
+    return true;
+}
+
+bool Unarchiver::readCString(qint64 *reference)
+{
+    qint8 lead = 0;
+    if (!readByte(&lead))
+        return false;
+    if (lead == tagNil) {
+        *reference = -1;
+        return true;
+    }
+    if (lead != tagNew)
+        return readReference(lead, TypedStreamEntry::Kind::CString, reference);
+    TypedStreamEntry cString;
+    cString.kind = TypedStreamEntry::Kind::CString;
+    cString.offset = m_position - 1;
+    *reference = qint64(m_entries.size());
+    m_entries.push_back(cString);
+    bool isNull = false;
+    QByteArray text;
+    if (!readSharedString(&text, &isNull))
+        return false;
+    if (isNull)
+        return fail(QStringLiteral("C string without text"));
+    m_entries[*reference].name = text;
+    return true;
+}
+
+bool Unarchiver::readClass(qint64 *reference)
+{
+    qint8 lead = 0;
+    if (!readByte(&lead))
+        return false;
+    if (lead == tagNil) {
+        *reference = -1;
+        return true;
+    }
+    if (lead != tagNew)
+        return readReference(lead, TypedStreamEntry::Kind::Class, reference);
+    // Every class of this chain is new from here on; a reference back into
+    // it would make the chain a loop.
+    const qint64 chainStart = qint64(m_entries.size());
+    *reference = chainStart;
+    qint64 previous = -1;
+    while (true) {
+        TypedStreamEntry cls;
+        cls.kind = TypedStreamEntry::Kind::Class;
+        cls.offset = m_position - 1;
+        const qint64 number = qint64(m_entries.size());
+        m_entries.push_back(cls);
+        if (previous >= 0)
+            m_entries[previous].superclass = number;
+        bool isNull = false;
+        QByteArray name;
+        if (!readSharedString(&name, &isNull))
+            return false;
+        if (isNull || name.isEmpty())
+            return fail(QStringLiteral("class without a name"));
+        m_entries[number].name = name;
+        if (!readInteger(&m_entries[number].version))
+            return false;
+        if (!readByte(&lead))
+            return false;
+        if (lead == tagNil)
+            return true;
+        if (lead == tagNew) {
+            previous = number;
+            continue;
+        }
+        qint64 superclass = -1;
+        if (!readReference(lead, TypedStreamEntry::Kind::Class, &superclass))
+            return false;
+        if (superclass >= chainStart) {
+            m_position -= 1;
+            return fail(QStringLiteral("class %1 is its own superclass").arg(QString::fromUtf8(name)));
+        }
+        m_entries[number].superclass = superclass;
+        return true;
+    }
+}
+
+bool Unarchiver::readObject(qint64 *reference)
+{
+    qint8 lead = 0;
+    if (!readByte(&lead))
+        return false;
+    if (lead == tagNil) {
+        *reference = -1;
+        return true;
+    }
+    if (lead != tagNew)
+        return readReference(lead, TypedStreamEntry::Kind::Object, reference);
+    if (m_depth >= maximumObjectDepth)
+        return fail(QStringLiteral("objects nested more than %1 deep").arg(maximumObjectDepth));
+    // The number is taken before the class and the contents, so an object
+    // can refer to itself.
+    const qint64 number = qint64(m_entries.size());
+    TypedStreamEntry object;
+    object.offset = m_position - 1;
+    m_entries.push_back(object);
+    *reference = number;
+    qint64 cls = -1;
+    if (!readClass(&cls))
+        return false;
+    if (cls < 0)
+        return fail(QStringLiteral("object #%1 without a class").arg(number));
+    ++m_depth;
+    std::vector<TypedStreamGroup> groups;
+    while (true) {
+        if (!peekByte(&lead)) {
+            --m_depth;
+            return fail(QStringLiteral("truncated data (object #%1 not ended)").arg(number));
+        }
+        if (lead == tagEnd) {
+            ++m_position;
+            break;
+        }
+        if (!readGroup(&groups)) {
+            --m_depth;
+            return false;
+        }
+    }
+    --m_depth;
+    m_entries[number].classReference = cls;
+    m_entries[number].groups = std::move(groups);
+    return true;
+}
+
+const TypedStreamEntry *Unarchiver::entry(qint64 reference) const
+{
+    if (reference < 0 || reference >= qint64(m_entries.size()))
+        return nullptr;
+    return &m_entries[reference];
+}
+
+std::optional<qint64> Unarchiver::versionForClassName(QByteArrayView className) const
+{
+    for (const TypedStreamEntry &e : m_entries) {
+        if (e.kind == TypedStreamEntry::Kind::Class && e.name == className)
+            return e.version;
+    }
+    return std::nullopt;
+}
+
+QByteArray Unarchiver::classNameOf(const TypedStreamEntry &object) const
+{
+    const TypedStreamEntry *cls = entry(object.classReference);
+    return cls ? cls->name : QByteArray();
+}
+
+bool Unarchiver::isKindOfClass(const TypedStreamEntry &object, QByteArrayView className) const
+{
+    // Superclasses always have lower numbers, so this walk ends.
+    for (const TypedStreamEntry *cls = entry(object.classReference); cls; cls = entry(cls->superclass)) {
+        if (cls->name == className)
+            return true;
+    }
+    return false;
+}
+
+bool Unarchiver::objectOfClass(const TypedStreamValue &value, QByteArrayView className,
+                               const TypedStreamEntry **object, QString *error) const
+{
+    *object = nullptr;
+    if (value.kind != TypedStreamValue::Kind::Object) {
+        *error = QStringLiteral("expected an object");
+        return false;
+    }
+    if (value.reference < 0)
+        return true;
+    const TypedStreamEntry *target = entry(value.reference);
+    if (!target || target->kind != TypedStreamEntry::Kind::Object) {
+        *error = QStringLiteral("reference #%1 is not an object").arg(value.reference);
+        return false;
+    }
+    if (!isKindOfClass(*target, className)) {
+        *error = QStringLiteral("expected %1, found %2")
+                         .arg(QString::fromLatin1(className), QString::fromUtf8(classNameOf(*target)));
+        return false;
+    }
+    *object = target;
+    return true;
+}
+
+namespace {
+
+// The Foundation classes themselves write exactly their groups; only
+// subclasses may add their own after them.
+bool checkGroups(const Unarchiver &archive, const TypedStreamEntry &object,
+                 std::initializer_list<const char *> exactClasses, size_t expected, QString *error)
+{
+    const QByteArray name = archive.classNameOf(object);
+    bool exact = false;
+    for (const char *cls : exactClasses)
+        exact = exact || name == cls;
+    if (object.groups.size() < expected || (exact && object.groups.size() != expected)) {
+        *error = QStringLiteral("%1 object #%2 holds %3 value groups, expected %4")
+                         .arg(QString::fromUtf8(name))
+                         .arg(&object - archive.entries().data())
+                         .arg(object.groups.size())
+                         .arg(expected);
+        return false;
+    }
+    return true;
+}
+
+bool checkGroupType(const TypedStreamGroup &group, const char *type, QString *error)
+{
+    if (group.type != type || group.values.size() != 1) {
+        *error = QStringLiteral("value group \"%1\" where \"%2\" belongs (byte %3)")
+                         .arg(QString::fromLatin1(group.type), QLatin1String(type))
+                         .arg(group.offset);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool Unarchiver::decodeString(const TypedStreamValue &value, QString *string, QString *error) const
+{
+    const TypedStreamEntry *object = nullptr;
+    string->clear();
+    if (!objectOfClass(value, "NSString", &object, error))
+        return false;
+    if (!object)
+        return true;
+    if (!checkGroups(*this, *object, { "NSString", "NSMutableString" }, 1, error)
+        || !checkGroupType(object->groups[0], "+", error))
+        return false;
+    const QByteArray &utf8 = object->groups[0].values[0].bytes;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    *string = decoder.decode(utf8);
+    if (decoder.hasError()) {
+        string->clear();
+        *error = QStringLiteral("string at byte %1 is not valid UTF-8").arg(object->offset);
+        return false;
+    }
+    return true;
+}
+
+bool Unarchiver::decodeDate(const TypedStreamValue &value, std::optional<AbsoluteDate> *date,
+                            QString *error) const
+{
+    const TypedStreamEntry *object = nullptr;
+    date->reset();
+    if (!objectOfClass(value, "NSDate", &object, error))
+        return false;
+    if (!object)
+        return true;
+    if (!checkGroups(*this, *object, { "NSDate" }, 1, error)
+        || !checkGroupType(object->groups[0], "d", error))
+        return false;
+    *date = AbsoluteDate(object->groups[0].values[0].real);
+    return true;
+}
+
+bool Unarchiver::decodeArray(const TypedStreamValue &value,
+                             std::vector<const TypedStreamValue *> *elements, QString *error) const
+{
+    const TypedStreamEntry *object = nullptr;
+    elements->clear();
+    if (!objectOfClass(value, "NSArray", &object, error))
+        return false;
+    if (!object)
+        return true;
+    if (!checkGroups(*this, *object, {}, 1, error) || !checkGroupType(object->groups[0], "i", error))
+        return false;
+    const qint64 count = object->groups[0].values[0].integer;
+    if (count < 0 || count > qint64(object->groups.size()) - 1) {
+        *error = QStringLiteral("array at byte %1 claims %2 elements but holds %3")
+                         .arg(object->offset)
+                         .arg(count)
+                         .arg(object->groups.size() - 1);
+        return false;
+    }
+    if (!checkGroups(*this, *object, { "NSArray", "NSMutableArray" }, size_t(count) + 1, error))
+        return false;
+    elements->reserve(size_t(count));
+    for (qint64 i = 1; i <= count; ++i) {
+        if (!checkGroupType(object->groups[i], "@", error))
+            return false;
+        elements->push_back(&object->groups[i].values[0]);
+    }
+    return true;
+}
