@@ -1,0 +1,169 @@
+#include "Alert.h"
+
+#include "Logging.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <memory>
+
+namespace {
+Alert::Responder &currentResponder()
+{
+    static Alert::Responder responder;
+    return responder;
+}
+
+// The button that Escape presses: the one titled Cancel, as users expect; an
+// alert with a single button closes with it. Nothing else, so that Escape
+// never picks a destructive choice such as "Don't Save".
+QAbstractButton *escapeButton(const QList<QAbstractButton *> &buttons)
+{
+    const QString cancel = QCoreApplication::translate("KVVersion", "Cancel");
+    for (QAbstractButton *button : buttons) {
+        if (button->text() == cancel || button->text() == u"Cancel")
+            return button;
+    }
+    return buttons.size() == 1 ? buttons.first() : nullptr;
+}
+
+// Builds the message box; the buttons are in answer order (default first).
+QMessageBox *makeMessageBox(const Alert &alert, QWidget *parent,
+                            QList<QAbstractButton *> *buttons)
+{
+    auto *box = new QMessageBox(parent);
+    box->setIcon(QMessageBox::Warning);
+    box->setText(alert.messageText());
+    box->setInformativeText(alert.informativeText());
+    const QStringList titles = alert.buttonTitles();
+    for (int i = 0; i < titles.size(); ++i) {
+        const QMessageBox::ButtonRole role = i == 0 ? QMessageBox::AcceptRole
+                : i == 1                            ? QMessageBox::RejectRole
+                                                    : QMessageBox::DestructiveRole;
+        buttons->append(box->addButton(titles.at(i), role));
+    }
+    box->setDefaultButton(qobject_cast<QPushButton *>(buttons->first()));
+    box->setEscapeButton(escapeButton(*buttons));
+    return box;
+}
+
+int answerOf(QMessageBox *box, const QList<QAbstractButton *> &buttons)
+{
+    const int index = int(buttons.indexOf(box->clickedButton()));
+    // Closed without a button (window manager): treat like the Cancel path
+    // when there is one, otherwise like the default button.
+    if (index < 0) {
+        QAbstractButton *escape = escapeButton(buttons);
+        return escape ? int(buttons.indexOf(escape)) : 0;
+    }
+    return index;
+}
+} // namespace
+
+Alert Alert::alertWithMessageText(const QString &messageText, const QString &defaultButton,
+                                  const QString &alternateButton, const QString &otherButton,
+                                  const QString &informativeText)
+{
+    Alert alert;
+    alert.setMessageText(messageText);
+    alert.setInformativeText(informativeText);
+    alert.addButtonWithTitle(defaultButton.isEmpty()
+                                     ? QCoreApplication::translate("KVVersion", "OK")
+                                     : defaultButton);
+    if (!alternateButton.isEmpty())
+        alert.addButtonWithTitle(alternateButton);
+    if (!otherButton.isEmpty()) {
+        // The other button keeps its answer -1 even without an alternate one.
+        if (alternateButton.isEmpty())
+            qCWarning(lcPlatform, "Alert \"%s\": other button without alternate button",
+                      qPrintable(messageText));
+        alert.addButtonWithTitle(otherButton);
+    }
+    return alert;
+}
+
+void Alert::addButtonWithTitle(const QString &title)
+{
+    if (m_buttonTitles.size() >= 3) {
+        qCWarning(lcPlatform, "Alert \"%s\": more than three buttons", qPrintable(m_messageText));
+        return;
+    }
+    m_buttonTitles.append(title);
+}
+
+int Alert::returnCodeForButton(int index)
+{
+    switch (index) {
+    case 0:
+        return DefaultReturn;
+    case 1:
+        return AlternateReturn;
+    default:
+        return OtherReturn;
+    }
+}
+
+int Alert::runModal() const
+{
+    if (m_buttonTitles.isEmpty()) {
+        Alert withOk = *this;
+        withOk.addButtonWithTitle(QCoreApplication::translate("KVVersion", "OK"));
+        return withOk.runModal();
+    }
+    if (currentResponder())
+        return currentResponder()(*this, false);
+
+    QList<QAbstractButton *> buttons;
+    QMessageBox *box = makeMessageBox(*this, nullptr, &buttons);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->exec();
+    const int index = answerOf(box, buttons);
+    delete box;
+    return returnCodeForButton(index);
+}
+
+void Alert::beginSheetModalForWindow(QWidget *window, Completion completion) const
+{
+    if (m_buttonTitles.isEmpty()) {
+        Alert withOk = *this;
+        withOk.addButtonWithTitle(QCoreApplication::translate("KVVersion", "OK"));
+        withOk.beginSheetModalForWindow(window, std::move(completion));
+        return;
+    }
+    if (currentResponder()) {
+        const int answer = currentResponder()(*this, window != nullptr);
+        if (completion)
+            completion(answer);
+        return;
+    }
+    if (!window) {
+        const int answer = runModal();
+        if (completion)
+            completion(answer);
+        return;
+    }
+
+    auto buttons = std::make_shared<QList<QAbstractButton *>>();
+    QMessageBox *box = makeMessageBox(*this, window, buttons.get());
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, box,
+                     [box, buttons, completion = std::move(completion)](int) {
+                         const int answer = returnCodeForButton(answerOf(box, *buttons));
+                         if (completion)
+                             completion(answer);
+                     });
+    box->open();
+}
+
+void Alert::setResponder(Responder responder)
+{
+    currentResponder() = std::move(responder);
+}
+
+bool Alert::hasResponder()
+{
+    return bool(currentResponder());
+}

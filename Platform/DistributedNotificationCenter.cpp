@@ -1,0 +1,233 @@
+#include "DistributedNotificationCenter.h"
+
+#include "AbsoluteDate.h"
+#include "Logging.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDateTime>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+// A date travels as the struct (s d): the tag "date" and the absolute time,
+// so it is told apart from a plain double and keeps every bit.
+const char dateTag[] = "date";
+
+QVariant toWire(const QString &key, const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+    case QMetaType::Bool:
+    case QMetaType::Double:
+    case QMetaType::LongLong:
+        return value;
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::Short:
+    case QMetaType::UInt:
+    case QMetaType::UShort:
+        return QVariant(value.toLongLong());
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+        return QVariant(qint64(value.toULongLong()));
+    case QMetaType::QDateTime:
+    case QMetaType::QDate: {
+        const QDateTime dateTime = value.typeId() == QMetaType::QDate
+                ? value.toDate().startOfDay()
+                : value.toDateTime();
+        return toWire(key, QVariant::fromValue(AbsoluteDate::fromDateTime(dateTime)));
+    }
+    default:
+        break;
+    }
+    if (value.metaType() == QMetaType::fromType<AbsoluteDate>()) {
+        QDBusArgument argument;
+        argument.beginStructure();
+        argument << QString::fromLatin1(dateTag)
+                 << value.value<AbsoluteDate>().secondsSinceReferenceDate();
+        argument.endStructure();
+        return QVariant::fromValue(argument);
+    }
+    qCWarning(lcPlatform, "Distributed notification: value \"%s\" of type %s left out",
+              qPrintable(key), value.typeName());
+    return {};
+}
+
+QVariant fromWire(const QVariant &value)
+{
+    if (value.metaType() != QMetaType::fromType<QDBusArgument>())
+        return value;
+    const QDBusArgument argument = value.value<QDBusArgument>();
+    if (argument.currentSignature() != QLatin1String("(sd)"))
+        return {};
+    QString tag;
+    double seconds = 0.0;
+    argument.beginStructure();
+    argument >> tag >> seconds;
+    argument.endStructure();
+    if (tag != QLatin1String(dateTag))
+        return {};
+    return QVariant::fromValue(AbsoluteDate(seconds));
+}
+
+QVariantMap userInfoFromWire(const QVariant &value)
+{
+    QVariantMap map;
+    if (value.metaType() == QMetaType::fromType<QDBusArgument>()) {
+        const QDBusArgument argument = value.value<QDBusArgument>();
+        argument >> map;
+    } else {
+        map = value.toMap();
+    }
+    QVariantMap userInfo;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        QVariant entry = it.value();
+        if (entry.metaType() == QMetaType::fromType<QDBusVariant>())
+            entry = entry.value<QDBusVariant>().variant();
+        const QVariant decoded = fromWire(entry);
+        if (decoded.isValid())
+            userInfo.insert(it.key(), decoded);
+    }
+    return userInfo;
+}
+} // namespace
+
+DistributedNotificationCenter::DistributedNotificationCenter() = default;
+
+DistributedNotificationCenter &DistributedNotificationCenter::defaultCenter()
+{
+    static DistributedNotificationCenter center;
+    return center;
+}
+
+QString DistributedNotificationCenter::signalPath()
+{
+    return QStringLiteral("/org/vantrel/DistributedNotification");
+}
+
+QString DistributedNotificationCenter::signalInterface()
+{
+    return QStringLiteral("org.vantrel.DistributedNotification");
+}
+
+QString DistributedNotificationCenter::signalMember()
+{
+    return QStringLiteral("Notification");
+}
+
+bool DistributedNotificationCenter::isConnected() const
+{
+    return QDBusConnection::sessionBus().isConnected();
+}
+
+bool DistributedNotificationCenter::ensureConnected()
+{
+    if (isConnected())
+        return true;
+    if (!m_warned) {
+        m_warned = true;
+        qCWarning(lcPlatform, "No D-Bus session bus: distributed notifications are off (%s)",
+                  qPrintable(QDBusConnection::sessionBus().lastError().message()));
+    }
+    return false;
+}
+
+DistributedNotificationCenter::Token DistributedNotificationCenter::addObserver(
+        const QString &name, const QString &object, QObject *context, Handler handler, bool)
+{
+    const Token token = m_nextToken++;
+    m_observers.push_back({ token, name, object, context, context != nullptr,
+                            std::move(handler) });
+    if (!m_subscribed && ensureConnected()) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        m_subscribed = bus.connect(QString(), signalPath(), signalInterface(), signalMember(),
+                                   this, SLOT(receive(QDBusMessage)));
+        // The bus handles a connection's messages in order: once this call
+        // is answered, the match rule above is in force.
+        if (m_subscribed && bus.interface())
+            bus.interface()->serviceOwner(QStringLiteral("org.freedesktop.DBus"));
+    }
+    return token;
+}
+
+void DistributedNotificationCenter::removeObserver(Token token)
+{
+    std::erase_if(m_observers, [token](const Observer &o) { return o.token == token; });
+}
+
+void DistributedNotificationCenter::removeObserver(const QObject *context, const QString &name,
+                                                   const QString &object)
+{
+    std::erase_if(m_observers, [&](const Observer &o) {
+        return o.context == context && o.name == name && o.object == object;
+    });
+}
+
+void DistributedNotificationCenter::removeObservers(const QObject *context)
+{
+    std::erase_if(m_observers, [context](const Observer &o) { return o.context == context; });
+}
+
+bool DistributedNotificationCenter::isLive(const Observer &observer) const
+{
+    return !observer.hasContext || !observer.context.isNull();
+}
+
+int DistributedNotificationCenter::observerCount() const
+{
+    return int(std::count_if(m_observers.begin(), m_observers.end(),
+                             [this](const Observer &o) { return isLive(o); }));
+}
+
+void DistributedNotificationCenter::postNotification(const QString &name, const QString &object,
+                                                     const QVariantMap &userInfo, bool)
+{
+    if (!ensureConnected())
+        return;
+    QVariantMap wire;
+    for (auto it = userInfo.cbegin(); it != userInfo.cend(); ++it) {
+        const QVariant value = toWire(it.key(), it.value());
+        if (value.isValid())
+            wire.insert(it.key(), value);
+    }
+    QDBusMessage message =
+            QDBusMessage::createSignal(signalPath(), signalInterface(), signalMember());
+    message << name << object << wire;
+    if (!QDBusConnection::sessionBus().send(message))
+        qCWarning(lcPlatform, "Distributed notification \"%s\" could not be sent",
+                  qPrintable(name));
+}
+
+void DistributedNotificationCenter::receive(const QDBusMessage &message)
+{
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() < 3)
+        return;
+    const Notification notification { arguments.at(0).toString(), arguments.at(1).toString(),
+                                      userInfoFromWire(arguments.at(2)) };
+    const QString object = notification.object.toString();
+
+    std::erase_if(m_observers, [this](const Observer &o) { return !isLive(o); });
+    // Observers may change the list while being called: call from a snapshot
+    // of tokens, looking each one up again.
+    std::vector<Token> tokens;
+    for (const Observer &o : m_observers) {
+        if ((o.name.isEmpty() || o.name == notification.name)
+            && (o.object.isEmpty() || o.object == object))
+            tokens.push_back(o.token);
+    }
+    for (Token token : tokens) {
+        auto it = std::find_if(m_observers.begin(), m_observers.end(),
+                               [token](const Observer &o) { return o.token == token; });
+        if (it == m_observers.end() || !isLive(*it))
+            continue;
+        Handler handler = it->handler;
+        handler(notification);
+    }
+}

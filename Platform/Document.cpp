@@ -1,0 +1,401 @@
+#include "Document.h"
+
+#include "Alert.h"
+#include "DocumentController.h"
+#include "FilePanel.h"
+#include "Logging.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QWidget>
+
+Document::Document(QObject *parent)
+    : QObject(parent)
+{
+}
+
+Document::~Document()
+{
+    if (m_documentController)
+        m_documentController->removeDocument(this);
+    delete m_window.data();
+}
+
+void Document::setFileURL(const QUrl &url)
+{
+    if (url == m_fileURL)
+        return;
+    m_fileURL = url;
+    updateWindowTitle();
+    emit fileURLChanged(url);
+}
+
+void Document::setFileName(const QString &path)
+{
+    setFileURL(path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path));
+}
+
+QString Document::displayName() const
+{
+    if (!m_fileURL.isEmpty())
+        return QFileInfo(fileName()).fileName();
+    if (m_untitledNumber > 1)
+        return tr("Untitled %1").arg(m_untitledNumber);
+    return tr("Untitled");
+}
+
+bool Document::initWithContentsOfURL(const QUrl &url, const QString &type, QString *error)
+{
+    if (!url.isLocalFile()) {
+        if (error)
+            *error = tr("Only local files can be opened.");
+        return false;
+    }
+    if (!readFromFile(url.toLocalFile(), type, error))
+        return false;
+    setFileType(type);
+    setFileURL(url);
+    updateChangeCount(ChangeCleared);
+    return true;
+}
+
+void Document::updateChangeCount(ChangeType change)
+{
+    const bool wasEdited = isDocumentEdited();
+    switch (change) {
+    case ChangeDone:
+        ++m_changeCount;
+        break;
+    case ChangeUndone:
+        --m_changeCount;
+        break;
+    case ChangeCleared:
+        m_changeCount = 0;
+        break;
+    }
+    if (m_window)
+        m_window->setWindowModified(isDocumentEdited());
+    if (wasEdited != isDocumentEdited())
+        emit documentEditedChanged(isDocumentEdited());
+}
+
+QByteArray Document::dataRepresentationOfType(const QString &type)
+{
+    qCWarning(lcPlatform, "%s cannot write type \"%s\"", metaObject()->className(),
+              qPrintable(type));
+    return {};
+}
+
+bool Document::loadDataRepresentation(const QByteArray &, const QString &type)
+{
+    qCWarning(lcPlatform, "%s cannot read type \"%s\"", metaObject()->className(),
+              qPrintable(type));
+    return false;
+}
+
+bool Document::readFromFile(const QString &path, const QString &type, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = tr("The file “%1” couldn’t be opened: %2")
+                             .arg(QFileInfo(path).fileName(), file.errorString());
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = tr("The file “%1” couldn’t be read: %2")
+                             .arg(QFileInfo(path).fileName(), file.errorString());
+        return false;
+    }
+    if (!loadDataRepresentation(data, type)) {
+        if (error)
+            *error = tr("The file “%1” couldn’t be opened because it isn’t in the correct format.")
+                             .arg(QFileInfo(path).fileName());
+        return false;
+    }
+    return true;
+}
+
+bool Document::writeToFile(const QString &path, const QString &type, QString *error)
+{
+    const QByteArray data = dataRepresentationOfType(type);
+    if (data.isNull()) {
+        if (error)
+            *error = tr("The document’s contents could not be prepared for saving.");
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        if (error)
+            *error = tr("The file “%1” couldn’t be written: %2")
+                             .arg(QFileInfo(path).fileName(), file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+QString Document::windowNibName() const
+{
+    return {};
+}
+
+QWidget *Document::createWindow()
+{
+    return nullptr;
+}
+
+void Document::windowControllerDidLoadNib()
+{
+}
+
+void Document::makeWindowControllers()
+{
+    if (m_window || m_closed)
+        return;
+    QWidget *window = createWindow();
+    if (!window)
+        return;
+    m_window = window;
+    window->installEventFilter(this);
+    updateWindowTitle();
+    window->setWindowModified(isDocumentEdited());
+    windowControllerDidLoadNib();
+}
+
+void Document::showWindows()
+{
+    makeWindowControllers();
+    if (!m_window)
+        return;
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    if (m_documentController)
+        m_documentController->noteDocumentBroughtToFront(this);
+}
+
+void Document::updateWindowTitle()
+{
+    if (m_window)
+        m_window->setWindowTitle(displayName() + QStringLiteral("[*]"));
+}
+
+bool Document::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && !m_closed) {
+        switch (event->type()) {
+        case QEvent::Close:
+            // The window's close box is the Close command: the document
+            // decides, after asking about unsaved changes.
+            event->ignore();
+            performClose();
+            return true;
+        case QEvent::WindowActivate:
+            if (m_documentController)
+                m_documentController->noteDocumentBroughtToFront(this);
+            break;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void Document::saveDocument()
+{
+    saveDocumentWithCompletion({});
+}
+
+void Document::saveDocumentWithCompletion(SaveCompletion completion)
+{
+    if (m_fileURL.isEmpty())
+        runModalSavePanelForSaveOperation(SaveOperation, std::move(completion));
+    else
+        saveToURL(m_fileURL, m_fileType, SaveOperation, std::move(completion));
+}
+
+void Document::saveDocumentAs()
+{
+    runModalSavePanelForSaveOperation(SaveAsOperation, {});
+}
+
+void Document::saveDocumentTo()
+{
+    runModalSavePanelForSaveOperation(SaveToOperation, {});
+}
+
+void Document::saveToURL(const QUrl &url, const QString &type, SaveOperationType operation,
+                         SaveCompletion completion)
+{
+    QString error;
+    bool saved = false;
+    if (!url.isLocalFile())
+        error = tr("Only local files can be written.");
+    else
+        saved = writeToFile(url.toLocalFile(), type, &error);
+
+    if (saved && operation != SaveToOperation) {
+        setFileType(type);
+        setFileURL(url);
+        updateChangeCount(ChangeCleared);
+    }
+    if (!saved)
+        presentSaveError(error);
+    if (completion)
+        completion(this, saved);
+}
+
+void Document::presentSaveError(const QString &error)
+{
+    qCWarning(lcPlatform, "Saving \"%s\" failed: %s", qPrintable(displayName()),
+              qPrintable(error));
+    Alert::alertWithMessageText(tr("The document “%1” could not be saved.").arg(displayName()),
+                                QString(), QString(), QString(), error)
+            .runModal();
+}
+
+void Document::runModalSavePanelForSaveOperation(SaveOperationType operation,
+                                                 SaveCompletion completion)
+{
+    QString type = m_fileType;
+    if (type.isEmpty() && m_documentController)
+        type = m_documentController->defaultType();
+
+    FilePanel panel = FilePanel::savePanel();
+    if (!type.isEmpty())
+        panel.setAllowedFileTypes({ type });
+    auto proposeFromLocation = [this, &panel] {
+        if (m_fileURL.isEmpty()) {
+            panel.setNameFieldStringValue(displayName());
+        } else {
+            const QFileInfo location(fileName());
+            panel.setDirectory(location.absolutePath());
+            panel.setNameFieldStringValue(location.fileName());
+        }
+    };
+    proposeFromLocation();
+    const QUrl before = m_fileURL;
+    if (!prepareSavePanel(panel)) {
+        if (completion)
+            completion(this, false);
+        return;
+    }
+    // A subclass may propose a location while preparing; the panel shows it.
+    if (m_fileURL != before && !m_fileURL.isEmpty())
+        proposeFromLocation();
+
+    m_lastSavePanelType = type;
+    if (panel.runModal() != FilePanel::OKButton) {
+        if (completion)
+            completion(this, false);
+        return;
+    }
+    saveToURL(QUrl::fromLocalFile(panel.filename()), fileTypeFromLastRunSavePanel(), operation,
+              std::move(completion));
+}
+
+bool Document::prepareSavePanel(FilePanel &)
+{
+    return true;
+}
+
+QString Document::fileTypeFromLastRunSavePanel() const
+{
+    return m_lastSavePanelType.isEmpty() ? m_fileType : m_lastSavePanelType;
+}
+
+void Document::canCloseDocument(CloseCompletion completion)
+{
+    if (!isDocumentEdited()) {
+        if (completion)
+            completion(this, true);
+        return;
+    }
+    const Alert alert = Alert::alertWithMessageText(
+            tr("Do you want to save the changes you made in the document “%1”?")
+                    .arg(displayName()),
+            tr("Save"), tr("Cancel"), tr("Don't Save"),
+            tr("Your changes will be lost if you don't save them."));
+    QPointer<Document> guard(this);
+    alert.beginSheetModalForWindow(m_window, [guard, completion](int returnCode) {
+        if (!guard || !completion)
+            return;
+        if (returnCode == Alert::AlternateReturn) {
+            completion(guard, false);
+            return;
+        }
+        if (returnCode == Alert::OtherReturn) {
+            completion(guard, true);
+            return;
+        }
+        // Some save paths finish without calling back (a subclass may run its
+        // own panel completion); answer once, from the outcome, in any case.
+        auto answered = std::make_shared<bool>(false);
+        guard->saveDocumentWithCompletion([answered, completion](Document *document, bool saved) {
+            if (*answered)
+                return;
+            *answered = true;
+            completion(document, saved);
+        });
+        if (!*answered && guard) {
+            *answered = true;
+            completion(guard, !guard->isDocumentEdited());
+        }
+    });
+}
+
+void Document::close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    emit aboutToClose(this);
+    if (m_documentController)
+        m_documentController->removeDocument(this);
+    if (m_window) {
+        m_window->removeEventFilter(this);
+        m_window->hide();
+        m_window->deleteLater();
+    }
+    deleteLater();
+}
+
+void Document::performClose()
+{
+    canCloseDocument([](Document *document, bool shouldClose) {
+        if (shouldClose)
+            document->close();
+    });
+}
+
+void Document::printDocument()
+{
+    printDocumentWithSettings({}, true, {});
+}
+
+void Document::printDocumentWithSettings(const QVariantMap &, bool showPrintPanel,
+                                         PrintCompletion completion)
+{
+    printShowingPrintPanel(showPrintPanel);
+    if (completion)
+        completion(this, true);
+}
+
+void Document::printShowingPrintPanel(bool)
+{
+    qCDebug(lcPlatform, "%s has nothing to print", metaObject()->className());
+}
+
+QPrinter &Document::printInfo()
+{
+    if (!m_printInfo)
+        m_printInfo = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printInfo;
+}
