@@ -46,17 +46,25 @@ bool Script::compile(Error *error)
 {
     // The Function constructor parses the source as a function body without
     // running it; the source stays a string, so nothing in it can escape the
-    // body. Its lines are reported two lines below the source's own.
+    // body. It does not say where the fault is, so a failed source is parsed
+    // again as a program by a throwaway engine for the location: a text that
+    // is no valid function body is no valid program either, so this never
+    // runs any of it.
     QJSValue constructor = m_engine->globalObject().property(QStringLiteral("Function"));
     const QJSValue result = constructor.callAsConstructor({ QJSValue(m_source) });
-    if (result.isError()) {
-        if (error)
-            *error = errorFrom(result, 2);
-        m_compiled = false;
-        return false;
+    if (!result.isError()) {
+        m_compiled = true;
+        return true;
     }
-    m_compiled = true;
-    return true;
+    m_compiled = false;
+    if (error) {
+        QJSEngine locator;
+        const QJSValue located = locator.evaluate(m_source, scriptFileName, 1);
+        const bool isSyntaxError = located.isError()
+                && located.property(QStringLiteral("name")).toString() == u"SyntaxError";
+        *error = errorFrom(isSyntaxError ? located : result, 0);
+    }
+    return false;
 }
 
 QJSValue Script::execute(Error *error)
