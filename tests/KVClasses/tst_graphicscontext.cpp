@@ -1,5 +1,6 @@
 #include "GraphicsContext.h"
 #include "SetColor.h"
+#include "View.h"
 
 #include <QImage>
 #include <QPainter>
@@ -20,6 +21,7 @@ private slots:
     void imageInterpolation();
     void textIsUprightAndBlackInAFlippedPainter();
     void emptyTextMeasuresZero();
+    void viewsDrawYUpAndTellTheScreenFromOtherPainters();
 };
 
 namespace {
@@ -187,6 +189,38 @@ void tst_GraphicsContext::emptyTextMeasuresZero()
     QCOMPARE(GraphicsContext::sizeOfText(QString(), GraphicsContext::labelFont(12)),
              QSizeF(0, 0));
     QVERIFY(GraphicsContext::sizeOfText("0", GraphicsContext::labelFont(10)).height() > 0);
+}
+
+void tst_GraphicsContext::viewsDrawYUpAndTellTheScreenFromOtherPainters()
+{
+    // Marks its lowest row and records where it was drawn.
+    class MarkingView : public View
+    {
+    public:
+        QList<bool> toScreen;
+        void drawRect(const QRectF &) override
+        {
+            toScreen << GraphicsContext::currentContextDrawingToScreen();
+            GraphicsContext::strokeLine({0.0, 0.5}, {bounds().width(), 0.5});
+        }
+    };
+    MarkingView view;
+    view.resize(20, 10);
+
+    QImage image = whiteImage(40, 20);
+    {
+        QPainter painter(&image);
+        view.renderInto(painter, QRectF(0, 0, 40, 20));
+    }
+    QCOMPARE(view.toScreen, QList<bool>{false});
+    QCOMPARE(image.pixelColor(20, 19), QColor(Qt::black));
+    QCOMPARE(image.pixelColor(20, 18), QColor(Qt::black));
+    QCOMPARE(image.pixelColor(20, 17), QColor(Qt::white));
+
+    const QImage grabbed = view.grab().toImage();
+    QCOMPARE(view.toScreen, (QList<bool>{false, true}));
+    QCOMPARE(grabbed.pixelColor(10, grabbed.height() - 1), QColor(Qt::black));
+    QVERIFY(grabbed.pixelColor(10, grabbed.height() - 2) != QColor(Qt::black));
 }
 
 QTEST_MAIN(tst_GraphicsContext)

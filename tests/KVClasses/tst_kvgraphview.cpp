@@ -296,22 +296,43 @@ void tst_KVGraphView::labelsSitUnderAndBesideTheirTicks()
     KVGraphView view;
     view.resize(300, 200);
     RenderedView rendered(view);
-    const QSizeF size = GraphicsContext::sizeOfText("10", GraphicsContext::labelFont(10));
+    const QFont font = GraphicsContext::labelFont(10);
+    const QSizeF size = GraphicsContext::sizeOfText("10", font);
 
-    // "10" under the x tick at 130.5: centred, its line box ending 2 below
-    // the tick's end at 35.5.
-    const QRect x = rendered.inkBounds(100, 0, 161, 35);
-    QVERIFY(qAbs((x.left() + x.right() + 1) / 2.0 - 130.5) <= 1.0);
-    QVERIFY(x.top() + x.height() <= 34);
-    QVERIFY(x.top() >= 33.5 - size.height() - 1);
+    // "10" under the x tick at 130.5, centred, its line box ending 2 below
+    // the tick's end at 35.5; and "10" left of the y tick at 100.5, its line
+    // box ending 2 left of the tick's end at 45.5, centred on it.
+    const QPointF xOrigin(130.5 - size.width() / 2, 35.5 - 2 - size.height());
+    const QPointF yOrigin(45.5 - 2 - size.width(), 100.5 - size.height() / 2);
+    const QRect xInk = rendered.inkBounds(100, 0, 161, 35);
+    const QRect yInk = rendered.inkBounds(0, 85, 45, 116);
 
-    // "10" left of the y tick at 100.5: right edge 2 left of its end at 45.5,
-    // centred on it.
-    const QRect y = rendered.inkBounds(0, 85, 45, 116);
-    QVERIFY(y.left() + y.width() <= 44);
-    QVERIFY(y.left() + y.width() >= 42);
-    QVERIFY(y.top() >= 100.5 - size.height() / 2 - 1);
-    QVERIFY(y.top() + y.height() <= 100.5 + size.height() / 2 + 1);
+    // Where the glyphs' ink lies in such a line box (y-up); the tight box is
+    // rounded out and faint edge pixels do not count as ink, hence 1.5.
+    const QFontMetricsF metrics(font);
+    const QRectF glyphs = metrics.tightBoundingRect("10");
+    const auto expectedInk = [&](const QPointF &origin) {
+        const double baseline = origin.y() + metrics.descent();
+        return QRectF(origin.x() + glyphs.left(), baseline - glyphs.bottom(), glyphs.width(),
+                      glyphs.height());
+    };
+    for (const auto &[ink, origin] : {std::pair(xInk, xOrigin), std::pair(yInk, yOrigin)}) {
+        const QRectF expected = expectedInk(origin);
+        const QRectF actual(ink.x(), ink.y(), ink.width(), ink.height());
+        QVERIFY2(qAbs(actual.left() - expected.left()) <= 1.5
+                     && qAbs(actual.right() - expected.right()) <= 1.5
+                     && qAbs(actual.top() - expected.top()) <= 1.5
+                     && qAbs(actual.bottom() - expected.bottom()) <= 1.5,
+                 qPrintable(QStringLiteral("ink (%1, %2, %3, %4), expected (%5, %6, %7, %8)")
+                                .arg(actual.x())
+                                .arg(actual.y())
+                                .arg(actual.width())
+                                .arg(actual.height())
+                                .arg(expected.x())
+                                .arg(expected.y())
+                                .arg(expected.width())
+                                .arg(expected.height())));
+    }
 }
 
 void tst_KVGraphView::titles()

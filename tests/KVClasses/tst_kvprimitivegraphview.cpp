@@ -295,6 +295,20 @@ void tst_KVPrimitiveGraphView::rendersAtAnySize()
     QVERIFY(doubled.isBlack(180, 72));
     QVERIFY(doubled.isWhite(180, 69));
 
+    // Text keeps its size relative to the drawing on devices of any
+    // resolution (printers): the labels are sized in view units.
+    view.setXTitle("Chronological Age");
+    QImage screen(300, 200, QImage::Format_ARGB32);
+    QImage print = screen;
+    print.setDotsPerMeterX(11811); // 300 dpi
+    print.setDotsPerMeterY(11811);
+    for (QImage *image : {&screen, &print}) {
+        image->fill(Qt::white);
+        QPainter painter(image);
+        view.renderInto(painter, QRectF(0, 0, 300, 200));
+    }
+    QCOMPARE(print, screen);
+
     RenderedView half(view, 0.5);
     QCOMPARE(half.image().size(), QSize(150, 100));
     QVERIFY(half.inkIn(75, 19, 76, 22) > 0);
