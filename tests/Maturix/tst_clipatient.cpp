@@ -1,0 +1,307 @@
+#include "PatientFile.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Result
+{
+    int status;
+    QByteArray out;
+    QByteArray err;
+};
+
+Result runCli(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(MATURIX_CLI), arguments);
+    if (!process.waitForFinished(30000))
+        return { -1, {}, {} };
+    return { process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError() };
+}
+
+QString sample(const QString &name)
+{
+    return QStringLiteral(MATURIX_TESTDATA_DIR "/typedstream/") + name;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+} // namespace
+
+class tst_CliPatient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void showJson_data();
+    void showJson();
+    void showText();
+    void refusesBadFiles_data();
+    void refusesBadFiles();
+    void usageErrors_data();
+    void usageErrors();
+    void convertRoundTrips();
+    void jsonDates_data();
+    void jsonDates();
+    void convertRefusesBadJson_data();
+    void convertRefusesBadJson();
+    void convertNeverLeavesHalfFiles();
+    void dump();
+};
+
+void tst_CliPatient::showJson_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("patientVersion");
+    QTest::addColumn<int>("examVersion");
+    QTest::addColumn<double>("height");
+    QTest::newRow("v3") << "patient-v3-example.bin" << "Doe^Jane" << 3 << 1 << 140.0;
+    QTest::newRow("v2") << "patient-v2.bin" << "" << 2 << 1 << 140.0;
+    QTest::newRow("v1") << "patient-v1.bin" << "" << 1 << 1 << 140.0;
+    QTest::newRow("TRRecord v0") << "patient-v3-trrecord-v0.bin" << "Doe^Jane" << 3 << 0 << 0.0;
+}
+
+void tst_CliPatient::showJson()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, name);
+    QFETCH(int, patientVersion);
+    QFETCH(int, examVersion);
+    QFETCH(double, height);
+    const Result result = runCli({ QStringLiteral("show"), sample(file), QStringLiteral("--json") });
+    QCOMPARE(result.status, 0);
+    QVERIFY(result.err.isEmpty());
+    QJsonParseError error;
+    const QJsonObject patient = QJsonDocument::fromJson(result.out, &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(patient.value("referenceString").toString(), QStringLiteral("AB-12"));
+    QVERIFY(patient.value("nameString").isString());
+    QCOMPARE(patient.value("nameString").toString(), name);
+    QCOMPARE(patient.value("birthDate").toString(), QStringLiteral("2010-01-15T00:00:00Z"));
+    QCOMPARE(patient.value("gender").toInteger(), 1);
+    const QJsonObject versions = patient.value("versions").toObject();
+    QCOMPARE(versions.value("PatientRecord").toInteger(), patientVersion);
+    QCOMPARE(versions.value("TRRecord").toInteger(), examVersion);
+    const QJsonArray exams = patient.value("exams").toArray();
+    QCOMPARE(exams.size(), 2);
+    const QJsonObject first = exams[0].toObject();
+    QCOMPARE(first.value("examDate").toString(), QStringLiteral("2020-03-14T00:00:00Z"));
+    QCOMPARE(first.value("maturixIndex").toInteger(), 19);
+    QCOMPARE(first.value("height").toDouble(), height);
+    // The derived values of the assess command, for a boy at 10y 1m.
+    QCOMPARE(first.value("chronologicalAgeString").toString(), QStringLiteral("10y 1m"));
+    QCOMPARE(first.value("maturix").toDouble(), 10.0);
+    for (const char *key : { "chronologicalAge", "maturixString", "meanMaturix", "standardDeviation",
+                             "meanMaturixAndSDString", "percentageHeightAchieved",
+                             "percentageHeightAchievedString" })
+        QVERIFY2(first.contains(QLatin1String(key)), key);
+    const QJsonObject second = exams[1].toObject();
+    QVERIFY(second.value("examDate").isNull());
+    QCOMPARE(second.value("maturixIndex").toInteger(), 0);
+}
+
+void tst_CliPatient::showText()
+{
+    const Result result = runCli({ QStringLiteral("show"), sample(QStringLiteral("patient-v1.bin")) });
+    QCOMPARE(result.status, 0);
+    const QString text = QString::fromUtf8(result.out);
+    QVERIFY(text.contains(QStringLiteral("Reference: AB-12\n")));
+    QVERIFY(text.contains(QStringLiteral("Versions: PatientRecord 1, TRRecord 1\n")));
+    QVERIFY(text.contains(QStringLiteral("Exam date: 2020-03-14T00:00:00Z (605836800 s)")));
+    QVERIFY(text.contains(QStringLiteral("Adult height reached: 78.4% of 178.6 cm")));
+    QCOMPARE(text.count(QStringLiteral("Examination ")), 2);
+}
+
+void tst_CliPatient::refusesBadFiles_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("reason");
+    const QByteArray example = contents(sample(QStringLiteral("patient-v3-example.bin")));
+    QTest::newRow("truncated") << example.left(100) << "truncated";
+    QTest::newRow("empty") << QByteArray() << "empty file";
+    QTest::newRow("text") << QByteArray("hello\n") << "not a typedstream archive";
+    QTest::newRow("another archive") << contents(sample(QStringLiteral("real-crabstep-NSArray.bin")))
+                                     << "expected PatientRecord";
+    QTest::newRow("absurd length") << example.left(0x41) + QByteArray::fromHex("84012b 82ffffff7f") << "truncated";
+}
+
+void tst_CliPatient::refusesBadFiles()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bad.bin"));
+    QVERIFY(writeFile(path, data));
+    for (const QStringList &arguments : { QStringList { "show", path }, QStringList { "show", path, "--json" },
+                                          QStringList { "convert", path, dir.filePath("out.json") } }) {
+        const Result result = runCli(arguments);
+        QCOMPARE(result.status, 1);
+        QVERIFY(result.out.isEmpty());
+        QCOMPARE(result.err.count('\n'), 1);
+        QVERIFY2(result.err.contains(path.toUtf8()) && result.err.contains(reason.toUtf8()), result.err.constData());
+    }
+    QVERIFY(!QFile::exists(dir.filePath("out.json")));
+    const Result missing = runCli({ QStringLiteral("show"), dir.filePath("none.bin") });
+    QCOMPARE(missing.status, 1);
+}
+
+void tst_CliPatient::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("show without file") << QStringList { "show" };
+    QTest::newRow("show with two files") << QStringList { "show", "a", "b" };
+    QTest::newRow("show unknown option") << QStringList { "show", "a", "--xml" };
+    QTest::newRow("convert one file") << QStringList { "convert", "a" };
+    QTest::newRow("dump without file") << QStringList { "dump" };
+}
+
+void tst_CliPatient::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    const Result result = runCli(arguments);
+    QCOMPARE(result.status, 2);
+    QVERIFY(result.out.isEmpty());
+    QVERIFY(!result.err.isEmpty());
+}
+
+void tst_CliPatient::convertRoundTrips()
+{
+    QTemporaryDir dir;
+    const QString json = dir.filePath(QStringLiteral("p.json"));
+    const QString bin = dir.filePath(QStringLiteral("p.bin"));
+    const QString example = sample(QStringLiteral("patient-v3-example.bin"));
+    QCOMPARE(runCli({ "convert", example, json }).status, 0);
+    QCOMPARE(runCli({ "convert", json, bin }).status, 0);
+    QCOMPARE(contents(bin).toHex(), contents(example).toHex());
+    // The JSON file is what show --json prints, but in the current versions.
+    const Result shown = runCli({ "show", example, "--json" });
+    QCOMPARE(contents(json), shown.out);
+
+    // Older versions are written in the current ones.
+    QCOMPARE(runCli({ "convert", sample(QStringLiteral("patient-v1.bin")), bin }).status, 0);
+    PatientFile::Versions versions;
+    const auto record = PatientFile::read(contents(bin), nullptr, &versions);
+    QVERIFY(record);
+    QCOMPARE(versions.patientRecord, qint64(3));
+    QCOMPARE(record->gender(), qint64(1));
+}
+
+void tst_CliPatient::jsonDates_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("midnight") << "2010-01-15T00:00:00Z" << 285206400.0 << "2010-01-15T00:00:00Z";
+    QTest::newRow("milliseconds") << "2020-03-14T10:15:00.523Z" << 605873700.523 << "2020-03-14T10:15:00.523Z";
+    QTest::newRow("long fraction, nearest double") << "2022-03-06T10:26:40.123456789Z" << 668255200.123456789
+                                                   << "2022-03-06T10:26:40.123Z";
+    QTest::newRow("before 2001 with fraction") << "2000-12-31T23:59:59.25Z" << -0.75 << "2000-12-31T23:59:59.250Z";
+    QTest::newRow("one fractional digit") << "1999-12-31T23:59:59.5Z" << -31622400.5 << "1999-12-31T23:59:59.500Z";
+    QTest::newRow("leap day") << "2008-02-29T12:00:00Z" << 225979200.0 << "2008-02-29T12:00:00Z";
+}
+
+void tst_CliPatient::jsonDates()
+{
+    QFETCH(QString, text);
+    QFETCH(double, seconds);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    const QString json = dir.filePath(QStringLiteral("in.json"));
+    const QString bin = dir.filePath(QStringLiteral("out.bin"));
+    QVERIFY(writeFile(json, QStringLiteral(R"({"referenceString":"R","birthDate":"%1","gender":2,"exams":[{"examDate":"%1","maturixIndex":3,"height":150.3}]})")
+                                    .arg(text)
+                                    .toUtf8()));
+    const Result converted = runCli({ "convert", json, bin });
+    QVERIFY2(converted.status == 0, converted.err.constData());
+    const auto record = PatientFile::read(contents(bin));
+    QVERIFY(record);
+    QCOMPARE(record->birthDate()->secondsSinceReferenceDate(), seconds);
+    QCOMPARE(record->trRecordsArray().at(0)->height(), 150.3000030517578125);
+    QVERIFY(record->nameString().isEmpty());
+    const QJsonObject patient = QJsonDocument::fromJson(runCli({ "show", bin, "--json" }).out).object();
+    QCOMPARE(patient.value("birthDate").toString(), shown);
+    QCOMPARE(patient.value("exams").toArray().at(0).toObject().value("height").toDouble(), 150.3000030517578125);
+}
+
+void tst_CliPatient::convertRefusesBadJson_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("not JSON") << QByteArray("{") << "invalid JSON";
+    QTest::newRow("not an object") << QByteArray("[]") << "not an object";
+    QTest::newRow("date without zone") << QByteArray(R"({"birthDate":"2010-01-15T00:00:00"})") << "birthDate";
+    QTest::newRow("no such day") << QByteArray(R"({"birthDate":"2010-02-30T00:00:00Z"})") << "birthDate";
+    QTest::newRow("gender text") << QByteArray(R"({"gender":"male"})") << "gender";
+    QTest::newRow("gender fraction") << QByteArray(R"({"gender":1.5})") << "gender";
+    QTest::newRow("index beyond 32 bits") << QByteArray(R"({"exams":[{"maturixIndex":3000000000}]})")
+                                          << "exams[0].maturixIndex";
+    QTest::newRow("height text") << QByteArray(R"({"exams":[{"height":"tall"}]})") << "exams[0].height";
+    QTest::newRow("height beyond float") << QByteArray(R"({"exams":[{"height":1e300}]})") << "exams[0].height";
+    QTest::newRow("exam not an object") << QByteArray(R"({"exams":[1]})") << "exams[0]";
+    QTest::newRow("exams not a list") << QByteArray(R"({"exams":{}})") << "exams";
+}
+
+void tst_CliPatient::convertRefusesBadJson()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("in.json"));
+    const QString out = dir.filePath(QStringLiteral("out.bin"));
+    QVERIFY(writeFile(in, json));
+    const Result result = runCli({ "convert", in, out });
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains(reason.toUtf8()), result.err.constData());
+    QVERIFY(!QFile::exists(out));
+}
+
+void tst_CliPatient::convertNeverLeavesHalfFiles()
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("keep.bin"));
+    QVERIFY(writeFile(out, "earlier"));
+    const QString bad = dir.filePath(QStringLiteral("bad.bin"));
+    QVERIFY(writeFile(bad, "garbage"));
+    QCOMPARE(runCli({ "convert", bad, out }).status, 1);
+    QCOMPARE(contents(out), QByteArray("earlier"));
+    const Result unwritable = runCli({ "convert", sample(QStringLiteral("patient-v2.bin")), dir.filePath("no/such/dir/x.bin") });
+    QCOMPARE(unwritable.status, 1);
+    QVERIFY(unwritable.err.contains("no/such/dir/x.bin"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 2);
+}
+
+void tst_CliPatient::dump()
+{
+    const Result nib = runCli({ "dump", sample(QStringLiteral("real-applesample-PathDemo-objects.nib")) });
+    QCOMPARE(nib.status, 0);
+    QVERIFY(nib.out.startsWith("typedstream big-endian, streamer version 4, system version 1000\n"));
+    QVERIFY(nib.out.contains("@ #0 NSIBObjectData v224 #1 : NSObject v0 #2"));
+    const Result patient = runCli({ "dump", sample(QStringLiteral("patient-v3-example.bin")) });
+    QCOMPARE(patient.status, 0);
+    QVERIFY(patient.out.contains("@ #13 TRRecord -> #11"));
+    QVERIFY(patient.out.contains("+ 8 bytes \"Doe^Jane\""));
+    const Result text = runCli({ "dump", sample(QStringLiteral("README.md")) });
+    QCOMPARE(text.status, 1);
+    QVERIFY(text.out.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_CliPatient)
+#include "tst_clipatient.moc"
