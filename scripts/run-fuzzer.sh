@@ -21,6 +21,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 shopt -s nullglob
+mkdir -p "$top/fuzz/regressions"
 regressions=("$top"/fuzz/regressions/*)
 if [ ${#regressions[@]} -gt 0 ]; then
     echo "Replaying ${#regressions[@]} regression inputs"
