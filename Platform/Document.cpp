@@ -393,6 +393,11 @@ void Document::printShowingPrintPanel(bool)
     qCDebug(lcPlatform, "%s has nothing to print", metaObject()->className());
 }
 
+DocumentController *Document::documentController() const
+{
+    return m_documentController.data();
+}
+
 QPrinter &Document::printInfo()
 {
     if (!m_printInfo)

@@ -104,7 +104,7 @@ public:
     virtual void printShowingPrintPanel(bool showPanels);
     QPrinter &printInfo();
 
-    DocumentController *documentController() const { return m_documentController; }
+    DocumentController *documentController() const;
 
 signals:
     void fileURLChanged(const QUrl &url);

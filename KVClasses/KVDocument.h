@@ -1,0 +1,39 @@
+#pragma once
+
+#include "KVClassesExport.h"
+
+#include "Document.h"
+
+#include <QPointer>
+
+class QWidget;
+
+// A document that knows whether it is still blank: new and never filled
+// in. Opening a file replaces a blank, unchanged current document, and
+// printing prints one designated view.
+class KVCLASSES_EXPORT KVDocument : public Document
+{
+    Q_OBJECT
+
+public:
+    explicit KVDocument(QObject *parent = nullptr);
+    ~KVDocument() override;
+
+    QString windowNibName() const override;
+    // Closes the current document first when it is blank and unchanged.
+    bool initWithContentsOfURL(const QUrl &url, const QString &type, QString *error) override;
+    // Prints printableView, scaled to fit the page, with the document's print
+    // settings; the print panel first when asked for.
+    void printShowingPrintPanel(bool showPanels) override;
+
+    bool isBlank() const { return m_docIsBlank; }
+    QWidget *printableView() const { return m_printableView.data(); }
+    void setPrintableView(QWidget *view) { m_printableView = view; }
+
+protected:
+    QWidget *createWindow() override;
+
+    // Subclasses clear it when the user first fills the document in.
+    bool m_docIsBlank = true;
+    QPointer<QWidget> m_printableView;
+};
