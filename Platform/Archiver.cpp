@@ -1,5 +1,7 @@
 #include "Archiver.h"
 
+#include "TypedStreamTag.h"
+
 #include <QtEndian>
 
 #include <cmath>
@@ -8,14 +10,7 @@
 
 namespace {
 
-constexpr char tagInt16 = char(0x81);
-constexpr char tagInt32 = char(0x82);
-constexpr char tagReal = char(0x83);
-constexpr char tagNew = char(0x84);
-constexpr char tagNil = char(0x85);
-constexpr char tagEnd = char(0x86);
-constexpr char tagInt64 = char(0x87);
-constexpr qint64 referenceBias = 110;
+using namespace TypedStreamTag;
 
 template<typename T>
 void appendLittleEndian(QByteArray *data, T value)
@@ -78,13 +73,13 @@ void Archiver::writeInteger(qint64 value)
     if (value >= -110 && value <= 127) {
         m_data.append(char(qint8(value)));
     } else if (value >= -32767 && value <= 32767) {
-        m_data.append(tagInt16);
+        m_data.append(int16);
         appendLittleEndian(&m_data, qint16(value));
     } else if (value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max()) {
-        m_data.append(tagInt32);
+        m_data.append(int32);
         appendLittleEndian(&m_data, qint32(value));
     } else {
-        m_data.append(tagInt64);
+        m_data.append(int64);
         appendLittleEndian(&m_data, value);
     }
 }
@@ -95,7 +90,7 @@ void Archiver::writeFloat(float value)
         writeInteger(*compact);
         return;
     }
-    m_data.append(tagReal);
+    m_data.append(real);
     appendLittleEndian(&m_data, value);
 }
 
@@ -105,7 +100,7 @@ void Archiver::writeDouble(double value)
         writeInteger(*compact);
         return;
     }
-    m_data.append(tagReal);
+    m_data.append(real);
     appendLittleEndian(&m_data, value);
 }
 
@@ -118,7 +113,7 @@ void Archiver::writeSharedString(QByteArrayView string)
         return;
     }
     m_strings.insert(key, m_strings.size());
-    m_data.append(tagNew);
+    m_data.append(newEntry);
     writeInteger(string.size());
     m_data.append(string.data(), string.size());
 }
@@ -141,12 +136,12 @@ void Archiver::writeClassChain(const ClassChain &chain)
             writeReference(*found);
             return;
         }
-        m_data.append(tagNew);
+        m_data.append(newEntry);
         m_classes.insert(cls.name, m_nextReference++);
         writeSharedString(cls.name);
         writeInteger(cls.version);
     }
-    m_data.append(tagNil);
+    m_data.append(nil);
 }
 
 bool Archiver::beginObject(const ClassChain &chain, const void *identity)
@@ -160,7 +155,7 @@ bool Archiver::beginObject(const ClassChain &chain, const void *identity)
         }
         m_objects.insert(identity, m_nextReference);
     }
-    m_data.append(tagNew);
+    m_data.append(newEntry);
     ++m_nextReference;
     writeClassChain(chain);
     ++m_openObjects;
@@ -171,13 +166,13 @@ void Archiver::endObject()
 {
     Q_ASSERT(m_openObjects > 0);
     --m_openObjects;
-    m_data.append(tagEnd);
+    m_data.append(end);
 }
 
 void Archiver::encodeNilObject()
 {
     writeTypeString("@");
-    m_data.append(tagNil);
+    m_data.append(nil);
 }
 
 void Archiver::encodeString(const QString &string)

@@ -1,5 +1,7 @@
 #include "Unarchiver.h"
 
+#include "TypedStreamTag.h"
+
 #include <QStringDecoder>
 #include <QtEndian>
 
@@ -7,20 +9,11 @@
 
 namespace {
 
-constexpr qint8 tagInt16 = qint8(0x81);
-constexpr qint8 tagInt32 = qint8(0x82);
-constexpr qint8 tagReal = qint8(0x83);
-constexpr qint8 tagNew = qint8(0x84);
-constexpr qint8 tagNil = qint8(0x85);
-constexpr qint8 tagEnd = qint8(0x86);
-constexpr qint8 tagInt64 = qint8(0x87);
-constexpr qint8 lastTag = qint8(0x91);
-// Reference numbers and shared strings are written as n - 110.
-constexpr qint64 referenceBias = 110;
+using namespace TypedStreamTag;
 
 bool isTag(qint8 byte)
 {
-    return byte <= lastTag;
+    return byte <= last;
 }
 
 template<typename T>
@@ -121,17 +114,17 @@ bool Unarchiver::readIntegerAfter(qint8 lead, qint64 *value)
 {
     const char *bytes = nullptr;
     switch (lead) {
-    case tagInt16:
+    case qint8(int16):
         if (!readRaw(2, &bytes))
             return false;
         *value = fromStream<qint16>(bytes, m_bigEndian);
         return true;
-    case tagInt32:
+    case qint8(int32):
         if (!readRaw(4, &bytes))
             return false;
         *value = fromStream<qint32>(bytes, m_bigEndian);
         return true;
-    case tagInt64:
+    case qint8(int64):
         if (!readRaw(8, &bytes))
             return false;
         *value = fromStream<qint64>(bytes, m_bigEndian);
@@ -158,12 +151,12 @@ bool Unarchiver::readSharedString(QByteArray *string, bool *isNull, qint64 *inde
     if (!readByte(&lead))
         return false;
     *isNull = false;
-    if (lead == tagNil) {
+    if (lead == qint8(nil)) {
         *isNull = true;
         string->clear();
         return true;
     }
-    if (lead == tagNew) {
+    if (lead == qint8(newEntry)) {
         qint64 length = 0;
         const char *bytes = nullptr;
         if (!readInteger(&length) || !readRaw(length, &bytes))
@@ -265,7 +258,7 @@ bool Unarchiver::readValue(const TypedStreamType &type, TypedStreamValue *value)
         value->kind = Kind::Real;
         if (!readByte(&lead))
             return false;
-        if (lead == tagReal) {
+        if (lead == qint8(real)) {
             value->rawReal = true;
             if (type.code == 'f') {
                 if (!readRaw(4, &bytes))
@@ -286,7 +279,7 @@ bool Unarchiver::readValue(const TypedStreamType &type, TypedStreamValue *value)
         value->kind = Kind::Bytes;
         if (!peekByte(&lead))
             return readByte(&lead);
-        if (lead == tagNil) {
+        if (lead == qint8(nil)) {
             ++m_position;
             value->isNull = true;
             return true;
@@ -360,22 +353,35 @@ bool Unarchiver::readReference(qint8 lead, TypedStreamEntry::Kind kind, qint64 *
     return true;
 }
 
-bool Unarchiver::readCString(qint64 *reference)
+bool Unarchiver::readLead(TypedStreamEntry::Kind kind, qint64 *reference, bool *isNew)
 {
     qint8 lead = 0;
+    *isNew = false;
     if (!readByte(&lead))
         return false;
-    if (lead == tagNil) {
+    if (lead == qint8(nil)) {
         *reference = -1;
         return true;
     }
-    if (lead != tagNew)
-        return readReference(lead, TypedStreamEntry::Kind::CString, reference);
-    TypedStreamEntry cString;
-    cString.kind = TypedStreamEntry::Kind::CString;
-    cString.offset = m_position - 1;
+    if (lead != qint8(newEntry))
+        return readReference(lead, kind, reference);
+    // The entry takes its number now, before whatever follows.
+    TypedStreamEntry entry;
+    entry.kind = kind;
+    entry.offset = m_position - 1;
     *reference = qint64(m_entries.size());
-    m_entries.push_back(cString);
+    m_entries.push_back(entry);
+    *isNew = true;
+    return true;
+}
+
+bool Unarchiver::readCString(qint64 *reference)
+{
+    bool isNew = false;
+    if (!readLead(TypedStreamEntry::Kind::CString, reference, &isNew))
+        return false;
+    if (!isNew)
+        return true;
     bool isNull = false;
     QByteArray text;
     if (!readSharedString(&text, &isNull))
@@ -388,28 +394,13 @@ bool Unarchiver::readCString(qint64 *reference)
 
 bool Unarchiver::readClass(qint64 *reference)
 {
-    qint8 lead = 0;
-    if (!readByte(&lead))
+    bool isNew = false;
+    if (!readLead(TypedStreamEntry::Kind::Class, reference, &isNew))
         return false;
-    if (lead == tagNil) {
-        *reference = -1;
-        return true;
-    }
-    if (lead != tagNew)
-        return readReference(lead, TypedStreamEntry::Kind::Class, reference);
     // Every class of this chain is new from here on; a reference back into
     // it would make the chain a loop.
-    const qint64 chainStart = qint64(m_entries.size());
-    *reference = chainStart;
-    qint64 previous = -1;
-    while (true) {
-        TypedStreamEntry cls;
-        cls.kind = TypedStreamEntry::Kind::Class;
-        cls.offset = m_position - 1;
-        const qint64 number = qint64(m_entries.size());
-        m_entries.push_back(cls);
-        if (previous >= 0)
-            m_entries[previous].superclass = number;
+    const qint64 chainStart = *reference;
+    for (qint64 number = chainStart; isNew;) {
         bool isNull = false;
         QByteArray name;
         if (!readSharedString(&name, &isNull))
@@ -419,51 +410,36 @@ bool Unarchiver::readClass(qint64 *reference)
         m_entries[number].name = name;
         if (!readInteger(&m_entries[number].version))
             return false;
-        if (!readByte(&lead))
-            return false;
-        if (lead == tagNil)
-            return true;
-        if (lead == tagNew) {
-            previous = number;
-            continue;
-        }
         qint64 superclass = -1;
-        if (!readReference(lead, TypedStreamEntry::Kind::Class, &superclass))
+        if (!readLead(TypedStreamEntry::Kind::Class, &superclass, &isNew))
             return false;
-        if (superclass >= chainStart) {
-            m_position -= 1;
+        if (!isNew && superclass >= chainStart)
             return fail(QStringLiteral("class %1 is its own superclass").arg(QString::fromUtf8(name)));
-        }
         m_entries[number].superclass = superclass;
-        return true;
+        number = superclass;
     }
+    return true;
 }
 
 bool Unarchiver::readObject(qint64 *reference)
 {
-    qint8 lead = 0;
-    if (!readByte(&lead))
-        return false;
-    if (lead == tagNil) {
-        *reference = -1;
-        return true;
-    }
-    if (lead != tagNew)
-        return readReference(lead, TypedStreamEntry::Kind::Object, reference);
-    if (m_depth >= maximumObjectDepth)
-        return fail(QStringLiteral("objects nested more than %1 deep").arg(maximumObjectDepth));
     // The number is taken before the class and the contents, so an object
     // can refer to itself.
-    const qint64 number = qint64(m_entries.size());
-    TypedStreamEntry object;
-    object.offset = m_position - 1;
-    m_entries.push_back(object);
-    *reference = number;
+    bool isNew = false;
+    if (!readLead(TypedStreamEntry::Kind::Object, reference, &isNew))
+        return false;
+    if (!isNew)
+        return true;
+    if (m_depth >= maximumObjectDepth)
+        return fail(QStringLiteral("objects nested more than %1 deep").arg(maximumObjectDepth));
+    const qint64 number = *reference;
+    qint8 lead = 0;
     qint64 cls = -1;
     if (!readClass(&cls))
         return false;
     if (cls < 0)
         return fail(QStringLiteral("object #%1 without a class").arg(number));
+    m_entries[number].classReference = cls;
     ++m_depth;
     std::vector<TypedStreamGroup> groups;
     while (true) {
@@ -471,7 +447,7 @@ bool Unarchiver::readObject(qint64 *reference)
             --m_depth;
             return fail(QStringLiteral("truncated data (object #%1 not ended)").arg(number));
         }
-        if (lead == tagEnd) {
+        if (lead == qint8(end)) {
             ++m_position;
             break;
         }
@@ -481,7 +457,6 @@ bool Unarchiver::readObject(qint64 *reference)
         }
     }
     --m_depth;
-    m_entries[number].classReference = cls;
     m_entries[number].groups = std::move(groups);
     return true;
 }

@@ -63,6 +63,9 @@ private:
     bool readObject(qint64 *reference);
     bool readClass(qint64 *reference);
     bool readCString(qint64 *reference);
+    // The lead byte where a new entry, nil or a reference may stand; a new
+    // entry of the kind is added and *isNew set.
+    bool readLead(TypedStreamEntry::Kind kind, qint64 *reference, bool *isNew);
     bool readReference(qint8 lead, TypedStreamEntry::Kind kind, qint64 *reference);
     bool readSharedString(QByteArray *string, bool *isNull, qint64 *index = nullptr);
     bool readTypes(std::shared_ptr<const TypeList> *types, QByteArray *typeString);

@@ -1,9 +1,36 @@
 #include "CliCommand.h"
 
+#include "CommandLineOptions.h"
+
 #include <QTextStream>
 
 int CliCommand::fail(QTextStream &err, int status, const QString &message) const
 {
     err << "maturix-cli " << name() << ": " << message << '\n';
     return status;
+}
+
+int CliCommand::failFile(QTextStream &err, const QString &path, const QString &reason) const
+{
+    return fail(err, FileError, QStringLiteral("%1: %2").arg(path, reason));
+}
+
+std::optional<int> CliCommand::parseFileArguments(const QStringList &arguments, int fileCount,
+                                                  const QSet<QString> &flags,
+                                                  CommandLineOptions *options, QTextStream &out,
+                                                  QTextStream &err)
+{
+    *options = CommandLineOptions({}, flags + QSet<QString> { QStringLiteral("help") });
+    if (!options->parse(arguments))
+        return fail(err, UsageError, options->errorString());
+    if (options->isSet(QStringLiteral("help"))) {
+        out << help();
+        return Success;
+    }
+    if (options->positional().size() != fileCount)
+        return fail(err, UsageError,
+                    QStringLiteral("expected %1 (see maturix-cli %2 --help)")
+                            .arg(fileCount == 1 ? QStringLiteral("one FILE") : QStringLiteral("IN and OUT"),
+                                 name()));
+    return std::nullopt;
 }

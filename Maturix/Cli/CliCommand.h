@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
+
+class CommandLineOptions;
 
 class QTextStream;
 
@@ -21,4 +26,12 @@ public:
 protected:
     // Writes "maturix-cli NAME: message" and answers the status.
     int fail(QTextStream &err, int status, const QString &message) const;
+    // Writes "maturix-cli NAME: PATH: reason" and answers FileError.
+    int failFile(QTextStream &err, const QString &path, const QString &reason) const;
+    // Parses exactly `fileCount` positional arguments and the flags (and
+    // --help) into `options`. Answers the exit status when the command is
+    // done (help printed, or a usage error reported), otherwise nothing.
+    std::optional<int> parseFileArguments(const QStringList &arguments, int fileCount,
+                                          const QSet<QString> &flags, CommandLineOptions *options,
+                                          QTextStream &out, QTextStream &err);
 };

@@ -23,23 +23,17 @@ QString ConvertCommand::help() const
 
 int ConvertCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
-    CommandLineOptions options({}, { QStringLiteral("help") });
-    if (!options.parse(arguments))
-        return fail(err, UsageError, options.errorString());
-    if (options.isSet(QStringLiteral("help"))) {
-        out << help();
-        return Success;
-    }
-    if (options.positional().size() != 2)
-        return fail(err, UsageError, QStringLiteral("expected IN and OUT (see maturix-cli convert --help)"));
+    CommandLineOptions options({}, {});
+    if (const auto status = parseFileArguments(arguments, 2, {}, &options, out, err))
+        return *status;
     const QString in = options.positional()[0];
     const QString outPath = options.positional()[1];
     PatientFile::Versions versions;
     QString error;
     const std::unique_ptr<PatientRecord> record = PatientFileIO::load(in, &versions, &error);
     if (!record)
-        return fail(err, FileError, QStringLiteral("%1: %2").arg(in, error));
+        return failFile(err, in, error);
     if (!PatientFileIO::save(outPath, *record, &error))
-        return fail(err, FileError, QStringLiteral("%1: %2").arg(outPath, error));
+        return failFile(err, outPath, error);
     return Success;
 }

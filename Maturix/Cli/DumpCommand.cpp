@@ -25,23 +25,17 @@ QString DumpCommand::help() const
 
 int DumpCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
-    CommandLineOptions options({}, { QStringLiteral("help") });
-    if (!options.parse(arguments))
-        return fail(err, UsageError, options.errorString());
-    if (options.isSet(QStringLiteral("help"))) {
-        out << help();
-        return Success;
-    }
-    if (options.positional().size() != 1)
-        return fail(err, UsageError, QStringLiteral("expected one FILE (see maturix-cli dump --help)"));
+    CommandLineOptions options({}, {});
+    if (const auto status = parseFileArguments(arguments, 1, {}, &options, out, err))
+        return *status;
     const QString path = options.positional().first();
     QByteArray data;
     QString error;
     if (!PatientFileIO::readFile(path, &data, &error))
-        return fail(err, FileError, QStringLiteral("%1: %2").arg(path, error));
+        return failFile(err, path, error);
     Unarchiver archive;
     if (!archive.read(data))
-        return fail(err, FileError, QStringLiteral("%1: %2").arg(path, archive.errorString()));
+        return failFile(err, path, archive.errorString());
     out << TypedStreamPrinter::describe(archive);
     return Success;
 }

@@ -49,26 +49,20 @@ QString ShowCommand::help() const
 
 int ShowCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
-    CommandLineOptions options({}, { QStringLiteral("json"), QStringLiteral("help") });
-    if (!options.parse(arguments))
-        return fail(err, UsageError, options.errorString());
-    if (options.isSet(QStringLiteral("help"))) {
-        out << help();
-        return Success;
-    }
-    if (options.positional().size() != 1)
-        return fail(err, UsageError, QStringLiteral("expected one FILE (see maturix-cli show --help)"));
+    CommandLineOptions options({}, {});
+    if (const auto status = parseFileArguments(arguments, 1, { QStringLiteral("json") }, &options, out, err))
+        return *status;
     const QString path = options.positional().first();
     PatientFile::Versions versions;
     QString error;
     const std::unique_ptr<PatientRecord> record = PatientFileIO::load(path, &versions, &error);
     if (!record)
-        return fail(err, FileError, QStringLiteral("%1: %2").arg(path, error));
+        return failFile(err, path, error);
 
     if (options.isSet(QStringLiteral("json"))) {
         const std::optional<QJsonObject> object = PatientJson::toJson(*record, versions, &error);
         if (!object)
-            return fail(err, FileError, QStringLiteral("%1: %2").arg(path, error));
+            return failFile(err, path, error);
         out << QJsonDocument(*object).toJson(QJsonDocument::Compact) << '\n';
         return Success;
     }
