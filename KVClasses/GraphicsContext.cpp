@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextOption>
 
 #include <vector>
 
@@ -135,18 +136,47 @@ QSizeF GraphicsContext::sizeOfText(const QString &text, const QFont &font)
     return {metrics.horizontalAdvance(text), metrics.height()};
 }
 
-void GraphicsContext::drawText(const QString &text, const QPointF &origin, const QFont &font)
+namespace {
+
+// Runs draw with the painter set up for text whose line box has its top-left
+// corner at the y-up point topLeft: the y-up flip undone locally, so that
+// glyphs stand upright, and the text black.
+template<typename Draw>
+void drawUpright(const QPointF &topLeft, const QFont &font, Draw draw)
 {
-    QPainter *painter = currentPainter();
-    if (!painter || text.isEmpty())
+    QPainter *painter = GraphicsContext::currentPainter();
+    if (!painter)
         return;
-    const QFontMetricsF metrics(font);
     painter->save();
-    // Undo the y-up flip locally, so that glyphs stand upright.
-    painter->translate(origin.x(), origin.y() + metrics.height());
+    painter->translate(topLeft);
     painter->scale(1.0, -1.0);
     painter->setFont(font);
     painter->setPen(Qt::black);
-    painter->drawText(QPointF(0.0, metrics.ascent()), text);
+    draw(*painter);
     painter->restore();
+}
+
+} // namespace
+
+void GraphicsContext::drawText(const QString &text, const QPointF &origin, const QFont &font)
+{
+    if (text.isEmpty())
+        return;
+    const QFontMetricsF metrics(font);
+    drawUpright(QPointF(origin.x(), origin.y() + metrics.height()), font,
+                [&](QPainter &painter) { painter.drawText(QPointF(0.0, metrics.ascent()), text); });
+}
+
+void GraphicsContext::drawText(const QString &text, const QRectF &rect, const QFont &font,
+                               qreal tabStop)
+{
+    if (text.isEmpty())
+        return;
+    QTextOption option(Qt::AlignLeft | Qt::AlignTop);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    if (tabStop > 0.0)
+        option.setTabs({QTextOption::Tab(tabStop, QTextOption::LeftTab)});
+    drawUpright(QPointF(rect.x(), rect.y() + rect.height()), font, [&](QPainter &painter) {
+        painter.drawText(QRectF(0.0, 0.0, rect.width(), rect.height()), text, option);
+    });
 }

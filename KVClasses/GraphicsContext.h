@@ -63,4 +63,9 @@ public:
     static QSizeF sizeOfText(const QString &text, const QFont &font);
     // Draws with the lower-left corner of the text's line box at origin.
     static void drawText(const QString &text, const QPointF &origin, const QFont &font);
+    // Draws inside rect (y-up), from its top edge down, wrapping at its
+    // width; with a tab stop, every tab moves to that distance from the
+    // rectangle's left edge (a left-aligned column).
+    static void drawText(const QString &text, const QRectF &rect, const QFont &font,
+                         qreal tabStop = 0.0);
 };

@@ -15,6 +15,11 @@ QRectF View::bounds() const
     return QRectF(0.0, 0.0, width(), height());
 }
 
+QPointF View::convertPointFromWidget(const QPointF &position) const
+{
+    return {position.x(), height() - position.y()};
+}
+
 void View::drawRect(const QRectF &)
 {
 }

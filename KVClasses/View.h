@@ -23,6 +23,10 @@ public:
     // (0, 0, width, height) in view coordinates.
     QRectF bounds() const;
 
+    // A position in widget coordinates (mouse events: y downwards) in view
+    // coordinates.
+    QPointF convertPointFromWidget(const QPointF &position) const;
+
     // The dirty rectangle is in view coordinates.
     virtual void drawRect(const QRectF &dirtyRect);
 

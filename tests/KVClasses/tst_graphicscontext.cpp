@@ -21,6 +21,7 @@ private slots:
     void imageInterpolation();
     void textIsUprightAndBlackInAFlippedPainter();
     void emptyTextMeasuresZero();
+    void textInARectangleIsTopAlignedWithATabColumn();
     void viewsDrawYUpAndTellTheScreenFromOtherPainters();
 };
 
@@ -191,6 +192,40 @@ void tst_GraphicsContext::emptyTextMeasuresZero()
     QVERIFY(GraphicsContext::sizeOfText("0", GraphicsContext::labelFont(10)).height() > 0);
 }
 
+void tst_GraphicsContext::textInARectangleIsTopAlignedWithATabColumn()
+{
+    const QFont font = GraphicsContext::labelFont(9);
+    const QRectF rect(20, 40, 200, 60); // y-up: top edge at 100
+    QImage image = whiteImage(300, 120);
+    {
+        QPainter painter(&image);
+        flip(painter, 120);
+        GraphicsContext::Scope scope(painter, false);
+        GraphicsContext::drawText("Id:\tAB", rect, font, 110);
+        GraphicsContext::drawText("Age:\tX", rect.translated(0, -14), font, 110);
+        GraphicsContext::drawText(QString("Word ").repeated(12), QRectF(20, 0, 100, 30), font);
+    }
+    const auto inkOf = [&](int x0, int x1, int top, int bottom) {
+        QImage part = image.copy(x0, top, x1 - x0, bottom - top);
+        return inkBounds(part).translated(x0, top);
+    };
+    // Line 1 within the first 14 units below the rectangle's top (image row
+    // 20); labels start at the left edge, values at the tab 110 further on.
+    const QRect label = inkOf(0, 120, 0, 34);
+    const QRect value = inkOf(120, 300, 0, 34);
+    QVERIFY(!label.isEmpty() && !value.isEmpty());
+    QVERIFY(qAbs(label.left() - 20) <= 1);
+    QVERIFY(qAbs(value.left() - 130) <= 1);
+    QVERIFY(label.top() >= 20 && label.bottom() < 20 + 14);
+    // Line 2 is 14 lower, its value in the same column.
+    const QRect second = inkOf(120, 300, 34, 60);
+    QVERIFY(qAbs(second.left() - 130) <= 1);
+    // Long text wraps inside its rectangle's width.
+    const QRect wrapped = inkOf(0, 300, 90, 120);
+    QVERIFY(wrapped.right() < 120);
+    QVERIFY(wrapped.height() > GraphicsContext::sizeOfText("W", font).height());
+}
+
 void tst_GraphicsContext::viewsDrawYUpAndTellTheScreenFromOtherPainters()
 {
     // Marks its lowest row and records where it was drawn.
@@ -221,6 +256,10 @@ void tst_GraphicsContext::viewsDrawYUpAndTellTheScreenFromOtherPainters()
     QCOMPARE(view.toScreen, (QList<bool>{false, true}));
     QCOMPARE(grabbed.pixelColor(10, grabbed.height() - 1), QColor(Qt::black));
     QVERIFY(grabbed.pixelColor(10, grabbed.height() - 2) != QColor(Qt::black));
+
+    // Mouse positions come in y downwards.
+    QCOMPARE(view.convertPointFromWidget({3, 0}), QPointF(3, 10));
+    QCOMPARE(view.convertPointFromWidget({3, 7.5}), QPointF(3, 2.5));
 }
 
 QTEST_MAIN(tst_GraphicsContext)
