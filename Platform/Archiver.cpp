@@ -106,13 +106,13 @@ void Archiver::writeDouble(double value)
 
 void Archiver::writeSharedString(QByteArrayView string)
 {
-    const QByteArray key = string.toByteArray();
-    const auto found = m_strings.constFind(key);
+    // Looked up without a copy; only a new entry keeps one.
+    const auto found = m_strings.constFind(QByteArray::fromRawData(string.data(), string.size()));
     if (found != m_strings.constEnd()) {
         writeInteger(*found - referenceBias);
         return;
     }
-    m_strings.insert(key, m_strings.size());
+    m_strings.insert(string.toByteArray(), m_strings.size());
     m_data.append(newEntry);
     writeInteger(string.size());
     m_data.append(string.data(), string.size());

@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -36,6 +37,21 @@ bool Unarchiver::fail(const QString &reason)
     return false;
 }
 
+bool Unarchiver::countItem()
+{
+    if (++m_items > maximumItems)
+        return fail(QStringLiteral("archive holds more than %1 values").arg(maximumItems));
+    return true;
+}
+
+bool Unarchiver::enter()
+{
+    if (m_depth >= maximumDepth)
+        return fail(QStringLiteral("values nested more than %1 deep").arg(maximumDepth));
+    ++m_depth;
+    return true;
+}
+
 bool Unarchiver::read(const QByteArray &data)
 {
     *this = Unarchiver();
@@ -46,6 +62,8 @@ bool Unarchiver::read(const QByteArray &data)
     }
     if (!readHeader())
         return false;
+    // Most entries take a few bytes; a guess saves regrowing the table.
+    m_entries.reserve(size_t(std::min<qsizetype>(m_data.size() / 8, 1 << 16)));
     while (m_position < m_data.size()) {
         if (!readGroup(&m_groups))
             return false;
@@ -60,8 +78,10 @@ bool Unarchiver::readHeader()
     qint8 version = 0;
     if (!readByte(&version))
         return false;
-    if (version != 4)
+    if (version != 4) {
+        m_position = 0;
         return fail(QStringLiteral("not a typedstream archive (streamer version %1)").arg(version));
+    }
     m_streamerVersion = version;
     static constexpr char littleEndian[] = "streamtyped";
     static constexpr char bigEndian[] = "typedstream";
@@ -180,7 +200,7 @@ bool Unarchiver::readSharedString(QByteArray *string, bool *isNull, qint64 *inde
     return true;
 }
 
-bool Unarchiver::readTypes(std::shared_ptr<const TypeList> *types, QByteArray *typeString)
+bool Unarchiver::readTypes(const TypeList **types, QByteArray *typeString)
 {
     bool isNull = false;
     qint64 index = -1;
@@ -193,7 +213,7 @@ bool Unarchiver::readTypes(std::shared_ptr<const TypeList> *types, QByteArray *t
     }
     // A type string used many times is parsed once.
     if (!m_typeCache[index]) {
-        auto parsed = std::make_shared<TypeList>();
+        auto parsed = std::make_unique<TypeList>();
         QString reason;
         if (!TypedStreamType::parse(*typeString, parsed.get(), &reason)) {
             m_position = start;
@@ -202,7 +222,7 @@ bool Unarchiver::readTypes(std::shared_ptr<const TypeList> *types, QByteArray *t
         }
         m_typeCache[index] = std::move(parsed);
     }
-    *types = m_typeCache[index];
+    *types = m_typeCache[index].get();
     return true;
 }
 
@@ -210,9 +230,10 @@ bool Unarchiver::readGroup(std::vector<TypedStreamGroup> *groups)
 {
     TypedStreamGroup group;
     group.offset = m_position;
-    std::shared_ptr<const TypeList> types;
+    const TypeList *types = nullptr;
     if (!readTypes(&types, &group.type))
         return false;
+    group.values.reserve(types->size());
     for (const TypedStreamType &type : *types) {
         if (!type.occupiesData())
             continue;
@@ -227,6 +248,8 @@ bool Unarchiver::readGroup(std::vector<TypedStreamGroup> *groups)
 bool Unarchiver::readValue(const TypedStreamType &type, TypedStreamValue *value)
 {
     using Kind = TypedStreamValue::Kind;
+    if (!countItem())
+        return false;
     value->code = type.code;
     qint8 lead = 0;
     qint64 integer = 0;
@@ -314,14 +337,21 @@ bool Unarchiver::readValue(const TypedStreamType &type, TypedStreamValue *value)
         // of the data cannot be right.
         if (type.count > m_data.size() - m_position)
             return fail(QStringLiteral("truncated data (array of %1 elements)").arg(type.count));
+        if (type.count > maximumItems - m_items)
+            return fail(QStringLiteral("array of %1 elements is too large").arg(type.count));
+        if (!enter())
+            return false;
         value->elements.resize(type.count);
         for (TypedStreamValue &element : value->elements) {
             if (!readValue(type.members[0], &element))
                 return false;
         }
+        leave();
         return true;
     case '{':
         value->kind = Kind::Compound;
+        if (!enter())
+            return false;
         for (const TypedStreamType &member : type.members) {
             if (!member.occupiesData())
                 continue;
@@ -329,6 +359,7 @@ bool Unarchiver::readValue(const TypedStreamType &type, TypedStreamValue *value)
             if (!readValue(member, &value->elements.back()))
                 return false;
         }
+        leave();
         return true;
     default:
         return fail(QStringLiteral("type code '%1' has no value").arg(QLatin1Char(type.code)));
@@ -366,6 +397,8 @@ bool Unarchiver::readLead(TypedStreamEntry::Kind kind, qint64 *reference, bool *
     if (lead != qint8(newEntry))
         return readReference(lead, kind, reference);
     // The entry takes its number now, before whatever follows.
+    if (!countItem())
+        return false;
     TypedStreamEntry entry;
     entry.kind = kind;
     entry.offset = m_position - 1;
@@ -430,8 +463,6 @@ bool Unarchiver::readObject(qint64 *reference)
         return false;
     if (!isNew)
         return true;
-    if (m_depth >= maximumObjectDepth)
-        return fail(QStringLiteral("objects nested more than %1 deep").arg(maximumObjectDepth));
     const qint64 number = *reference;
     qint8 lead = 0;
     qint64 cls = -1;
@@ -440,23 +471,21 @@ bool Unarchiver::readObject(qint64 *reference)
     if (cls < 0)
         return fail(QStringLiteral("object #%1 without a class").arg(number));
     m_entries[number].classReference = cls;
-    ++m_depth;
+    if (!enter())
+        return false;
     std::vector<TypedStreamGroup> groups;
+    groups.reserve(4);
     while (true) {
-        if (!peekByte(&lead)) {
-            --m_depth;
+        if (!peekByte(&lead))
             return fail(QStringLiteral("truncated data (object #%1 not ended)").arg(number));
-        }
         if (lead == qint8(end)) {
             ++m_position;
             break;
         }
-        if (!readGroup(&groups)) {
-            --m_depth;
+        if (!readGroup(&groups))
             return false;
-        }
     }
-    --m_depth;
+    leave();
     m_entries[number].groups = std::move(groups);
     return true;
 }

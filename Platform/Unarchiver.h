@@ -22,8 +22,13 @@
 class Unarchiver
 {
 public:
-    // Objects nested inside objects; real archives stay far below.
-    static constexpr int maximumObjectDepth = 200;
+    // Objects, arrays and structs nested inside each other; real archives
+    // stay far below.
+    static constexpr int maximumDepth = 200;
+    // Values and reference-table entries of one archive, which bounds the
+    // memory a file can make the reader use; a patient file holds about ten
+    // per examination.
+    static constexpr qint64 maximumItems = qint64(1) << 21;
 
     // False with errorString() set when the data is no well-formed archive.
     bool read(const QByteArray &data);
@@ -68,13 +73,18 @@ private:
     bool readLead(TypedStreamEntry::Kind kind, qint64 *reference, bool *isNew);
     bool readReference(qint8 lead, TypedStreamEntry::Kind kind, qint64 *reference);
     bool readSharedString(QByteArray *string, bool *isNull, qint64 *index = nullptr);
-    bool readTypes(std::shared_ptr<const TypeList> *types, QByteArray *typeString);
+    bool readTypes(const TypeList **types, QByteArray *typeString);
     bool readByte(qint8 *byte);
     bool peekByte(qint8 *byte) const;
     bool readRaw(qsizetype count, const char **bytes);
     bool readIntegerAfter(qint8 lead, qint64 *value);
     bool readInteger(qint64 *value);
     bool fail(const QString &reason);
+    // Counts one more value or entry against maximumItems.
+    bool countItem();
+    // One level deeper, within maximumDepth; leave() after it.
+    bool enter();
+    void leave() { --m_depth; }
 
     // The object a "@" value names and that is of the class; false when the
     // value is nil (object null) or the object is something else.
@@ -87,8 +97,10 @@ private:
     qint64 m_streamerVersion = 0;
     qint64 m_systemVersion = 0;
     int m_depth = 0;
+    qint64 m_items = 0;
     std::vector<QByteArray> m_strings;
-    std::vector<std::shared_ptr<const TypeList>> m_typeCache;
+    // Parsed type strings by shared-string number, filled on first use.
+    std::vector<std::unique_ptr<const TypeList>> m_typeCache;
     std::vector<TypedStreamEntry> m_entries;
     std::vector<TypedStreamGroup> m_groups;
     QString m_error;

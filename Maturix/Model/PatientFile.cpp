@@ -50,7 +50,7 @@ public:
     void start(const TypedStreamEntry *object, const char *className)
     {
         m_object = object;
-        m_className = className;
+        m_className = QLatin1String(className);
         m_next = 0;
     }
 
@@ -97,7 +97,7 @@ private:
     const Unarchiver &m_archive;
     QString *m_error;
     const TypedStreamEntry *m_object = nullptr;
-    QString m_className;
+    QLatin1String m_className;
     size_t m_next = 0;
 };
 

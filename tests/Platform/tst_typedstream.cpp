@@ -60,6 +60,7 @@ private slots:
     void rejectsMalformedStreams_data();
     void rejectsMalformedStreams();
     void boundsObjectNesting();
+    void boundsValueCount();
 };
 
 void TestTypedStream::compactIntegers_data()
@@ -370,10 +371,39 @@ void TestTypedStream::boundsObjectNesting()
         return data;
     };
     Unarchiver archive;
-    QVERIFY2(archive.read(nested(Unarchiver::maximumObjectDepth)), qPrintable(archive.errorString()));
-    QVERIFY(!archive.read(nested(Unarchiver::maximumObjectDepth + 1)));
+    QVERIFY2(archive.read(nested(Unarchiver::maximumDepth)), qPrintable(archive.errorString()));
+    QVERIFY(!archive.read(nested(Unarchiver::maximumDepth + 1)));
     QVERIFY(archive.errorString().contains(QStringLiteral("nested")));
     QVERIFY(!archive.read(nested(100000)));
+
+    // Arrays count as levels too: each object here sits in a "[1@]".
+    QByteArray inArrays = header + QByteArray::fromHex("840140 84 84 840141 00 85");
+    const int levels = Unarchiver::maximumDepth / 2;
+    inArrays += QByteArray::fromHex("84045b31405d 84 93");
+    for (int i = 2; i < levels; ++i)
+        inArrays += QByteArray::fromHex("94 84 93");
+    inArrays += QByteArray(levels, '\x86');
+    QVERIFY2(archive.read(inArrays), qPrintable(archive.errorString()));
+    QVERIFY(!archive.read(inArrays.insert(inArrays.size() - levels, QByteArray::fromHex("94 84 93 86"))));
+    QVERIFY2(archive.errorString().contains(QStringLiteral("nested")), qPrintable(archive.errorString()));
+}
+
+void TestTypedStream::boundsValueCount()
+{
+    // Two million one-byte values are well-formed but more than any
+    // archive of ours holds.
+    const qint64 count = Unarchiver::maximumItems + 1;
+    QByteArray data = header + "\x84\x0a[" + QByteArray::number(count) + "B]";
+    data[header.size() + 1] = char(data.size() - header.size() - 2);
+    data += QByteArray(count, '\x01');
+    Unarchiver archive;
+    QVERIFY(!archive.read(data));
+    QVERIFY2(archive.errorString().contains(QStringLiteral("too large")), qPrintable(archive.errorString()));
+    data = header;
+    for (qint64 i = 0; i < count; ++i)
+        data += i == 0 ? QByteArray::fromHex("840169 00") : QByteArray::fromHex("92 00");
+    QVERIFY(!archive.read(data));
+    QVERIFY2(archive.errorString().contains(QStringLiteral("more than")), qPrintable(archive.errorString()));
 }
 
 QTEST_GUILESS_MAIN(TestTypedStream)
