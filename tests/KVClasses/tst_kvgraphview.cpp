@@ -36,17 +36,19 @@ namespace {
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
 
-// Centres of the runs of ink along a row band, weighted by darkness.
-QList<double> inkCentres(const RenderedView &rendered, int x0, int x1, int y)
+// Centres of the runs of ink along a line of pixels from first, count steps
+// of step, weighted by darkness, measured along that line.
+QList<double> inkCentres(const RenderedView &rendered, QPoint first, QPoint step, int count)
 {
     QList<double> centres;
     double weight = 0.0;
     double moment = 0.0;
-    for (int x = x0; x <= x1; ++x) {
-        const double ink = x < x1 ? 1.0 - qGray(rendered.pixel(x, y).rgb()) / 255.0 : 0.0;
+    for (int k = 0; k <= count; ++k) {
+        const QPoint p = first + k * step;
+        const double ink = k < count ? 1.0 - qGray(rendered.pixel(p.x(), p.y()).rgb()) / 255.0 : 0.0;
         if (ink > 0.05) {
             weight += ink;
-            moment += ink * (x + 0.5);
+            moment += ink * (QPoint::dotProduct(p, step) + 0.5);
         } else if (weight > 0.0) {
             centres << moment / weight;
             weight = moment = 0.0;
@@ -55,23 +57,14 @@ QList<double> inkCentres(const RenderedView &rendered, int x0, int x1, int y)
     return centres;
 }
 
-// The same along a column.
+QList<double> inkCentres(const RenderedView &rendered, int x0, int x1, int y)
+{
+    return inkCentres(rendered, {x0, y}, {1, 0}, x1 - x0);
+}
+
 QList<double> inkCentresUp(const RenderedView &rendered, int x, int y0, int y1)
 {
-    QList<double> centres;
-    double weight = 0.0;
-    double moment = 0.0;
-    for (int y = y0; y <= y1; ++y) {
-        const double ink = y < y1 ? 1.0 - qGray(rendered.pixel(x, y).rgb()) / 255.0 : 0.0;
-        if (ink > 0.05) {
-            weight += ink;
-            moment += ink * (y + 0.5);
-        } else if (weight > 0.0) {
-            centres << moment / weight;
-            weight = moment = 0.0;
-        }
-    }
-    return centres;
+    return inkCentres(rendered, {x, y0}, {0, 1}, y1 - y0);
 }
 
 void compareCentres(const QList<double> &actual, const QList<double> &expected)
