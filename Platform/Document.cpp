@@ -13,6 +13,25 @@
 #include <QSaveFile>
 #include <QWidget>
 
+class Document::WindowWatcher : public QObject
+{
+public:
+    explicit WindowWatcher(Document *document)
+        : QObject(document)
+        , m_document(document)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        return m_document->handleWindowEvent(event);
+    }
+
+private:
+    Document *m_document;
+};
+
 Document::Document(QObject *parent)
     : QObject(parent)
 {
@@ -22,7 +41,16 @@ Document::~Document()
 {
     if (m_documentController)
         m_documentController->removeDocument(this);
-    delete m_window.data();
+    if (QWidget *window = m_window.data()) {
+        // A subclass is gone by now: its window must not call back into it
+        // (a field losing focus would report the end of editing).
+        window->removeEventFilter(m_windowWatcher);
+        window->blockSignals(true);
+        const QList<QObject *> children = window->findChildren<QObject *>();
+        for (QObject *child : children)
+            child->blockSignals(true);
+        delete window;
+    }
 }
 
 void Document::setFileURL(const QUrl &url)
@@ -163,7 +191,8 @@ void Document::makeWindowControllers()
     if (!window)
         return;
     m_window = window;
-    window->installEventFilter(this);
+    m_windowWatcher = new WindowWatcher(this);
+    window->installEventFilter(m_windowWatcher);
     updateWindowTitle();
     window->setWindowModified(isDocumentEdited());
     windowControllerDidLoadNib();
@@ -187,25 +216,24 @@ void Document::updateWindowTitle()
         m_window->setWindowTitle(displayName() + QStringLiteral("[*]"));
 }
 
-bool Document::eventFilter(QObject *watched, QEvent *event)
+bool Document::handleWindowEvent(QEvent *event)
 {
-    if (watched == m_window && !m_closed) {
-        switch (event->type()) {
-        case QEvent::Close:
-            // The window's close box is the Close command: the document
-            // decides, after asking about unsaved changes.
-            event->ignore();
-            performClose();
-            return true;
-        case QEvent::WindowActivate:
-            if (m_documentController)
-                m_documentController->noteDocumentBroughtToFront(this);
-            break;
-        default:
-            break;
-        }
+    if (m_closed)
+        return false;
+    switch (event->type()) {
+    case QEvent::Close:
+        // The window's close box is the Close command: the document
+        // decides, after asking about unsaved changes.
+        event->ignore();
+        performClose();
+        return true;
+    case QEvent::WindowActivate:
+        if (m_documentController)
+            m_documentController->noteDocumentBroughtToFront(this);
+        return false;
+    default:
+        return false;
     }
-    return QObject::eventFilter(watched, event);
 }
 
 void Document::saveDocument()
@@ -360,7 +388,7 @@ void Document::close()
     if (m_documentController)
         m_documentController->removeDocument(this);
     if (m_window) {
-        m_window->removeEventFilter(this);
+        m_window->removeEventFilter(m_windowWatcher);
         m_window->hide();
         m_window->deleteLater();
     }

@@ -116,10 +116,13 @@ protected:
     virtual QWidget *createWindow();
     // The window has been built; set it up.
     virtual void windowControllerDidLoadNib();
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     friend class DocumentController;
+    // Watches the window for its close box and its activation, apart from
+    // the document's own event filtering, which subclasses are free to use.
+    class WindowWatcher;
+    bool handleWindowEvent(QEvent *event);
 
     void updateWindowTitle();
     void presentSaveError(const QString &error);
@@ -130,6 +133,7 @@ private:
     bool m_closed = false;
     int m_untitledNumber = 0;
     QPointer<QWidget> m_window;
+    QObject *m_windowWatcher = nullptr;
     std::unique_ptr<QPrinter> m_printInfo;
     QString m_lastSavePanelType;
     QPointer<DocumentController> m_documentController;

@@ -66,27 +66,28 @@ Document *DocumentController::makeDocumentForType(const QString &type)
     return m_factory ? m_factory(type) : nullptr;
 }
 
-Document *DocumentController::makeUntitledDocumentOfType(const QString &type, QString *error)
+Document *DocumentController::makeDocumentOrFail(const QString &type, QString *error)
 {
     Document *document = makeDocumentForType(type);
-    if (!document) {
-        if (error)
-            *error = tr("No document can be made for the type “%1”.").arg(type);
-        return nullptr;
-    }
-    document->setFileType(type);
+    if (!document && error)
+        *error = tr("No document can be made for the type “%1”.").arg(type);
+    return document;
+}
+
+Document *DocumentController::makeUntitledDocumentOfType(const QString &type, QString *error)
+{
+    Document *document = makeDocumentOrFail(type, error);
+    if (document)
+        document->setFileType(type);
     return document;
 }
 
 Document *DocumentController::makeDocumentWithContentsOfURL(const QUrl &url, const QString &type,
                                                             QString *error)
 {
-    Document *document = makeDocumentForType(type);
-    if (!document) {
-        if (error)
-            *error = tr("No document can be made for the type “%1”.").arg(type);
+    Document *document = makeDocumentOrFail(type, error);
+    if (!document)
         return nullptr;
-    }
     if (!document->initWithContentsOfURL(url, type, error)) {
         delete document;
         return nullptr;

@@ -78,6 +78,7 @@ signals:
 private:
     friend class Document;
     void noteDocumentBroughtToFront(Document *document);
+    Document *makeDocumentOrFail(const QString &type, QString *error);
     void presentOpenError(const QString &path, const QString &error);
 
     QList<QPointer<Document>> m_documents;
