@@ -51,6 +51,8 @@ void KVDocument::printShowingPrintPanel(bool showPanels)
         return;
     }
     QPrinter &printer = printInfo();
+    // The print job carries the title of the window that holds the view.
+    printer.setDocName(view->window()->windowTitle().remove(QStringLiteral("[*]")));
     if (showPanels) {
         QPrintDialog dialog(&printer, window());
         dialog.setWindowModality(Qt::WindowModal);
