@@ -103,13 +103,7 @@ Document *DocumentController::openDocumentWithContentsOfURL(const QUrl &url, boo
             open->showWindows();
         return open;
     }
-    Document *document = makeDocumentWithContentsOfURL(url, typeForContentsOfURL(url), error);
-    if (!document)
-        return nullptr;
-    addDocument(document);
-    if (display)
-        document->showWindows();
-    return document;
+    return adopt(makeDocumentWithContentsOfURL(url, typeForContentsOfURL(url), error), display);
 }
 
 Document *DocumentController::openDocumentWithContentsOfFile(const QString &path, bool display,
@@ -121,7 +115,11 @@ Document *DocumentController::openDocumentWithContentsOfFile(const QString &path
 
 Document *DocumentController::openUntitledDocumentAndDisplay(bool display, QString *error)
 {
-    Document *document = makeUntitledDocumentOfType(m_defaultType, error);
+    return adopt(makeUntitledDocumentOfType(m_defaultType, error), display);
+}
+
+Document *DocumentController::adopt(Document *document, bool display)
+{
     if (!document)
         return nullptr;
     addDocument(document);

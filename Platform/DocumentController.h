@@ -79,6 +79,7 @@ private:
     friend class Document;
     void noteDocumentBroughtToFront(Document *document);
     Document *makeDocumentOrFail(const QString &type, QString *error);
+    Document *adopt(Document *document, bool display);
     void presentOpenError(const QString &path, const QString &error);
 
     QList<QPointer<Document>> m_documents;
