@@ -179,7 +179,7 @@ bool Unarchiver::readSharedString(QByteArray *string, bool *isNull, qint64 *inde
     if (lead == qint8(newEntry)) {
         qint64 length = 0;
         const char *bytes = nullptr;
-        if (!readInteger(&length) || !readRaw(length, &bytes))
+        if (!readInteger(&length) || !readRaw(length, &bytes) || !countItem())
             return false;
         *string = QByteArray(bytes, length);
         m_strings.push_back(*string);
@@ -514,7 +514,7 @@ QByteArray Unarchiver::classNameOf(const TypedStreamEntry &object) const
 
 bool Unarchiver::isKindOfClass(const TypedStreamEntry &object, QByteArrayView className) const
 {
-    // Superclasses always have lower numbers, so this walk ends.
+    // read() refuses class chains that loop, so this walk ends.
     for (const TypedStreamEntry *cls = entry(object.classReference); cls; cls = entry(cls->superclass)) {
         if (cls->name == className)
             return true;

@@ -25,9 +25,9 @@ public:
     // Objects, arrays and structs nested inside each other; real archives
     // stay far below.
     static constexpr int maximumDepth = 200;
-    // Values and reference-table entries of one archive, which bounds the
-    // memory a file can make the reader use; a patient file holds about ten
-    // per examination.
+    // Values, reference-table entries and shared strings of one archive,
+    // which bounds the memory a file can make the reader use; a patient
+    // file holds about ten per examination.
     static constexpr qint64 maximumItems = qint64(1) << 21;
 
     // False with errorString() set when the data is no well-formed archive.

@@ -31,6 +31,10 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$top"/fuzz/corpus/* "$work"/
+# The shared sample archives, when present, seed the generic reader too;
+# they are read in place, and new inputs go to the temporary copy only.
+seeds=()
+[ -d "$top/../shared/testdata/typedstream" ] && seeds+=("$top/../shared/testdata/typedstream")
 echo "Fuzzing for $seconds s"
 "$fuzzer" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 \
-    -artifact_prefix="$top/fuzz/regressions/" "$work"
+    -artifact_prefix="$top/fuzz/regressions/" "$work" "${seeds[@]}"
