@@ -61,6 +61,19 @@ QVariant toWire(const QString &key, const QVariant &value)
 
 QVariant fromWire(const QVariant &value)
 {
+    switch (value.typeId()) {
+    // Other senders may use narrower integers; they all read as qint64.
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+        return QVariant(value.toLongLong());
+    case QMetaType::ULongLong:
+        return QVariant(qint64(value.toULongLong()));
+    default:
+        break;
+    }
     if (value.metaType() != QMetaType::fromType<QDBusArgument>())
         return value;
     const QDBusArgument argument = value.value<QDBusArgument>();

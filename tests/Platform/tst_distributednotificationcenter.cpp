@@ -2,6 +2,7 @@
 #include "DistributedNotificationCenter.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,6 +18,7 @@ private slots:
     void filtersByNameAndObject();
     void postedHereReachesPeer();
     void removedObserverHearsNothing();
+    void foreignSignalsAreReadSafely();
     void withoutBusNothingCrashes();
 
 private:
@@ -148,6 +150,41 @@ void tst_DistributedNotificationCenter::removedObserverHearsNothing()
     runPeerPost(name, QStringLiteral("x"));
     QTRY_COMPARE_WITH_TIMEOUT(kept, 2, 20000);
     QCOMPARE(removed, 0);
+}
+
+void tst_DistributedNotificationCenter::foreignSignalsAreReadSafely()
+{
+    // Another program on the bus may send short or odd messages; this
+    // process also hears its own.
+    const QString name = uniqueName("foreign");
+    QList<Notification> received;
+    QObject context;
+    DistributedNotificationCenter::defaultCenter().addObserver(
+            name, QString(), &context, [&](const Notification &n) { received.append(n); });
+
+    auto signal = [] {
+        return QDBusMessage::createSignal(DistributedNotificationCenter::signalPath(),
+                                          DistributedNotificationCenter::signalInterface(),
+                                          DistributedNotificationCenter::signalMember());
+    };
+    QDBusMessage tooShort = signal();
+    tooShort << name << QStringLiteral("o");
+    QDBusMessage wrongInfo = signal();
+    wrongInfo << name << QStringLiteral("o") << QStringLiteral("not a dictionary");
+    QDBusMessage narrow = signal();
+    narrow << name << QStringLiteral("o")
+           << QVariantMap { { "Gender", int(2) }, { "Small", QVariant::fromValue(uchar(7)) },
+                            { "Unsigned", QVariant::fromValue(quint64(9)) } };
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QVERIFY(bus.send(tooShort) && bus.send(wrongInfo) && bus.send(narrow));
+
+    QTRY_COMPARE_WITH_TIMEOUT(received.size(), 2, 20000);
+    QVERIFY(received[0].userInfo.isEmpty());
+    const QVariantMap info = received[1].userInfo;
+    QCOMPARE(info.value("Gender").metaType(), QMetaType::fromType<qint64>());
+    QCOMPARE(info.value("Gender").toLongLong(), 2);
+    QCOMPARE(info.value("Small").toLongLong(), 7);
+    QCOMPARE(info.value("Unsigned").metaType(), QMetaType::fromType<qint64>());
 }
 
 void tst_DistributedNotificationCenter::withoutBusNothingCrashes()
