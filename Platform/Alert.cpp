@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -69,40 +70,32 @@ Alert Alert::alertWithMessageText(const QString &messageText, const QString &def
     Alert alert;
     alert.setMessageText(messageText);
     alert.setInformativeText(informativeText);
-    alert.addButtonWithTitle(defaultButton.isEmpty()
+    alert.addButton(defaultButton.isEmpty()
                                      ? QCoreApplication::translate("KVVersion", "OK")
-                                     : defaultButton);
+                                     : defaultButton,
+                    DefaultReturn);
     if (!alternateButton.isEmpty())
-        alert.addButtonWithTitle(alternateButton);
-    if (!otherButton.isEmpty()) {
-        // The other button keeps its answer -1 even without an alternate one.
-        if (alternateButton.isEmpty())
-            qCWarning(lcPlatform, "Alert \"%s\": other button without alternate button",
-                      qPrintable(messageText));
-        alert.addButtonWithTitle(otherButton);
-    }
+        alert.addButton(alternateButton, AlternateReturn);
+    // The other button answers -1 even when there is no alternate one.
+    if (!otherButton.isEmpty())
+        alert.addButton(otherButton, OtherReturn);
     return alert;
 }
 
 void Alert::addButtonWithTitle(const QString &title)
+{
+    static constexpr int codes[] = { DefaultReturn, AlternateReturn, OtherReturn };
+    addButton(title, codes[std::min<qsizetype>(m_buttonTitles.size(), 2)]);
+}
+
+void Alert::addButton(const QString &title, int returnCode)
 {
     if (m_buttonTitles.size() >= 3) {
         qCWarning(lcPlatform, "Alert \"%s\": more than three buttons", qPrintable(m_messageText));
         return;
     }
     m_buttonTitles.append(title);
-}
-
-int Alert::returnCodeForButton(int index)
-{
-    switch (index) {
-    case 0:
-        return DefaultReturn;
-    case 1:
-        return AlternateReturn;
-    default:
-        return OtherReturn;
-    }
+    m_returnCodes.append(returnCode);
 }
 
 int Alert::runModal() const
@@ -121,7 +114,7 @@ int Alert::runModal() const
     box->exec();
     const int index = answerOf(box, buttons);
     delete box;
-    return returnCodeForButton(index);
+    return returnCodeOfButton(index);
 }
 
 void Alert::beginSheetModalForWindow(QWidget *window, Completion completion) const
@@ -150,8 +143,8 @@ void Alert::beginSheetModalForWindow(QWidget *window, Completion completion) con
     box->setWindowModality(Qt::WindowModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(box, &QMessageBox::finished, box,
-                     [box, buttons, completion = std::move(completion)](int) {
-                         const int answer = returnCodeForButton(answerOf(box, *buttons));
+                     [box, buttons, codes = m_returnCodes, completion = std::move(completion)](int) {
+                         const int answer = codes.value(answerOf(box, *buttons), DefaultReturn);
                          if (completion)
                              completion(answer);
                      });

@@ -38,7 +38,10 @@ public:
 
     // The titles in the order default, alternate, other; at most three.
     QStringList buttonTitles() const { return m_buttonTitles; }
+    // The buttons answer 1, 0 and -1 in the order they are added.
     void addButtonWithTitle(const QString &title);
+    // What pressing the button at this position answers.
+    int returnCodeOfButton(qsizetype index) const { return m_returnCodes.value(index, DefaultReturn); }
 
     // Blocks until answered; DefaultReturn, AlternateReturn or OtherReturn.
     int runModal() const;
@@ -51,9 +54,10 @@ public:
     static bool hasResponder();
 
 private:
-    static int returnCodeForButton(int index);
+    void addButton(const QString &title, int returnCode);
 
     QString m_messageText;
     QString m_informativeText;
     QStringList m_buttonTitles;
+    QList<int> m_returnCodes;
 };

@@ -16,9 +16,7 @@ ScriptedAlertResponder::ScriptedAlertResponder()
                     ++m_unmatched;
                     code = Alert::DefaultReturn;
                 } else {
-                    code = index == 0 ? Alert::DefaultReturn
-                            : index == 1 ? Alert::AlternateReturn
-                                         : Alert::OtherReturn;
+                    code = alert.returnCodeOfButton(index);
                 }
             }
         }

@@ -156,6 +156,13 @@ void tst_Document::alertButtonsMapToAnswers()
     QCOMPARE(alert.runModal(), -1);
     QCOMPARE(alert.runModal(), 1); // no such button: default, noted
     QCOMPARE(m_alerts->unmatchedAnswers(), 1);
+
+    // Without an alternate button the other one still answers -1.
+    const Alert noAlternate = Alert::alertWithMessageText(
+            QStringLiteral("m"), QStringLiteral("OK"), QString(), QStringLiteral("More"), QString());
+    QCOMPARE(noAlternate.buttonTitles(), QStringList({ "OK", "More" }));
+    m_alerts->answerWithButton(QStringLiteral("More"));
+    QCOMPARE(noAlternate.runModal(), -1);
 }
 
 void tst_Document::panelsAreAnsweredAndRecorded()
