@@ -5,10 +5,17 @@ CommandLineOptions::CommandLineOptions(QSet<QString> valueOptions, QSet<QString>
 {
 }
 
+void CommandLineOptions::addShortName(const QString &shortName, const QString &name)
+{
+    m_shortNames.insert(shortName, name);
+}
+
 bool CommandLineOptions::parse(const QStringList &arguments)
 {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
+        const QString argument = m_shortNames.contains(arguments.at(i))
+                ? QStringLiteral("--") + m_shortNames.value(arguments.at(i))
+                : arguments.at(i);
         if (!argument.startsWith(u"--") || argument == u"--") {
             m_positional.append(argument);
             continue;

@@ -12,6 +12,10 @@ class CommandLineOptions
 public:
     CommandLineOptions(QSet<QString> valueOptions, QSet<QString> flags);
 
+    // A short spelling ("-o") of a value option or flag ("output"); the
+    // value follows as the next argument.
+    void addShortName(const QString &shortName, const QString &name);
+
     // False with errorString() set when the arguments do not fit.
     bool parse(const QStringList &arguments);
     QString errorString() const { return m_error; }
@@ -23,6 +27,7 @@ public:
 private:
     QSet<QString> m_valueOptions;
     QSet<QString> m_flags;
+    QMap<QString, QString> m_shortNames;
     QMap<QString, QString> m_values;
     QSet<QString> m_setFlags;
     QStringList m_positional;
