@@ -3,6 +3,7 @@
 #include "AssessCommand.h"
 #include "ConvertCommand.h"
 #include "DumpCommand.h"
+#include "RenderCommand.h"
 #include "ShowCommand.h"
 
 #include <QTextStream>
@@ -13,6 +14,7 @@ CommandLineTool::CommandLineTool()
     m_commands.push_back(std::make_unique<ShowCommand>());
     m_commands.push_back(std::make_unique<ConvertCommand>());
     m_commands.push_back(std::make_unique<DumpCommand>());
+    m_commands.push_back(std::make_unique<RenderCommand>());
 }
 
 CommandLineTool::~CommandLineTool() = default;

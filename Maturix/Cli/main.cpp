@@ -1,13 +1,36 @@
 #include "CommandLineTool.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTextStream>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Only render draws widgets; every other command stays free of a display.
+bool needsWidgets(int argc, char *argv[])
+{
+    return argc > 1 && std::strcmp(argv[1], "render") == 0;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (needsWidgets(argc, argv)) {
+        // Drawing needs no window: without a display, draw off screen
+        // rather than fail to connect to one.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("maturix-cli"));
     QTextStream out(stdout);
     QTextStream err(stderr);

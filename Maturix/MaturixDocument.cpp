@@ -1,0 +1,338 @@
+#include "MaturixDocument.h"
+
+#include "Gender.h"
+#include "GregorianCalendar.h"
+#include "MaturixGraphView.h"
+#include "PatientFile.h"
+#include "ui_MyDocument.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QScreen>
+
+#include <cmath>
+
+namespace {
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("TRDocument", text);
+}
+
+// Sex codes are the pop-up's item indexes; anything else shows as not set.
+int genderItem(qint64 gender)
+{
+    return gender == Gender::Male || gender == Gender::Female ? int(gender) : Gender::Unspecified;
+}
+} // namespace
+
+MaturixDocument::MaturixDocument(QObject *parent)
+    : VantrelDocument(parent)
+{
+}
+
+MaturixDocument::~MaturixDocument()
+{
+    // The chart may still be asked to draw while the window goes away.
+    if (m_graphView)
+        m_graphView->setChartSource(nullptr);
+}
+
+QString MaturixDocument::windowNibName() const
+{
+    return QStringLiteral("MyDocument");
+}
+
+QWidget *MaturixDocument::createWindow()
+{
+    auto *window = new QWidget;
+    Ui::MyDocument ui;
+    ui.setupUi(window);
+    return window;
+}
+
+void MaturixDocument::setPatientRecord(std::unique_ptr<PatientRecord> record)
+{
+    m_patientRecord = std::move(record);
+    m_assessment.setPatientRecord(m_patientRecord.get());
+}
+
+QByteArray MaturixDocument::dataRepresentationOfType(const QString &)
+{
+    if (!m_patientRecord)
+        return {};
+    return PatientFile::write(*m_patientRecord);
+}
+
+bool MaturixDocument::loadDataRepresentation(const QByteArray &data, const QString &)
+{
+    QString error;
+    std::unique_ptr<PatientRecord> record = PatientFile::read(data, &error);
+    if (!record) {
+        m_loadError = error;
+        return false;
+    }
+    // The record on show is replaced only by a complete one.
+    setPatientRecord(std::move(record));
+    m_loadError.clear();
+    return true;
+}
+
+bool MaturixDocument::readFromFile(const QString &path, const QString &type, QString *error)
+{
+    m_loadError.clear();
+    if (VantrelDocument::readFromFile(path, type, error))
+        return true;
+    if (error && !m_loadError.isEmpty())
+        *error = QCoreApplication::translate("MaturixDocument", "“%1” is not a patient file: %2.")
+                         .arg(QFileInfo(path).fileName(), m_loadError);
+    return false;
+}
+
+void MaturixDocument::windowControllerDidLoadNib()
+{
+    VantrelDocument::windowControllerDidLoadNib();
+    QWidget *root = window();
+    m_genderPopUp = root->findChild<QComboBox *>(QStringLiteral("genderPopUp"));
+    m_maleMaturixPopUp = root->findChild<QComboBox *>(QStringLiteral("maleMaturixPopUp"));
+    m_femaleMaturixPopUp = root->findChild<QComboBox *>(QStringLiteral("femaleMaturixPopUp"));
+    m_unspecifiedMaturixPopUp = root->findChild<QComboBox *>(QStringLiteral("unspecifiedMaturixPopUp"));
+    m_heightField = root->findChild<QLineEdit *>(QStringLiteral("heightField"));
+    m_nameField = root->findChild<QLineEdit *>(QStringLiteral("nameField"));
+    m_graphView = root->findChild<MaturixGraphView *>(QStringLiteral("graphView"));
+
+    // Item positions are the sex codes and the standards' indexes.
+    if (m_genderPopUp)
+        m_genderPopUp->addItems({ tr("Not Set"), tr("Male"), tr("Female") });
+    if (m_maleMaturixPopUp)
+        m_maleMaturixPopUp->addItems(m_assessment.standardTitlesForGender(Gender::Male));
+    if (m_femaleMaturixPopUp)
+        m_femaleMaturixPopUp->addItems(m_assessment.standardTitlesForGender(Gender::Female));
+    if (m_unspecifiedMaturixPopUp)
+        m_unspecifiedMaturixPopUp->addItems(m_assessment.standardTitlesForGender(Gender::Unspecified));
+    for (QComboBox *popUp : { m_genderPopUp.data(), m_maleMaturixPopUp.data(),
+                              m_femaleMaturixPopUp.data(), m_unspecifiedMaturixPopUp.data() }) {
+        if (popUp)
+            connect(popUp, &QComboBox::activated, this,
+                    &MaturixDocument::directUpdateDisplayAndSetDirty);
+    }
+
+    printInfo().setPageOrientation(QPageLayout::Landscape);
+    if (m_heightField)
+        m_heightField->setPlaceholderText(QStringLiteral("0.0"));
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = root->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        root->move(frame.topLeft());
+    }
+
+    if (m_graphView) {
+        m_graphView->setOwningDocument(this);
+        m_graphView->setChartSource(this);
+        setPrintableView(m_graphView);
+    }
+
+    if (!m_patientRecord) {
+        setPatientRecord(std::make_unique<PatientRecord>());
+        m_lookUpRequired = true;
+    }
+    // A file holding no examination still gets one to show and edit.
+    if (m_patientRecord->trRecordsArray().empty())
+        m_patientRecord->addTRRecord();
+    m_currentExam = lastExam();
+    synchronizeFromData();
+}
+
+quint64 MaturixDocument::lastExam() const
+{
+    if (!m_patientRecord || m_patientRecord->trRecordsArray().empty())
+        return 0;
+    return m_patientRecord->trRecordsArray().size() - 1;
+}
+
+void MaturixDocument::addExamination()
+{
+    if (!m_patientRecord)
+        return;
+    m_patientRecord->addTRRecord();
+    m_currentExam = m_patientRecord->trRecordsArray().size() - 1;
+}
+
+void MaturixDocument::deleteCurrentExamination()
+{
+    if (m_patientRecord)
+        m_patientRecord->deleteTRRecord(m_currentExam);
+}
+
+QComboBox *MaturixDocument::standardsPopUpForGender(qint64 gender) const
+{
+    if (gender == Gender::Male)
+        return m_maleMaturixPopUp.data();
+    if (gender == Gender::Female)
+        return m_femaleMaturixPopUp.data();
+    return nullptr;
+}
+
+QString MaturixDocument::heightText(double height) const
+{
+    return height > 0.0 ? QLocale::system().toString(height, 'f', 1) : QString();
+}
+
+double MaturixDocument::heightFromText(const QString &text) const
+{
+    bool ok = false;
+    double value = QLocale::system().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        value = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(value) ? value : 0.0;
+}
+
+void MaturixDocument::synchronizeFromData()
+{
+    PatientRecord *record = m_patientRecord.get();
+    if (!record || !window())
+        return;
+    setName(record->nameString());
+    if (m_nameField)
+        m_nameField->setText(record->nameString());
+    if (m_referenceIDField)
+        m_referenceIDField->setText(record->referenceString());
+    if (m_birthDateField)
+        m_birthDateField->setText(shortDateString(record->birthDate()));
+    if (m_genderPopUp)
+        m_genderPopUp->setCurrentIndex(genderItem(record->gender()));
+    if (const TRRecord *exam = record->examination(m_currentExam)) {
+        if (m_examDateField)
+            m_examDateField->setText(shortDateString(exam->examDate()));
+        if (m_heightField)
+            m_heightField->setText(heightText(exam->height()));
+        // Never past the end of a list: a stale index shows as not assessed.
+        if (QComboBox *standards = standardsPopUpForGender(record->gender()))
+            standards->setCurrentIndex(int(m_assessment.validMaturixIndexForRecord(m_currentExam)));
+    }
+    updateDisplay();
+}
+
+void MaturixDocument::synchronizeToData()
+{
+    PatientRecord *record = m_patientRecord.get();
+    if (!record || !window())
+        return;
+    if (m_nameField)
+        setName(m_nameField->text());
+    record->setNameString(m_patientName);
+    if (m_referenceIDField)
+        record->setReferenceString(m_referenceIDField->text());
+    // A field still showing the stored date keeps the stored value exactly,
+    // time of day included; only a changed text is parsed.
+    if (m_birthDateField && m_birthDateField->text() != shortDateString(record->birthDate())) {
+        const QString text = m_birthDateField->text();
+        record->setBirthDate(text.trimmed().isEmpty() ? std::nullopt : birthDateFromText(text));
+    }
+    if (m_genderPopUp)
+        record->setGender(std::max(0, m_genderPopUp->currentIndex()));
+    TRRecord *exam = record->examination(m_currentExam);
+    if (!exam)
+        return;
+    if (m_examDateField && m_examDateField->text() != shortDateString(exam->examDate())) {
+        const QString text = m_examDateField->text();
+        exam->setExamDate(text.trimmed().isEmpty() ? std::nullopt : examDateFromText(text));
+    }
+    // Likewise a height the field shows rounded stays as stored.
+    if (m_heightField && m_heightField->text() != heightText(exam->height()))
+        exam->setHeight(heightFromText(m_heightField->text()));
+    if (QComboBox *standards = standardsPopUpForGender(record->gender()))
+        exam->setMaturixIndex(std::max(0, standards->currentIndex()));
+}
+
+void MaturixDocument::updateDisplay()
+{
+    VantrelDocument::updateDisplay();
+    if (!m_patientRecord)
+        return;
+    if (m_ageField)
+        m_ageField->setText(chronologicalAgeStringForRecord(m_currentExam));
+    const qint64 gender = m_patientRecord->gender();
+    if (m_graphView)
+        m_graphView->setRangeForGender(gender);
+    if (m_maleMaturixPopUp)
+        m_maleMaturixPopUp->setVisible(gender == Gender::Male);
+    if (m_femaleMaturixPopUp)
+        m_femaleMaturixPopUp->setVisible(gender == Gender::Female);
+    if (m_unspecifiedMaturixPopUp)
+        m_unspecifiedMaturixPopUp->setVisible(gender != Gender::Male && gender != Gender::Female);
+    if (m_graphView)
+        m_graphView->setNeedsDisplay();
+}
+
+void MaturixDocument::setCurrentRecordFromRecord(const TRRecord *record)
+{
+    if (!m_patientRecord)
+        return;
+    const auto &exams = m_patientRecord->trRecordsArray();
+    for (std::size_t i = 0; i < exams.size(); ++i) {
+        if (exams[i].get() == record) {
+            m_currentExam = i;
+            return;
+        }
+    }
+}
+
+void MaturixDocument::updateArrayOrder()
+{
+    if (!m_patientRecord)
+        return;
+    const TRRecord *current = m_patientRecord->examination(m_currentExam);
+    synchronizeToData();
+    m_patientRecord->sortExaminationsByDate();
+    setCurrentRecordFromRecord(current);
+    synchronizeFromData();
+}
+
+void MaturixDocument::setCurrentRecordFromClick(const QPointF &point)
+{
+    if (!m_patientRecord || !m_patientRecord->birthDate())
+        return;
+    const AbsoluteDate birth = *m_patientRecord->birthDate();
+    // The best distance is kept in whole months, so a later examination wins
+    // only when it is nearer by more than the fraction.
+    long long bestDistance = 999999;
+    std::optional<quint64> chosen;
+    const auto &exams = m_patientRecord->trRecordsArray();
+    for (std::size_t i = 0; i < exams.size(); ++i) {
+        if (!exams[i]->examDate())
+            continue; // an undated examination has no place on the chart
+        const auto age = GregorianCalendar::yearsAndMonthsBetween(birth, *exams[i]->examDate());
+        const double months = double(age.years * 12 + age.months);
+        const double distance = std::fabs(months - point.x() * 12.0);
+        if (double(bestDistance) > distance) {
+            chosen = i;
+            bestDistance = (long long)distance;
+        }
+    }
+    if (!chosen)
+        return;
+    synchronizeToData();
+    m_currentExam = *chosen;
+    synchronizeFromData();
+}
+
+void MaturixDocument::setGender(qint64 gender)
+{
+    if (m_genderPopUp)
+        m_genderPopUp->setCurrentIndex(genderItem(gender));
+}
+
+void MaturixDocument::setMaturix(const QString &title)
+{
+    if (!m_genderPopUp)
+        return;
+    if (QComboBox *standards = standardsPopUpForGender(m_genderPopUp->currentIndex())) {
+        const int item = standards->findText(title);
+        if (item >= 0)
+            standards->setCurrentIndex(item);
+    }
+}

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "MaturixAssessment.h"
+#include "MaturixChartSource.h"
+#include "MaturixGraphView.h"
+#include "PatientRecord.h"
+#include "VantrelDocument.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
+
+#include <memory>
+
+
+// One open patient file with its window: the patient and examinations, the
+// standards of the patient's sex, the chart and every derived value of an
+// examination. The window's fields for the examination on show take
+// precedence: every step writes them back into the record first.
+class MaturixDocument : public VantrelDocument, public MaturixChartSource
+{
+    Q_OBJECT
+
+public:
+    explicit MaturixDocument(QObject *parent = nullptr);
+    ~MaturixDocument() override;
+
+    QString windowNibName() const override;
+
+    QByteArray dataRepresentationOfType(const QString &type) override;
+    bool loadDataRepresentation(const QByteArray &data, const QString &type) override;
+    // Reads the file and names the decoder's reason when it is no patient file.
+    bool readFromFile(const QString &path, const QString &type, QString *error) override;
+
+    // The patient; null until a file is read or the window is loaded.
+    PatientRecord *patientRecord() const { return m_patientRecord.get(); }
+    const MaturixData &database() const { return m_assessment.maturixData(); }
+    const std::vector<double> &maleChronologicalAgeDataPoints() const
+    {
+        return m_assessment.maleChronologicalAgeDataPoints();
+    }
+    const std::vector<double> &femaleChronologicalAgeDataPoints() const
+    {
+        return m_assessment.femaleChronologicalAgeDataPoints();
+    }
+    MaturixGraphView *graphView() const { return m_graphView.data(); }
+
+    // The chart's view of the document.
+    const MaturixAssessment &assessment() const override { return m_assessment; }
+    quint64 currentExam() const override { return m_currentExam; }
+    bool shouldShowGraphHilite() const override { return VantrelDocument::shouldShowGraphHilite(); }
+
+    quint64 lastExam() const override;
+    void addExamination() override;
+    void deleteCurrentExamination() override;
+    void synchronizeFromData() override;
+    void synchronizeToData() override;
+    void updateArrayOrder() override;
+    void setCurrentRecordFromClick(const QPointF &point) override;
+    void updateDisplay() override;
+
+    // Makes that very examination current, found by identity.
+    void setCurrentRecordFromRecord(const TRRecord *record);
+    // Selects a sex in the window; the record takes it at the next
+    // synchronizeToData.
+    void setGender(qint64 gender);
+    // Selects the standard with that title in the list of the sex on show.
+    void setMaturix(const QString &title);
+
+    QString examDateStringForRecord(quint64 i) const { return m_assessment.examDateStringForRecord(i); }
+    double chronologicalAgeForRecord(quint64 i) const { return m_assessment.chronologicalAgeForRecord(i); }
+    QString chronologicalAgeStringForRecord(quint64 i) const
+    {
+        return m_assessment.chronologicalAgeStringForRecord(i);
+    }
+    double maturixForRecord(quint64 i) const { return m_assessment.maturixForRecord(i); }
+    QString maturixStringForRecord(quint64 i) const { return m_assessment.maturixStringForRecord(i); }
+    double meanMaturixForRecord(quint64 i) const { return m_assessment.meanMaturixForRecord(i); }
+    double standardDeviationForRecord(quint64 i) const
+    {
+        return m_assessment.standardDeviationForRecord(i);
+    }
+    QString meanMaturixAndSDStringForRecord(quint64 i) const
+    {
+        return m_assessment.meanMaturixAndSDStringForRecord(i);
+    }
+    double heightForRecord(quint64 i) const { return m_assessment.heightForRecord(i); }
+    double percentageHeightAchievedForRecord(quint64 i) const
+    {
+        return m_assessment.percentageHeightAchievedForRecord(i);
+    }
+    QString percentageHeightAchievedStringForRecord(quint64 i) const
+    {
+        return m_assessment.percentageHeightAchievedStringForRecord(i);
+    }
+    double chronologicalAgeForIndex(quint64 index, qint64 gender) const
+    {
+        return m_assessment.chronologicalAgeForIndex(index, gender);
+    }
+    double meanMaturixForIndex(quint64 index, qint64 gender) const
+    {
+        return m_assessment.meanMaturixForIndex(index, gender);
+    }
+    double standardDeviationForIndex(quint64 index, qint64 gender) const
+    {
+        return m_assessment.standardDeviationForIndex(index, gender);
+    }
+
+protected:
+    QWidget *createWindow() override;
+    void windowControllerDidLoadNib() override;
+
+private:
+    void setPatientRecord(std::unique_ptr<PatientRecord> record);
+    QComboBox *standardsPopUpForGender(qint64 gender) const;
+    QString heightText(double height) const;
+    double heightFromText(const QString &text) const;
+
+    QPointer<QComboBox> m_genderPopUp;
+    QPointer<QComboBox> m_maleMaturixPopUp;
+    QPointer<QComboBox> m_femaleMaturixPopUp;
+    QPointer<QComboBox> m_unspecifiedMaturixPopUp;
+    QPointer<QLineEdit> m_heightField;
+    QPointer<QLineEdit> m_nameField;
+    QPointer<MaturixGraphView> m_graphView;
+    std::unique_ptr<PatientRecord> m_patientRecord;
+    MaturixAssessment m_assessment;
+    QString m_loadError;
+};

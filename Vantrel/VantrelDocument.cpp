@@ -1,0 +1,357 @@
+#include "VantrelDocument.h"
+
+#include "Alert.h"
+#include "Assertion.h"
+#include "DateFormatter.h"
+#include "DisappearingItemEffect.h"
+#include "GraphicsContext.h"
+#include "UserDefaults.h"
+#include "Workspace.h"
+#include "ui_VantrelDocument.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QTabWidget>
+
+namespace {
+// The platform's distant past: the first day of year 1.
+constexpr double distantPastSeconds = -63114076800.0;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("VantrelDocument", text);
+}
+
+// Whether a key press in a text field would change its text.
+bool changesText(const QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)
+        || event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)
+        || event->matches(QKeySequence::Delete) || event->matches(QKeySequence::DeleteEndOfWord)
+        || event->matches(QKeySequence::DeleteStartOfWord))
+        return true;
+    if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
+        return true;
+    const QString text = event->text();
+    return !text.isEmpty() && text.at(0).isPrint()
+            && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
+}
+} // namespace
+
+VantrelDocument::VantrelDocument(QObject *parent)
+    : KVAutoNameDocument(parent), m_lastPrintedDate(distantPastSeconds)
+{
+}
+
+VantrelDocument::~VantrelDocument() = default;
+
+QString VantrelDocument::windowNibName() const
+{
+    return QStringLiteral("VantrelDocument");
+}
+
+QWidget *VantrelDocument::createWindow()
+{
+    auto *window = new QWidget;
+    Ui::VantrelDocument ui;
+    ui.setupUi(window);
+    return window;
+}
+
+void VantrelDocument::setDataFileExtension(const QString &extension)
+{
+    m_dataFileExtension = extension;
+}
+
+bool VantrelDocument::shouldShowGraphHilite() const
+{
+    return m_showGraphHilite && GraphicsContext::currentContextDrawingToScreen();
+}
+
+void VantrelDocument::windowControllerDidLoadNib()
+{
+    KVAutoNameDocument::windowControllerDidLoadNib();
+    QWidget *root = window();
+    if (!REQUIRE_VALUE(root, "Vantrel/VantrelDocument"))
+        return;
+
+    m_referenceIDField = root->findChild<QLineEdit *>(QStringLiteral("referenceIDField"));
+    m_birthDateField = root->findChild<QLineEdit *>(QStringLiteral("birthDateField"));
+    m_examDateField = root->findChild<QLineEdit *>(QStringLiteral("examDateField"));
+    m_ageField = root->findChild<QLineEdit *>(QStringLiteral("ageField"));
+    m_examNumberField = root->findChild<QLineEdit *>(QStringLiteral("examNumberField"));
+    m_tabView = root->findChild<QTabWidget *>(QStringLiteral("tabView"));
+    m_previousStudyButton = root->findChild<QAbstractButton *>(QStringLiteral("previousStudyButton"));
+    m_nextStudyButton = root->findChild<QAbstractButton *>(QStringLiteral("nextStudyButton"));
+
+    printInfo().setPageOrientation(QPageLayout::Portrait);
+    m_lastPrintedDate = AbsoluteDate(distantPastSeconds);
+    m_dataFileExtension =
+            UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("DataFile Extension"));
+    setName(QString());
+    setOsiriXStudyID(QString());
+
+    const QString datePlaceholder = QLocale::system().dateFormat(QLocale::ShortFormat);
+    for (QLineEdit *field : { m_birthDateField.data(), m_examDateField.data() }) {
+        if (field)
+            field->setPlaceholderText(datePlaceholder);
+    }
+
+    if (m_previousStudyButton) {
+        m_previousStudyButton->setShortcut(QKeySequence(Qt::Key_Left));
+        connect(m_previousStudyButton, &QAbstractButton::clicked, this,
+                &VantrelDocument::doPreviousRecord);
+    }
+    if (m_nextStudyButton) {
+        m_nextStudyButton->setShortcut(QKeySequence(Qt::Key_Right));
+        connect(m_nextStudyButton, &QAbstractButton::clicked, this, &VantrelDocument::doNextRecord);
+    }
+    if (auto *button = root->findChild<QAbstractButton *>(QStringLiteral("newStudyButton")))
+        connect(button, &QAbstractButton::clicked, this, &VantrelDocument::doNewRecord);
+    if (auto *button = root->findChild<QAbstractButton *>(QStringLiteral("deleteStudyButton")))
+        connect(button, &QAbstractButton::clicked, this, &VantrelDocument::doDeleteRecord);
+
+    // The document is the delegate of every editable text field of its window.
+    for (QLineEdit *field : root->findChildren<QLineEdit *>()) {
+        if (!field->isReadOnly())
+            connectTextField(field);
+    }
+
+    m_currentDataPointsVisible = true;
+    m_showGraphHilite = true;
+    m_lookUpRequired = false;
+    m_closeRequested = false;
+    m_closeAfterSave = false;
+    m_currentExam = 0;
+}
+
+void VantrelDocument::connectTextField(QLineEdit *field)
+{
+    field->installEventFilter(this);
+    connect(field, &QLineEdit::textEdited, this, [this, field] {
+        if (m_fieldBeingEdited != field) {
+            m_fieldBeingEdited = field;
+            controlTextDidBeginEditing(field);
+        }
+    });
+    connect(field, &QLineEdit::editingFinished, this, [this, field] {
+        m_fieldBeingEdited = nullptr;
+        controlTextDidEndEditing(field);
+    });
+}
+
+bool VantrelDocument::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *field = qobject_cast<QLineEdit *>(watched);
+    if (field && event->type() == QEvent::KeyPress && m_fieldBeingEdited != field
+        && changesText(static_cast<QKeyEvent *>(event))) {
+        if (!controlTextShouldBeginEditing(field))
+            return true; // the key never reaches the field
+        m_fieldBeingEdited = field;
+        controlTextDidBeginEditing(field);
+    }
+    return KVAutoNameDocument::eventFilter(watched, event);
+}
+
+bool VantrelDocument::controlTextShouldBeginEditing(QLineEdit *control)
+{
+    const bool guarded = control && (control == m_referenceIDField || control == m_birthDateField);
+    if (!guarded || control->text().isEmpty())
+        return true;
+    const Alert alert = Alert::alertWithMessageText(
+            tr("This entry has already been defined"), tr("Modify"), tr("Cancel"), QString(),
+            tr("Are you sure you want to modify this item?"));
+    return alert.runModal() == Alert::DefaultReturn;
+}
+
+void VantrelDocument::controlTextDidBeginEditing(QLineEdit *)
+{
+    updateChangeCount(ChangeDone);
+}
+
+void VantrelDocument::controlTextDidEndEditing(QLineEdit *)
+{
+    const QString key = preferredFileName().toUpper();
+    if (isBlank()) {
+        if (m_referenceIDField)
+            m_referenceIDField->setText(key);
+        m_docIsBlank = false;
+    }
+    if (m_lookUpRequired && !key.isEmpty()) {
+        m_lookUpRequired = false;
+        lookUp(key, true);
+        return;
+    }
+    updateArrayOrder();
+}
+
+quint64 VantrelDocument::lastExam() const
+{
+    return 0;
+}
+
+void VantrelDocument::addExamination() { }
+
+void VantrelDocument::deleteCurrentExamination() { }
+
+void VantrelDocument::doNewRecord()
+{
+    updateChangeCount(ChangeDone);
+    synchronizeToData();
+    addExamination();
+    synchronizeFromData();
+    if (m_examDateField) {
+        m_examDateField->setFocus();
+        m_examDateField->selectAll();
+    }
+}
+
+void VantrelDocument::doDeleteRecord()
+{
+    if (lastExam() == 0) {
+        Workspace::sharedWorkspace().beep();
+        return;
+    }
+    const Alert alert = Alert::alertWithMessageText(tr("Are you sure you want to remove this exam?"),
+                                                    tr("Remove"), tr("Cancel"), QString(), QString());
+    QPointer<VantrelDocument> self(this);
+    alert.beginSheetModalForWindow(window(), [self](int returnCode) {
+        if (self)
+            self->deleteAlertDidEnd(returnCode);
+    });
+}
+
+void VantrelDocument::deleteAlertDidEnd(int returnCode)
+{
+    if (returnCode != Alert::DefaultReturn)
+        return;
+    updateChangeCount(ChangeDone);
+    // Edits not yet in the model are dropped with the examination.
+    synchronizeFromData();
+    deleteCurrentExamination();
+    if (m_currentExam > 0)
+        --m_currentExam;
+    synchronizeFromData();
+    showRemovalEffect();
+}
+
+void VantrelDocument::showRemovalEffect()
+{
+    if (!m_examNumberField || !window())
+        return;
+    const QRect frame = m_examNumberField->geometry();
+    const QPoint inParent(frame.x() + frame.width(), frame.y() + frame.height() / 2);
+    const QWidget *parent = m_examNumberField->parentWidget();
+    const QPoint inWindow = parent ? parent->mapTo(window(), inParent) : inParent;
+    DisappearingItemEffect::showAt(window(), inWindow);
+    emit examinationRemovedAt(inWindow);
+}
+
+void VantrelDocument::doNextRecord()
+{
+    if (m_currentExam == lastExam())
+        return;
+    synchronizeToData();
+    ++m_currentExam;
+    synchronizeFromData();
+}
+
+void VantrelDocument::doPreviousRecord()
+{
+    if (m_currentExam == 0)
+        return;
+    synchronizeToData();
+    --m_currentExam;
+    synchronizeFromData();
+}
+
+void VantrelDocument::setCurrentRecordFromClick(const QPointF &)
+{
+    synchronizeToData();
+    m_currentExam = 0;
+    synchronizeFromData();
+}
+
+void VantrelDocument::synchronizeFromData() { }
+
+void VantrelDocument::synchronizeToData() { }
+
+void VantrelDocument::updateArrayOrder() { }
+
+void VantrelDocument::directUpdateDisplayAndSetDirty()
+{
+    updateChangeCount(ChangeDone);
+    directUpdateDisplay();
+}
+
+void VantrelDocument::directUpdateDisplay()
+{
+    updateDisplay();
+}
+
+void VantrelDocument::updateDisplay()
+{
+    synchronizeToData();
+    if (m_examNumberField)
+        m_examNumberField->setText(QString::asprintf(tr("%ld of %ld").toUtf8().constData(),
+                                                     long(m_currentExam + 1), long(lastExam() + 1)));
+}
+
+bool VantrelDocument::lookUp(const QString &, bool)
+{
+    return false;
+}
+
+QString VantrelDocument::preferredFileName() const
+{
+    if (!m_referenceIDField)
+        return QString();
+    return m_referenceIDField->text().replace(u'/', u'-');
+}
+
+void VantrelDocument::setName(const QString &name)
+{
+    m_patientName = name;
+}
+
+void VantrelDocument::setIdentifier(const QString &identifier)
+{
+    if (m_referenceIDField)
+        m_referenceIDField->setText(identifier);
+}
+
+void VantrelDocument::setBirthDate(const std::optional<AbsoluteDate> &date)
+{
+    if (m_birthDateField)
+        m_birthDateField->setText(shortDateString(date));
+}
+
+void VantrelDocument::setExamDate(const std::optional<AbsoluteDate> &date)
+{
+    if (m_examDateField)
+        m_examDateField->setText(shortDateString(date));
+}
+
+void VantrelDocument::setOsiriXStudyID(const QString &studyID)
+{
+    m_osiriXStudyID = studyID;
+}
+
+QString VantrelDocument::shortDateString(const std::optional<AbsoluteDate> &date) const
+{
+    return date ? DateFormatter().shortDateString(*date) : QString();
+}
+
+std::optional<AbsoluteDate> VantrelDocument::birthDateFromText(const QString &text) const
+{
+    // A two-digit year puts a birth in the past: "3/14/10" is 2010.
+    return DateFormatter().dateFromString(text, DateFormatter::TwoDigitYears::InThePast);
+}
+
+std::optional<AbsoluteDate> VantrelDocument::examDateFromText(const QString &text) const
+{
+    return DateFormatter().dateFromString(text, DateFormatter::TwoDigitYears::Nearest);
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "VantrelExport.h"
+
+#include "AbsoluteDate.h"
+#include "KVAutoNameDocument.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QPointF>
+#include <QPointer>
+#include <QTabWidget>
+
+#include <optional>
+
+// The patient document every assessment extends: the identifier, birth-date,
+// examination-date, age and counter fields, stepping through examinations,
+// adding and removing them, and the refresh of the counter. It never touches
+// the patient model: it calls hooks that the subclass implements.
+//
+// The window's elements are found by object name once the window is built
+// ("referenceIDField", "birthDateField", "examDateField", "ageField",
+// "examNumberField", "tabView", "previousStudyButton", "nextStudyButton"),
+// the way an interface file connects its outlets.
+class VANTREL_EXPORT VantrelDocument : public KVAutoNameDocument
+{
+    Q_OBJECT
+
+public:
+    explicit VantrelDocument(QObject *parent = nullptr);
+    ~VantrelDocument() override;
+
+    QString windowNibName() const override;
+
+    QString dataFileExtension() const { return m_dataFileExtension; }
+    void setDataFileExtension(const QString &extension);
+    // True only while showGraphHilite is set and the drawing goes to the screen.
+    bool shouldShowGraphHilite() const;
+    bool showGraphHilite() const { return m_showGraphHilite; }
+    bool currentDataPointsVisible() const { return m_currentDataPointsVisible; }
+    void setCurrentDataPointsVisible(bool visible) { m_currentDataPointsVisible = visible; }
+    bool lookUpRequired() const { return m_lookUpRequired; }
+
+    // Editing of the document's text fields; the window routes its fields'
+    // events here, as a text field's delegate would receive them.
+    bool controlTextShouldBeginEditing(QLineEdit *control);
+    void controlTextDidBeginEditing(QLineEdit *control);
+    void controlTextDidEndEditing(QLineEdit *control);
+
+    quint64 currentExam() const { return m_currentExam; }
+    virtual quint64 lastExam() const;
+    virtual void addExamination();
+    virtual void deleteCurrentExamination();
+
+    void doNewRecord();
+    void doDeleteRecord();
+    void deleteAlertDidEnd(int returnCode);
+    void doNextRecord();
+    void doPreviousRecord();
+    // A click in the chart, in data coordinates. The base shows the first
+    // examination.
+    virtual void setCurrentRecordFromClick(const QPointF &point);
+
+    virtual void synchronizeFromData();
+    virtual void synchronizeToData();
+    virtual void updateArrayOrder();
+
+    void directUpdateDisplayAndSetDirty();
+    void directUpdateDisplay();
+    virtual void updateDisplay();
+
+    // Finding an existing patient file for a new identifier. Answers whether
+    // one will be opened; this document opens none yet.
+    virtual bool lookUp(const QString &key, bool askForConfirmation);
+    // The identifier with every "/" replaced by "-", as typed otherwise.
+    QString preferredFileName() const;
+
+    QString patientName() const { return m_patientName; }
+    QString osiriXStudyID() const { return m_osiriXStudyID; }
+    void setName(const QString &name);
+    void setIdentifier(const QString &identifier);
+    void setBirthDate(const std::optional<AbsoluteDate> &date);
+    void setExamDate(const std::optional<AbsoluteDate> &date);
+    void setOsiriXStudyID(const QString &studyID);
+
+    QTabWidget *tabView() const { return m_tabView.data(); }
+    AbsoluteDate lastPrintedDate() const { return m_lastPrintedDate; }
+
+signals:
+    // The counter's disappearing effect after a removal, at this window point.
+    void examinationRemovedAt(const QPoint &windowPoint);
+
+protected:
+    QWidget *createWindow() override;
+    void windowControllerDidLoadNib() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    // Dates as the window shows and reads them: the short date style.
+    QString shortDateString(const std::optional<AbsoluteDate> &date) const;
+    std::optional<AbsoluteDate> birthDateFromText(const QString &text) const;
+    std::optional<AbsoluteDate> examDateFromText(const QString &text) const;
+
+    QPointer<QLineEdit> m_referenceIDField;
+    QPointer<QLineEdit> m_birthDateField;
+    QPointer<QLineEdit> m_examDateField;
+    QPointer<QLineEdit> m_ageField;
+    QPointer<QLineEdit> m_examNumberField;
+    QPointer<QTabWidget> m_tabView;
+    QPointer<QAbstractButton> m_previousStudyButton;
+    QPointer<QAbstractButton> m_nextStudyButton;
+    QString m_dataFileExtension;
+    QString m_patientName;
+    QString m_osiriXStudyID;
+    bool m_showGraphHilite = false;
+    bool m_currentDataPointsVisible = false;
+    bool m_lookUpRequired = false;
+    bool m_closeRequested = false;
+    bool m_closeAfterSave = false;
+    quint64 m_currentExam = 0;
+    AbsoluteDate m_lastPrintedDate;
+
+private:
+    void connectTextField(QLineEdit *field);
+    void showRemovalEffect();
+
+    QPointer<QLineEdit> m_fieldBeingEdited;
+};

@@ -1,0 +1,602 @@
+#include "DateFormatter.h"
+#include "DocumentController.h"
+#include "Gender.h"
+#include "MaturixDocument.h"
+#include "MaturixGraphView.h"
+#include "PatientFile.h"
+#include "ScriptedAlertResponder.h"
+#include "UserDefaults.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include <ctime>
+
+namespace {
+QDate today()
+{
+    return QDate::currentDate();
+}
+
+QString shortDate(const QDate &date)
+{
+    return DateFormatter().shortDateString(AbsoluteDate::fromLocalDate(date));
+}
+
+AbsoluteDate localDate(int y, int m, int d)
+{
+    return AbsoluteDate::fromLocalDate(QDate(y, m, d));
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class tst_MaturixDocument : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void newDocumentDefaults();
+    void firstEndOfEditingNormalisesIdentifier();
+    void emptyIdentifierKeepsLookUpPending();
+    void editingGuard_data();
+    void editingGuard();
+    void sexSwitchesStandardsAndRange();
+    void twoDigitBirthYear();
+    void heightWithOneDecimal();
+    void reorderKeepsExaminationOnShow();
+    void stepping();
+    void arrowKeysStep();
+    void removal_data();
+    void removal();
+    void removingTheOnlyExaminationDoesNothing();
+    void chartClickSelectsNearestExamination_data();
+    void chartClickSelectsNearestExamination();
+    void setGenderThenDisplayUpdate();
+    void staleStandardIndexShowsNotAssessed();
+    void saveCloseReopen();
+    void unchangedFileSavesIdentically();
+    void corruptFileIsRefused();
+    void highlightOnlyOnScreen();
+
+private:
+    MaturixDocument *newDocument();
+    MaturixDocument *openDocument(const QString &path);
+    QLineEdit *field(MaturixDocument *document, const char *name) const;
+    QComboBox *popUp(MaturixDocument *document, const char *name) const;
+    // Types into a field as a user would, then ends editing with Return.
+    void type(MaturixDocument *document, const char *name, const QString &text);
+    void choose(MaturixDocument *document, const char *name, int item);
+    QString counter(MaturixDocument *document) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<DocumentController> m_controller;
+    std::unique_ptr<ScriptedAlertResponder> m_alerts;
+};
+
+void tst_MaturixDocument::initTestCase()
+{
+    QVERIFY(QLocale::system().name() == u"en_US");
+}
+
+void tst_MaturixDocument::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    UserDefaults::setStandardUserDefaults(
+            std::make_unique<UserDefaults>(m_dir->filePath(QStringLiteral("defaults.ini"))));
+    UserDefaults::standardUserDefaults().registerDefaults(
+            { { QStringLiteral("DataFile Extension"), QStringLiteral("maturix") } });
+    m_controller = std::make_unique<DocumentController>();
+    m_controller->setDefaultType(QStringLiteral("maturix"));
+    m_controller->setDocumentFactory([](const QString &) { return new MaturixDocument; });
+    m_alerts = std::make_unique<ScriptedAlertResponder>();
+}
+
+void tst_MaturixDocument::cleanup()
+{
+    for (Document *document : m_controller->documents())
+        document->close();
+    m_controller.reset();
+    m_alerts.reset();
+    UserDefaults::setStandardUserDefaults(nullptr);
+    m_dir.reset();
+}
+
+MaturixDocument *tst_MaturixDocument::newDocument()
+{
+    auto *document = qobject_cast<MaturixDocument *>(m_controller->openUntitledDocumentAndDisplay(true));
+    if (document)
+        QTest::qWaitForWindowExposed(document->window());
+    return document;
+}
+
+MaturixDocument *tst_MaturixDocument::openDocument(const QString &path)
+{
+    QString error;
+    auto *document = qobject_cast<MaturixDocument *>(
+            m_controller->openDocumentWithContentsOfFile(path, true, &error));
+    if (!document)
+        qWarning("%s", qPrintable(error));
+    return document;
+}
+
+QLineEdit *tst_MaturixDocument::field(MaturixDocument *document, const char *name) const
+{
+    return document->window()->findChild<QLineEdit *>(QString::fromLatin1(name));
+}
+
+QComboBox *tst_MaturixDocument::popUp(MaturixDocument *document, const char *name) const
+{
+    return document->window()->findChild<QComboBox *>(QString::fromLatin1(name));
+}
+
+void tst_MaturixDocument::type(MaturixDocument *document, const char *name, const QString &text)
+{
+    QLineEdit *edit = field(document, name);
+    QVERIFY(edit);
+    edit->setFocus();
+    edit->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(edit, Qt::Key_Backspace);
+    else
+        QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+void tst_MaturixDocument::choose(MaturixDocument *document, const char *name, int item)
+{
+    QComboBox *box = popUp(document, name);
+    QVERIFY(box);
+    box->setCurrentIndex(item);
+    emit box->activated(item); // as a user's choice in the list
+}
+
+QString tst_MaturixDocument::counter(MaturixDocument *document) const
+{
+    return field(document, "examNumberField")->text();
+}
+
+void tst_MaturixDocument::newDocumentDefaults()
+{
+    MaturixDocument *document = newDocument();
+    QVERIFY(document);
+    QCOMPARE(document->windowNibName(), QStringLiteral("MyDocument"));
+    QVERIFY(document->isBlank());
+    QVERIFY(document->lookUpRequired());
+    QCOMPARE(counter(document), QStringLiteral("1 of 1"));
+    QCOMPARE(field(document, "examDateField")->text(), shortDate(today()));
+    QCOMPARE(field(document, "heightField")->text(), QString());
+    QCOMPARE(field(document, "ageField")->text(), QStringLiteral("-"));
+    QVERIFY(popUp(document, "unspecifiedMaturixPopUp")->isVisible());
+    QVERIFY(!popUp(document, "maleMaturixPopUp")->isVisible());
+    QVERIFY(!popUp(document, "femaleMaturixPopUp")->isVisible());
+    QCOMPARE(popUp(document, "maleMaturixPopUp")->count(), 32);
+    QCOMPARE(popUp(document, "maleMaturixPopUp")->itemText(9), QStringLiteral("2y 8m"));
+    QCOMPARE(popUp(document, "femaleMaturixPopUp")->count(), 28);
+    QCOMPARE(popUp(document, "femaleMaturixPopUp")->itemText(0), QStringLiteral("-"));
+    QCOMPARE(popUp(document, "genderPopUp")->count(), 3);
+    QCOMPARE(document->patientRecord()->trRecordsArray().size(), std::size_t(1));
+    QCOMPARE(document->graphView()->maxX(), 20.0);
+    QVERIFY(!document->isDocumentEdited());
+}
+
+void tst_MaturixDocument::firstEndOfEditingNormalisesIdentifier()
+{
+    MaturixDocument *document = newDocument();
+    type(document, "referenceIDField", QStringLiteral("ab/12"));
+    QCOMPARE(field(document, "referenceIDField")->text(), QStringLiteral("AB-12"));
+    QVERIFY(!document->isBlank());
+    QVERIFY(!document->lookUpRequired());
+    QVERIFY(document->isDocumentEdited());
+    QVERIFY(m_alerts->alerts().isEmpty());
+
+    // Later ends of editing keep the identifier as typed.
+    m_alerts->answer(1);
+    type(document, "referenceIDField", QStringLiteral("cd/34"));
+    QCOMPARE(field(document, "referenceIDField")->text(), QStringLiteral("cd/34"));
+    QCOMPARE(document->preferredFileName(), QStringLiteral("cd-34"));
+    QCOMPARE(document->patientRecord()->referenceString(), QStringLiteral("cd/34"));
+}
+
+void tst_MaturixDocument::emptyIdentifierKeepsLookUpPending()
+{
+    MaturixDocument *document = newDocument();
+    type(document, "birthDateField", QStringLiteral("1/15/2010"));
+    QVERIFY(!document->isBlank());
+    QVERIFY(document->lookUpRequired());
+    QCOMPARE(document->patientRecord()->birthDate(), std::optional(localDate(2010, 1, 15)));
+    type(document, "referenceIDField", QStringLiteral("x1"));
+    QVERIFY(!document->lookUpRequired());
+}
+
+void tst_MaturixDocument::editingGuard_data()
+{
+    QTest::addColumn<QByteArray>("fieldName");
+    QTest::addColumn<QString>("initial");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("asks");
+    QTest::addColumn<bool>("changes");
+    QTest::newRow("identifier, modify") << QByteArray("referenceIDField") << "AB-12" << 1 << true << true;
+    QTest::newRow("identifier, cancel") << QByteArray("referenceIDField") << "AB-12" << 0 << true << false;
+    QTest::newRow("birth date, cancel") << QByteArray("birthDateField") << "1/15/10" << 0 << true << false;
+    QTest::newRow("empty identifier") << QByteArray("referenceIDField") << "" << 0 << false << true;
+    QTest::newRow("exam date never asks") << QByteArray("examDateField") << "1/15/10" << 0 << false << true;
+}
+
+void tst_MaturixDocument::editingGuard()
+{
+    QFETCH(QByteArray, fieldName);
+    QFETCH(QString, initial);
+    QFETCH(int, answer);
+    QFETCH(bool, asks);
+    QFETCH(bool, changes);
+    MaturixDocument *document = newDocument();
+    QLineEdit *edit = field(document, fieldName.constData());
+    edit->setText(initial);
+    edit->setFocus();
+    edit->end(false);
+    m_alerts->answer(answer);
+    QTest::keyClick(edit, Qt::Key_7);
+    QCOMPARE(m_alerts->alerts().size(), asks ? 1 : 0);
+    if (asks) {
+        const auto &alert = m_alerts->alerts().first();
+        QCOMPARE(alert.messageText, QStringLiteral("This entry has already been defined"));
+        QCOMPARE(alert.informativeText, QStringLiteral("Are you sure you want to modify this item?"));
+        QCOMPARE(alert.buttonTitles, (QStringList { "Modify", "Cancel" }));
+        QVERIFY(!alert.sheet);
+    }
+    QCOMPARE(edit->text(), changes ? initial + u'7' : initial);
+    QCOMPARE(document->isDocumentEdited(), changes);
+    // Once editing has begun, further keys do not ask again.
+    if (changes) {
+        QTest::keyClick(edit, Qt::Key_8);
+        QCOMPARE(m_alerts->alerts().size(), asks ? 1 : 0);
+    }
+}
+
+void tst_MaturixDocument::sexSwitchesStandardsAndRange()
+{
+    MaturixDocument *document = newDocument();
+    choose(document, "genderPopUp", Gender::Male);
+    QCOMPARE(document->patientRecord()->gender(), Gender::Male);
+    QVERIFY(popUp(document, "maleMaturixPopUp")->isVisible());
+    QVERIFY(!popUp(document, "femaleMaturixPopUp")->isVisible());
+    QVERIFY(!popUp(document, "unspecifiedMaturixPopUp")->isVisible());
+    QCOMPARE(document->graphView()->maxX(), 20.0);
+    QCOMPARE(document->graphView()->maxY(), 20.0);
+    QVERIFY(document->isDocumentEdited());
+
+    choose(document, "genderPopUp", Gender::Female);
+    QVERIFY(popUp(document, "femaleMaturixPopUp")->isVisible());
+    QVERIFY(!popUp(document, "maleMaturixPopUp")->isVisible());
+    QCOMPARE(document->graphView()->maxX(), 18.0);
+    QCOMPARE(document->graphView()->maxY(), 18.0);
+
+    choose(document, "genderPopUp", Gender::Unspecified);
+    QVERIFY(popUp(document, "unspecifiedMaturixPopUp")->isVisible());
+    QVERIFY(!popUp(document, "femaleMaturixPopUp")->isVisible());
+    QCOMPARE(document->graphView()->maxX(), 18.0); // the last range stays
+
+    choose(document, "genderPopUp", Gender::Male);
+    choose(document, "maleMaturixPopUp", 19);
+    QCOMPARE(document->patientRecord()->examination(0)->maturixIndex(), 19);
+}
+
+void tst_MaturixDocument::twoDigitBirthYear()
+{
+    MaturixDocument *document = newDocument();
+    type(document, "birthDateField", QStringLiteral("3/14/10"));
+    QCOMPARE(document->patientRecord()->birthDate(), std::optional(localDate(2010, 3, 14)));
+    QCOMPARE(field(document, "birthDateField")->text(), QStringLiteral("3/14/10"));
+    m_alerts->answer(1);
+    type(document, "birthDateField", QStringLiteral("not a date"));
+    QVERIFY(!document->patientRecord()->birthDate());
+    QCOMPARE(field(document, "ageField")->text(), QStringLiteral("-"));
+}
+
+void tst_MaturixDocument::heightWithOneDecimal()
+{
+    MaturixDocument *document = newDocument();
+    type(document, "heightField", QStringLiteral("140"));
+    QCOMPARE(document->patientRecord()->examination(0)->height(), 140.0);
+    QCOMPARE(field(document, "heightField")->text(), QStringLiteral("140.0"));
+    type(document, "heightField", QString());
+    QCOMPARE(document->patientRecord()->examination(0)->height(), 0.0);
+    QCOMPARE(field(document, "heightField")->text(), QString());
+}
+
+void tst_MaturixDocument::reorderKeepsExaminationOnShow()
+{
+    MaturixDocument *document = newDocument();
+    type(document, "birthDateField", QStringLiteral("1/1/2000"));
+    type(document, "examDateField", QStringLiteral("1/1/2010"));
+    document->doNewRecord();
+    QCOMPARE(counter(document), QStringLiteral("2 of 2"));
+    const TRRecord *added = document->patientRecord()->examination(1);
+    type(document, "examDateField", QStringLiteral("1/1/2005"));
+    // The edited examination moved to the front and is still on show.
+    QCOMPARE(document->patientRecord()->examination(0), added);
+    QCOMPARE(document->currentExam(), 0u);
+    QCOMPARE(counter(document), QStringLiteral("1 of 2"));
+    QCOMPARE(field(document, "examDateField")->text(), QStringLiteral("1/1/05"));
+    QCOMPARE(field(document, "ageField")->text(), QStringLiteral("5y 0m"));
+}
+
+void tst_MaturixDocument::stepping()
+{
+    MaturixDocument *document = newDocument();
+    type(document, "examDateField", QStringLiteral("1/1/2001"));
+    document->doPreviousRecord();
+    document->doNextRecord();
+    QCOMPARE(counter(document), QStringLiteral("1 of 1"));
+    document->doNewRecord();
+    type(document, "examDateField", QStringLiteral("1/1/2002"));
+    document->doNewRecord();
+    type(document, "examDateField", QStringLiteral("1/1/2003"));
+    QCOMPARE(counter(document), QStringLiteral("3 of 3"));
+    document->doNextRecord();
+    QCOMPARE(document->currentExam(), 2u);
+    document->doPreviousRecord();
+    document->doPreviousRecord();
+    QCOMPARE(counter(document), QStringLiteral("1 of 3"));
+    QCOMPARE(field(document, "examDateField")->text(), QStringLiteral("1/1/01"));
+    document->doPreviousRecord();
+    QCOMPARE(document->currentExam(), 0u);
+    // A step writes the field back first.
+    field(document, "heightField")->setText(QStringLiteral("80.5"));
+    document->doNextRecord();
+    QCOMPARE(document->patientRecord()->examination(0)->height(), 80.5);
+}
+
+void tst_MaturixDocument::arrowKeysStep()
+{
+    MaturixDocument *document = newDocument();
+    document->doNewRecord();
+    document->window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(document->window()));
+    // Through the window, as the system delivers keys, so that shortcuts apply.
+    document->tabView()->setFocus();
+    QWindow *window = document->window()->windowHandle();
+    // A button's shortcut clicks it after its short press animation.
+    QTest::keyClick(window, Qt::Key_Left);
+    QTRY_COMPARE(document->currentExam(), 0u);
+    QTest::keyClick(window, Qt::Key_Right);
+    QTRY_COMPARE(document->currentExam(), 1u);
+    // In a text field the arrows move the cursor instead.
+    field(document, "heightField")->setFocus();
+    QTest::keyClick(window, Qt::Key_Left);
+    QTest::qWait(300);
+    QCOMPARE(document->currentExam(), 1u);
+}
+
+void tst_MaturixDocument::removal_data()
+{
+    QTest::addColumn<int>("onShow");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("expectedCurrent");
+    QTest::addColumn<QString>("expectedDate");
+    QTest::newRow("first: the former second shows") << 0 << 1 << 0 << "1/1/02";
+    QTest::newRow("last: the one before shows") << 2 << 1 << 1 << "1/1/02";
+    QTest::newRow("middle") << 1 << 1 << 0 << "1/1/01";
+    QTest::newRow("cancel keeps everything") << 1 << 0 << 1 << "1/1/02";
+}
+
+void tst_MaturixDocument::removal()
+{
+    QFETCH(int, onShow);
+    QFETCH(int, answer);
+    QFETCH(int, expectedCurrent);
+    QFETCH(QString, expectedDate);
+    MaturixDocument *document = newDocument();
+    type(document, "examDateField", QStringLiteral("1/1/2001"));
+    for (const char *date : { "1/1/2002", "1/1/2003" }) {
+        document->doNewRecord();
+        type(document, "examDateField", QString::fromLatin1(date));
+    }
+    while (document->currentExam() > quint64(onShow))
+        document->doPreviousRecord();
+    QSignalSpy effect(document, &VantrelDocument::examinationRemovedAt);
+    m_alerts->answer(answer);
+    document->doDeleteRecord();
+    QCOMPARE(m_alerts->alerts().size(), 1);
+    const auto &alert = m_alerts->alerts().first();
+    QCOMPARE(alert.messageText, QStringLiteral("Are you sure you want to remove this exam?"));
+    QCOMPARE(alert.buttonTitles, (QStringList { "Remove", "Cancel" }));
+    QCOMPARE(alert.informativeText, QString());
+    QVERIFY(alert.sheet);
+    QCOMPARE(document->currentExam(), quint64(expectedCurrent));
+    QCOMPARE(field(document, "examDateField")->text(), expectedDate);
+    const int remaining = answer == 1 ? 2 : 3;
+    QCOMPARE(document->patientRecord()->trRecordsArray().size(), std::size_t(remaining));
+    QCOMPARE(counter(document), QStringLiteral("%1 of %2").arg(expectedCurrent + 1).arg(remaining));
+    QCOMPARE(effect.count(), answer == 1 ? 1 : 0);
+}
+
+void tst_MaturixDocument::removingTheOnlyExaminationDoesNothing()
+{
+    MaturixDocument *document = newDocument();
+    document->doDeleteRecord();
+    QVERIFY(m_alerts->alerts().isEmpty());
+    QCOMPARE(document->patientRecord()->trRecordsArray().size(), std::size_t(1));
+    QVERIFY(!document->isDocumentEdited());
+}
+
+void tst_MaturixDocument::chartClickSelectsNearestExamination_data()
+{
+    QTest::addColumn<QList<int>>("monthsOfAge"); // -1: undated
+    QTest::addColumn<double>("x");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("118 and 125 months, click at 10 years") << QList<int> { 118, 125 } << 10.0 << 0;
+    QTest::newRow("nearer later exam") << QList<int> { 100, 125 } << 10.0 << 1;
+    QTest::newRow("equal distances keep the earlier") << QList<int> { 117, 123 } << 10.0 << 0;
+    QTest::newRow("fraction under the kept whole months") << QList<int> { 116, 123 } << 9.9583333 << 0;
+    QTest::newRow("undated never chosen") << QList<int> { -1, 130 } << 0.0 << 1;
+    QTest::newRow("far outside the axes") << QList<int> { 12, 200 } << 80.0 << 1;
+}
+
+void tst_MaturixDocument::chartClickSelectsNearestExamination()
+{
+    QFETCH(QList<int>, monthsOfAge);
+    QFETCH(double, x);
+    QFETCH(int, expected);
+    MaturixDocument *document = newDocument();
+    PatientRecord *record = document->patientRecord();
+    record->setBirthDate(localDate(2000, 1, 1));
+    record->trRecordsArray().clear();
+    for (int months : monthsOfAge) {
+        record->addTRRecord();
+        record->trRecordsArray().back()->setExamDate(
+                months < 0 ? std::nullopt
+                           : std::optional(AbsoluteDate::fromLocalDate(QDate(2000, 1, 1).addMonths(months))));
+    }
+    document->synchronizeFromData();
+    document->setCurrentRecordFromClick(QPointF(x, 3.0));
+    QCOMPARE(document->currentExam(), quint64(expected));
+}
+
+void tst_MaturixDocument::setGenderThenDisplayUpdate()
+{
+    MaturixDocument *document = newDocument();
+    document->setGender(Gender::Female);
+    QCOMPARE(document->patientRecord()->gender(), Gender::Unspecified); // not touched yet
+    document->directUpdateDisplayAndSetDirty();
+    QCOMPARE(document->patientRecord()->gender(), Gender::Female);
+    QVERIFY(popUp(document, "femaleMaturixPopUp")->isVisible());
+    QVERIFY(document->isDocumentEdited());
+    document->setMaturix(QStringLiteral("6y 10m"));
+    document->directUpdateDisplay();
+    QCOMPARE(document->patientRecord()->examination(0)->maturixIndex(), 15);
+    document->setGender(9);
+    document->directUpdateDisplay();
+    QCOMPARE(document->patientRecord()->gender(), Gender::Unspecified);
+}
+
+void tst_MaturixDocument::staleStandardIndexShowsNotAssessed()
+{
+    MaturixDocument *document = newDocument();
+    choose(document, "genderPopUp", Gender::Male);
+    choose(document, "maleMaturixPopUp", 30);
+    QCOMPARE(document->patientRecord()->examination(0)->maturixIndex(), 30);
+    choose(document, "genderPopUp", Gender::Female);
+    QCOMPARE(popUp(document, "femaleMaturixPopUp")->currentIndex(), 0);
+    QCOMPARE(document->maturixStringForRecord(0), QStringLiteral("-"));
+    QCOMPARE(document->maturixForRecord(0), -1.0);
+}
+
+void tst_MaturixDocument::saveCloseReopen()
+{
+    MaturixDocument *document = newDocument();
+    type(document, "referenceIDField", QStringLiteral("ab/12"));
+    type(document, "nameField", QStringLiteral("Doe^Jane"));
+    type(document, "birthDateField", QStringLiteral("1/15/2010"));
+    choose(document, "genderPopUp", Gender::Male);
+    type(document, "examDateField", QStringLiteral("3/14/2020"));
+    choose(document, "maleMaturixPopUp", 19);
+    type(document, "heightField", QStringLiteral("150.3"));
+    document->doNewRecord();
+    type(document, "examDateField", QString());
+
+    const QString path = m_dir->filePath(QStringLiteral("AB-12.maturix"));
+    bool saved = false;
+    document->saveToURL(QUrl::fromLocalFile(path), QStringLiteral("maturix"), Document::SaveOperation,
+                        [&](Document *, bool didSave) { saved = didSave; });
+    QVERIFY(saved);
+    QVERIFY(!document->isDocumentEdited());
+    const QByteArray bytes = readAll(path);
+    document->close();
+
+    MaturixDocument *reopened = openDocument(path);
+    QVERIFY(reopened);
+    const PatientRecord *record = reopened->patientRecord();
+    QCOMPARE(record->referenceString(), QStringLiteral("AB-12"));
+    QCOMPARE(record->nameString(), QStringLiteral("Doe^Jane"));
+    QCOMPARE(record->birthDate(), std::optional(localDate(2010, 1, 15)));
+    QCOMPARE(record->gender(), Gender::Male);
+    QCOMPARE(record->trRecordsArray().size(), std::size_t(2));
+    QCOMPARE(record->examination(0)->examDate(), std::optional(localDate(2020, 3, 14)));
+    QCOMPARE(record->examination(0)->maturixIndex(), 19);
+    QCOMPARE(record->examination(0)->height(), 150.3000030517578125);
+    QVERIFY(!record->examination(1)->examDate());
+    // The window shows the last examination, and the file is not blank.
+    QCOMPARE(reopened->currentExam(), 1u);
+    QVERIFY(!reopened->isBlank());
+    QVERIFY(!reopened->lookUpRequired());
+    QCOMPARE(field(reopened, "referenceIDField")->text(), QStringLiteral("AB-12"));
+    QCOMPARE(field(reopened, "nameField")->text(), QStringLiteral("Doe^Jane"));
+    QCOMPARE(reopened->dataRepresentationOfType(QStringLiteral("maturix")), bytes);
+}
+
+void tst_MaturixDocument::unchangedFileSavesIdentically()
+{
+    // Dates with a time of day and a height the field shows rounded must
+    // survive being shown and saved again.
+    PatientRecord patient;
+    patient.setReferenceString(QStringLiteral("T-1"));
+    patient.setBirthDate(AbsoluteDate(284000000.25));
+    patient.setGender(Gender::Female);
+    patient.examination(0)->setExamDate(AbsoluteDate(700000000.523));
+    patient.examination(0)->setHeight(140.25);
+    patient.examination(0)->setMaturixIndex(18);
+    const QString path = m_dir->filePath(QStringLiteral("T-1.maturix"));
+    const QByteArray original = PatientFile::write(patient);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(original);
+    file.close();
+
+    MaturixDocument *document = openDocument(path);
+    QVERIFY(document);
+    document->doPreviousRecord();
+    document->synchronizeToData();
+    QCOMPARE(document->dataRepresentationOfType(QStringLiteral("maturix")), original);
+}
+
+void tst_MaturixDocument::corruptFileIsRefused()
+{
+    const QString path = m_dir->filePath(QStringLiteral("broken.maturix"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromHex("040b73747265616d7479706564"));
+    file.close();
+    QString error;
+    QVERIFY(!m_controller->openDocumentWithContentsOfFile(path, true, &error));
+    QVERIFY2(error.contains(QStringLiteral("broken.maturix")), qPrintable(error));
+    QVERIFY(m_controller->documents().isEmpty());
+}
+
+void tst_MaturixDocument::highlightOnlyOnScreen()
+{
+    MaturixDocument *document = newDocument();
+    // Outside any drawing there is no screen to mark.
+    QVERIFY(!document->shouldShowGraphHilite());
+    QVERIFY(document->showGraphHilite());
+    QCOMPARE(document->graphView()->owningDocument(), document);
+}
+
+int main(int argc, char *argv[])
+{
+    // Dates as a US user types them, in a zone with daylight saving.
+    qputenv("LC_ALL", "en_US.UTF-8");
+    qputenv("TZ", "Europe/Zurich");
+    tzset();
+    QApplication app(argc, argv);
+    tst_MaturixDocument test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_maturixdocument.moc"
