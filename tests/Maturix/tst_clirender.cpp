@@ -46,6 +46,20 @@ bool isInk(const QImage &image, int x, int y)
     return qGray(chartPixel(image, x, y).rgb()) < 192;
 }
 
+// Pixels tinted blue (a boy's band) and red (a girl's).
+std::pair<int, int> tintedPixels(const QImage &image)
+{
+    int blue = 0;
+    int red = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            blue += c.blue() > c.red() + 40;
+            red += c.red() > c.blue() + 40;
+        }
+    return { blue, red };
+}
+
 } // namespace
 
 class tst_CliRender : public QObject
@@ -58,6 +72,7 @@ private slots:
     void formats();
     void pngShowsChartWithoutHighlight();
     void girlChart();
+    void jpegAtHighestQuality();
     void failures_data();
     void failures();
     void failureKeepsExistingOutput();
@@ -172,14 +187,7 @@ void tst_CliRender::pngShowsChartWithoutHighlight()
         }
     QVERIFY2(gray < 10, qPrintable(QString::number(gray)));
     // The blue band, and no red.
-    int blue = 0;
-    int red = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            blue += c.blue() > c.red() + 40;
-            red += c.red() > c.blue() + 40;
-        }
+    const auto [blue, red] = tintedPixels(image);
     QVERIFY(blue > 20000);
     QCOMPARE(red, 0);
 }
@@ -207,20 +215,35 @@ void tst_CliRender::girlChart()
     QCOMPARE(result.status, 0);
     const QImage image(out);
     QCOMPARE(image.size(), QSize(600, 450));
-    int blue = 0;
-    int red = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            blue += c.blue() > c.red() + 40;
-            red += c.red() > c.blue() + 40;
-        }
+    const auto [blue, red] = tintedPixels(image);
     QVERIFY(red > 20000);
     QCOMPARE(blue, 0);
     // 0-18 years: the tick for 2 lies at 2/18 of the axis, not 2/20.
     const int below = 40 - 3;
     QVERIFY(isInk(image, int(2.0 / 18 * 540 + 50.5), below));
     QVERIFY(!isInk(image, int(2.0 / 20 * 540 + 50.5), below));
+}
+
+void tst_CliRender::jpegAtHighestQuality()
+{
+    const QString png = m_dir.filePath(QStringLiteral("same.png"));
+    const QString jpg = m_dir.filePath(QStringLiteral("same.jpg"));
+    QCOMPARE(run({ sample("patient-v3-example.bin"), "-o", png }).status, 0);
+    QCOMPARE(run({ sample("patient-v3-example.bin"), "-o", jpg }).status, 0);
+    const QImage lossless = QImage(png).convertToFormat(QImage::Format_RGB32);
+    const QImage lossy = QImage(jpg).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(lossy.size(), lossless.size());
+    double total = 0.0;
+    for (int y = 0; y < lossless.height(); ++y)
+        for (int x = 0; x < lossless.width(); ++x) {
+            const QRgb a = lossless.pixel(x, y);
+            const QRgb b = lossy.pixel(x, y);
+            total += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b));
+        }
+    const double mean = total / (3.0 * lossless.width() * lossless.height());
+    // The same drawing, compressed as little as JPEG allows (quality 90
+    // already differs about seven times as much).
+    QVERIFY2(mean < 0.15, qPrintable(QString::number(mean)));
 }
 
 void tst_CliRender::failures_data()
