@@ -3,6 +3,7 @@
 #include "DocumentController.h"
 #include "MaturixDocument.h"
 #include "UserDefaults.h"
+#include "Workspace.h"
 
 #include <QApplication>
 
@@ -12,6 +13,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(Bundle::mainBundle().name());
     QApplication::setApplicationVersion(Bundle::mainBundle().shortVersion());
     QApplication::setQuitOnLastWindowClosed(true);
+    // Other programs (the viewer's plug-in) find a running Maturix by its name
+    // on the session bus; without a bus it simply runs unannounced.
+    Workspace::sharedWorkspace().registerRunningApplication(Bundle::mainBundle().identifier());
 
     UserDefaults::standardUserDefaults().registerDefaults(
             { { QStringLiteral("DataFile Extension"), QStringLiteral("maturix") } });
