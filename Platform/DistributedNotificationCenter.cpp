@@ -154,9 +154,7 @@ bool DistributedNotificationCenter::ensureConnected()
 DistributedNotificationCenter::Token DistributedNotificationCenter::addObserver(
         const QString &name, const QString &object, QObject *context, Handler handler, bool)
 {
-    const Token token = m_nextToken++;
-    m_observers.push_back({ token, name, object, context, context != nullptr,
-                            std::move(handler) });
+    const Token token = m_observers.add(name, object, context, std::move(handler));
     if (!m_subscribed && ensureConnected()) {
         QDBusConnection bus = QDBusConnection::sessionBus();
         m_subscribed = bus.connect(QString(), signalPath(), signalInterface(), signalMember(),
@@ -171,31 +169,23 @@ DistributedNotificationCenter::Token DistributedNotificationCenter::addObserver(
 
 void DistributedNotificationCenter::removeObserver(Token token)
 {
-    std::erase_if(m_observers, [token](const Observer &o) { return o.token == token; });
+    m_observers.remove(token);
 }
 
 void DistributedNotificationCenter::removeObserver(const QObject *context, const QString &name,
                                                    const QString &object)
 {
-    std::erase_if(m_observers, [&](const Observer &o) {
-        return o.context == context && o.name == name && o.object == object;
-    });
+    m_observers.remove(context, name, object);
 }
 
 void DistributedNotificationCenter::removeObservers(const QObject *context)
 {
-    std::erase_if(m_observers, [context](const Observer &o) { return o.context == context; });
-}
-
-bool DistributedNotificationCenter::isLive(const Observer &observer) const
-{
-    return !observer.hasContext || !observer.context.isNull();
+    m_observers.removeAll(context);
 }
 
 int DistributedNotificationCenter::observerCount() const
 {
-    return int(std::count_if(m_observers.begin(), m_observers.end(),
-                             [this](const Observer &o) { return isLive(o); }));
+    return m_observers.count();
 }
 
 void DistributedNotificationCenter::postNotification(const QString &name, const QString &object,
@@ -226,21 +216,5 @@ void DistributedNotificationCenter::receive(const QDBusMessage &message)
                                       userInfoFromWire(arguments.at(2)) };
     const QString object = notification.object.toString();
 
-    std::erase_if(m_observers, [this](const Observer &o) { return !isLive(o); });
-    // Observers may change the list while being called: call from a snapshot
-    // of tokens, looking each one up again.
-    std::vector<Token> tokens;
-    for (const Observer &o : m_observers) {
-        if ((o.name.isEmpty() || o.name == notification.name)
-            && (o.object.isEmpty() || o.object == object))
-            tokens.push_back(o.token);
-    }
-    for (Token token : tokens) {
-        auto it = std::find_if(m_observers.begin(), m_observers.end(),
-                               [token](const Observer &o) { return o.token == token; });
-        if (it == m_observers.end() || !isLive(*it))
-            continue;
-        Handler handler = it->handler;
-        handler(notification);
-    }
+    m_observers.dispatch(notification, object);
 }

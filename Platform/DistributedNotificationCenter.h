@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Notification.h"
+#include "ObserverList.h"
 
 #include <QObject>
 #include <QPointer>
@@ -22,8 +23,8 @@ class DistributedNotificationCenter : public QObject
     Q_OBJECT
 
 public:
-    using Handler = std::function<void(const Notification &)>;
-    using Token = quint64;
+    using Handler = ObserverList::Handler;
+    using Token = ObserverList::Token;
 
     static DistributedNotificationCenter &defaultCenter();
 
@@ -51,22 +52,10 @@ private slots:
     void receive(const QDBusMessage &message);
 
 private:
-    struct Observer
-    {
-        Token token;
-        QString name;
-        QString object;
-        QPointer<QObject> context;
-        bool hasContext;
-        Handler handler;
-    };
-
     DistributedNotificationCenter();
     bool ensureConnected();
-    bool isLive(const Observer &observer) const;
 
-    std::vector<Observer> m_observers;
-    Token m_nextToken = 1;
+    ObserverList m_observers;
     bool m_subscribed = false;
     bool m_warned = false;
 };

@@ -1,11 +1,7 @@
 #pragma once
 
 #include "Notification.h"
-
-#include <QPointer>
-
-#include <functional>
-#include <vector>
+#include "ObserverList.h"
 
 class QObject;
 
@@ -15,8 +11,8 @@ class QObject;
 class NotificationCenter
 {
 public:
-    using Handler = std::function<void(const Notification &)>;
-    using Token = quint64;
+    using Handler = ObserverList::Handler;
+    using Token = ObserverList::Token;
 
     static NotificationCenter &defaultCenter();
 
@@ -31,17 +27,5 @@ public:
     int observerCount() const;
 
 private:
-    struct Observer
-    {
-        Token token;
-        QString name;
-        QPointer<QObject> context;
-        bool hasContext;
-        Handler handler;
-    };
-
-    bool isLive(const Observer &observer) const;
-
-    std::vector<Observer> m_observers;
-    Token m_nextToken = 1;
+    ObserverList m_observers;
 };
