@@ -1,12 +1,7 @@
 #include "Gender.h"
 #include "MaturixGraphView.h"
 #include "PatientChartSource.h"
-
-#include <QApplication>
-#include <QImage>
-#include <QPainter>
-
-#include <benchmark/benchmark.h>
+#include "ViewRendering.h"
 
 namespace {
 
@@ -37,27 +32,8 @@ void renderChart(benchmark::State &state)
     view.resize(600, 450);
     view.setChartSource(&source);
     view.setRangeForGender(record->gender());
-    const int scale = int(state.range(0));
-    QImage image(600 * scale, 450 * scale, QImage::Format_RGB32);
-    for (auto _ : state) {
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        view.renderInto(painter, QRectF(QPointF(0, 0), image.size()));
-        painter.end();
-        benchmark::DoNotOptimize(image.constBits());
-    }
+    renderViewRepeatedly(state, view);
 }
 BENCHMARK(renderChart)->Arg(1)->Arg(4)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

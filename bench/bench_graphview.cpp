@@ -1,10 +1,5 @@
 #include "KVGraphView.h"
-
-#include <QApplication>
-#include <QImage>
-#include <QPainter>
-
-#include <benchmark/benchmark.h>
+#include "ViewRendering.h"
 
 namespace {
 
@@ -25,27 +20,8 @@ void renderFrame(benchmark::State &state)
     view.setXTitle("Chronological Age (Years)");
     view.setYTitle("Bone Age (Years)");
     view.setReferenceTitle("Ref: Greulich and Pyle, 2nd ed; Stanford, CA: 1959");
-    const int scale = int(state.range(0));
-    QImage image(560 * scale, 420 * scale, QImage::Format_RGB32);
-    for (auto _ : state) {
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        view.renderInto(painter, QRectF(QPointF(0, 0), image.size()));
-        painter.end();
-        benchmark::DoNotOptimize(image.constBits());
-    }
+    renderViewRepeatedly(state, view);
 }
 BENCHMARK(renderFrame)->Arg(1)->Arg(4)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

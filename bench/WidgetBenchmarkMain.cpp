@@ -1,0 +1,16 @@
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+// Views are widgets: they need an application, which draws off screen
+// unless told otherwise.
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
