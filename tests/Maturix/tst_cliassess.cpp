@@ -1,26 +1,15 @@
+#include "TestSupport.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTest>
 
 namespace {
-struct Result
+CliResult runInZurich(const QStringList &arguments)
 {
-    int status;
-    QByteArray out;
-    QByteArray err;
-};
-
-Result runCli(const QStringList &arguments)
-{
-    QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Zurich"));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(MATURIX_CLI), arguments);
-    if (!process.waitForFinished(30000))
-        return { -1, {}, {} };
-    return { process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError() };
+    return runCli(arguments, environment);
 }
 
 QStringList assessArguments(const QString &sex, const QString &birth, const QString &exam,
@@ -92,7 +81,7 @@ void tst_CliAssess::json()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QVariantMap, expected);
-    const Result result = runCli(arguments);
+    const CliResult result = runInZurich(arguments);
     QCOMPARE(result.status, 0);
     QVERIFY(result.err.isEmpty());
     const QJsonObject object = QJsonDocument::fromJson(result.out).object();
@@ -105,7 +94,7 @@ void tst_CliAssess::json()
 
 void tst_CliAssess::numbersRoundTrip()
 {
-    const Result result = runCli(assessArguments("male", "2000-01-15", "2010-03-14", "19")
+    const CliResult result = runInZurich(assessArguments("male", "2000-01-15", "2010-03-14", "19")
                                  << "--json");
     QCOMPARE(result.status, 0);
     // The shortest text that reads back as the same double.
@@ -116,7 +105,7 @@ void tst_CliAssess::numbersRoundTrip()
 
 void tst_CliAssess::readableText()
 {
-    const Result result = runCli(assessArguments("male", "2000-01-15", "2010-03-14", "19")
+    const CliResult result = runInZurich(assessArguments("male", "2000-01-15", "2010-03-14", "19")
                                  << "--height" << "140");
     QCOMPARE(result.status, 0);
     QVERIFY(result.out.contains("10y 1m"));
@@ -165,7 +154,7 @@ void tst_CliAssess::badInput()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, message);
-    const Result result = runCli(arguments);
+    const CliResult result = runInZurich(arguments);
     QCOMPARE(result.status, 2);
     QVERIFY(result.out.isEmpty());
     QCOMPARE(result.err.count('\n'), 1);
@@ -175,7 +164,7 @@ void tst_CliAssess::badInput()
 void tst_CliAssess::help()
 {
     for (const QStringList &arguments : { QStringList { "--help" }, QStringList { "assess", "--help" } }) {
-        const Result result = runCli(arguments);
+        const CliResult result = runInZurich(arguments);
         QCOMPARE(result.status, 0);
         QVERIFY(result.out.contains("assess"));
         QVERIFY(result.err.isEmpty());

@@ -1,47 +1,14 @@
 #include "PatientFile.h"
+#include "TestSupport.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
-struct Result
-{
-    int status;
-    QByteArray out;
-    QByteArray err;
-};
-
-Result runCli(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(MATURIX_CLI), arguments);
-    if (!process.waitForFinished(30000))
-        return { -1, {}, {} };
-    return { process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError() };
-}
-
-QString sample(const QString &name)
-{
-    return QStringLiteral(MATURIX_TESTDATA_DIR "/typedstream/") + name;
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
 
 } // namespace
 
@@ -86,7 +53,7 @@ void tst_CliPatient::showJson()
     QFETCH(int, patientVersion);
     QFETCH(int, examVersion);
     QFETCH(double, height);
-    const Result result = runCli({ QStringLiteral("show"), sample(file), QStringLiteral("--json") });
+    const CliResult result = runCli({ QStringLiteral("show"), sample(file), QStringLiteral("--json") });
     QCOMPARE(result.status, 0);
     QVERIFY(result.err.isEmpty());
     QJsonParseError error;
@@ -120,7 +87,7 @@ void tst_CliPatient::showJson()
 
 void tst_CliPatient::showText()
 {
-    const Result result = runCli({ QStringLiteral("show"), sample(QStringLiteral("patient-v1.bin")) });
+    const CliResult result = runCli({ QStringLiteral("show"), sample(QStringLiteral("patient-v1.bin")) });
     QCOMPARE(result.status, 0);
     const QString text = QString::fromUtf8(result.out);
     QVERIFY(text.contains(QStringLiteral("Reference: AB-12\n")));
@@ -152,14 +119,14 @@ void tst_CliPatient::refusesBadFiles()
     QVERIFY(writeFile(path, data));
     for (const QStringList &arguments : { QStringList { "show", path }, QStringList { "show", path, "--json" },
                                           QStringList { "convert", path, dir.filePath("out.json") } }) {
-        const Result result = runCli(arguments);
+        const CliResult result = runCli(arguments);
         QCOMPARE(result.status, 1);
         QVERIFY(result.out.isEmpty());
         QCOMPARE(result.err.count('\n'), 1);
         QVERIFY2(result.err.contains(path.toUtf8()) && result.err.contains(reason.toUtf8()), result.err.constData());
     }
     QVERIFY(!QFile::exists(dir.filePath("out.json")));
-    const Result missing = runCli({ QStringLiteral("show"), dir.filePath("none.bin") });
+    const CliResult missing = runCli({ QStringLiteral("show"), dir.filePath("none.bin") });
     QCOMPARE(missing.status, 1);
 }
 
@@ -176,7 +143,7 @@ void tst_CliPatient::usageErrors_data()
 void tst_CliPatient::usageErrors()
 {
     QFETCH(QStringList, arguments);
-    const Result result = runCli(arguments);
+    const CliResult result = runCli(arguments);
     QCOMPARE(result.status, 2);
     QVERIFY(result.out.isEmpty());
     QVERIFY(!result.err.isEmpty());
@@ -192,7 +159,7 @@ void tst_CliPatient::convertRoundTrips()
     QCOMPARE(runCli({ "convert", json, bin }).status, 0);
     QCOMPARE(contents(bin).toHex(), contents(example).toHex());
     // The JSON file is what show --json prints, but in the current versions.
-    const Result shown = runCli({ "show", example, "--json" });
+    const CliResult shown = runCli({ "show", example, "--json" });
     QCOMPARE(contents(json), shown.out);
 
     // Older versions are written in the current ones.
@@ -229,7 +196,7 @@ void tst_CliPatient::jsonDates()
     QVERIFY(writeFile(json, QStringLiteral(R"({"referenceString":"R","birthDate":"%1","gender":2,"exams":[{"examDate":"%1","maturixIndex":3,"height":150.3}]})")
                                     .arg(text)
                                     .toUtf8()));
-    const Result converted = runCli({ "convert", json, bin });
+    const CliResult converted = runCli({ "convert", json, bin });
     QVERIFY2(converted.status == 0, converted.err.constData());
     const auto record = PatientFile::read(contents(bin));
     QVERIFY(record);
@@ -267,7 +234,7 @@ void tst_CliPatient::convertRefusesBadJson()
     const QString in = dir.filePath(QStringLiteral("in.json"));
     const QString out = dir.filePath(QStringLiteral("out.bin"));
     QVERIFY(writeFile(in, json));
-    const Result result = runCli({ "convert", in, out });
+    const CliResult result = runCli({ "convert", in, out });
     QCOMPARE(result.status, 1);
     QVERIFY2(result.err.contains(reason.toUtf8()), result.err.constData());
     QVERIFY(!QFile::exists(out));
@@ -282,7 +249,7 @@ void tst_CliPatient::convertNeverLeavesHalfFiles()
     QVERIFY(writeFile(bad, "garbage"));
     QCOMPARE(runCli({ "convert", bad, out }).status, 1);
     QCOMPARE(contents(out), QByteArray("earlier"));
-    const Result unwritable = runCli({ "convert", sample(QStringLiteral("patient-v2.bin")), dir.filePath("no/such/dir/x.bin") });
+    const CliResult unwritable = runCli({ "convert", sample(QStringLiteral("patient-v2.bin")), dir.filePath("no/such/dir/x.bin") });
     QCOMPARE(unwritable.status, 1);
     QVERIFY(unwritable.err.contains("no/such/dir/x.bin"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 2);
@@ -290,15 +257,15 @@ void tst_CliPatient::convertNeverLeavesHalfFiles()
 
 void tst_CliPatient::dump()
 {
-    const Result nib = runCli({ "dump", sample(QStringLiteral("real-applesample-PathDemo-objects.nib")) });
+    const CliResult nib = runCli({ "dump", sample(QStringLiteral("real-applesample-PathDemo-objects.nib")) });
     QCOMPARE(nib.status, 0);
     QVERIFY(nib.out.startsWith("typedstream big-endian, streamer version 4, system version 1000\n"));
     QVERIFY(nib.out.contains("@ #0 NSIBObjectData v224 #1 : NSObject v0 #2"));
-    const Result patient = runCli({ "dump", sample(QStringLiteral("patient-v3-example.bin")) });
+    const CliResult patient = runCli({ "dump", sample(QStringLiteral("patient-v3-example.bin")) });
     QCOMPARE(patient.status, 0);
     QVERIFY(patient.out.contains("@ #13 TRRecord -> #11"));
     QVERIFY(patient.out.contains("+ 8 bytes \"Doe^Jane\""));
-    const Result text = runCli({ "dump", sample(QStringLiteral("README.md")) });
+    const CliResult text = runCli({ "dump", sample(QStringLiteral("README.md")) });
     QCOMPARE(text.status, 1);
     QVERIFY(text.out.isEmpty());
 }

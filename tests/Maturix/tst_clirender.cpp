@@ -1,39 +1,15 @@
 #include "PatientFile.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
-struct Result
-{
-    int status;
-    QByteArray out;
-    QByteArray err;
-};
-
-QString sample(const QString &name)
-{
-    return QStringLiteral(MATURIX_TESTDATA_DIR "/typedstream/") + name;
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Pixel (x, y) of the chart's y-up coordinates.
 QColor chartPixel(const QImage &image, int x, int y)
@@ -79,15 +55,14 @@ private slots:
     void help();
 
 private:
-    Result run(const QStringList &arguments);
+    CliResult run(const QStringList &arguments);
 
     QTemporaryDir m_dir;
     QTemporaryDir m_runtimeDir;
 };
 
-Result tst_CliRender::run(const QStringList &arguments)
+CliResult tst_CliRender::run(const QStringList &arguments)
 {
-    QProcess process;
     // As from a shell without any display: the command must draw off screen
     // on its own.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -95,11 +70,7 @@ Result tst_CliRender::run(const QStringList &arguments)
         environment.remove(QString::fromLatin1(name));
     // Qt warns about a missing runtime folder, which would add a line.
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeDir.path());
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(MATURIX_CLI), QStringList { QStringLiteral("render") } + arguments);
-    if (!process.waitForFinished(60000))
-        return { -1, {}, {} };
-    return { process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError() };
+    return runCli(QStringList { QStringLiteral("render") } + arguments, environment);
 }
 
 void tst_CliRender::initTestCase()
@@ -137,7 +108,7 @@ void tst_CliRender::formats()
     QFETCH(QByteArray, format);
     QTemporaryDir dir;
     const QString out = dir.filePath(name);
-    const Result result = run(QStringList { sample("patient-v3-example.bin"), "-o", out } + sizeArguments);
+    const CliResult result = run(QStringList { sample("patient-v3-example.bin"), "-o", out } + sizeArguments);
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.status, 0);
     // The output and nothing else (no temporary file left behind).
@@ -210,7 +181,7 @@ void tst_CliRender::girlChart()
     const QString in = m_dir.filePath(QStringLiteral("girl.bin"));
     QVERIFY(writeFile(in, PatientFile::write(record)));
     const QString out = m_dir.filePath(QStringLiteral("girl.png"));
-    const Result result = run({ in, "-o", out });
+    const CliResult result = run({ in, "-o", out });
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.status, 0);
     const QImage image(out);
@@ -296,7 +267,7 @@ void tst_CliRender::failures()
             || argument.startsWith(u"no-such-folder"))
             argument = dir.filePath(argument);
     }
-    const Result result = run(arguments);
+    const CliResult result = run(arguments);
     QCOMPARE(result.status, status);
     QCOMPARE(result.out, QByteArray());
     QVERIFY2(result.err.startsWith("maturix-cli render: "), result.err.constData());
@@ -313,14 +284,14 @@ void tst_CliRender::failureKeepsExistingOutput()
 {
     const QString out = m_dir.filePath(QStringLiteral("kept.png"));
     QVERIFY(writeFile(out, "an earlier chart"));
-    const Result result = run({ QStringLiteral("/nonexistent/patient.bin"), "-o", out });
+    const CliResult result = run({ QStringLiteral("/nonexistent/patient.bin"), "-o", out });
     QCOMPARE(result.status, 1);
     QCOMPARE(contents(out), QByteArray("an earlier chart"));
 }
 
 void tst_CliRender::help()
 {
-    const Result result = run({ "--help" });
+    const CliResult result = run({ "--help" });
     QCOMPARE(result.status, 0);
     QVERIFY(result.out.startsWith("Usage: maturix-cli render FILE -o OUT"));
     QCOMPARE(result.err, QByteArray());

@@ -5,6 +5,7 @@
 #include "MaturixGraphView.h"
 #include "PatientFile.h"
 #include "ScriptedAlertResponder.h"
+#include "TestSupport.h"
 #include "UserDefaults.h"
 
 #include <QApplication>
@@ -35,11 +36,6 @@ AbsoluteDate localDate(int y, int m, int d)
     return AbsoluteDate::fromLocalDate(QDate(y, m, d));
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 class tst_MaturixDocument : public QObject
@@ -517,7 +513,7 @@ void tst_MaturixDocument::saveCloseReopen()
                         [&](Document *, bool didSave) { saved = didSave; });
     QVERIFY(saved);
     QVERIFY(!document->isDocumentEdited());
-    const QByteArray bytes = readAll(path);
+    const QByteArray bytes = contents(path);
     document->close();
 
     MaturixDocument *reopened = openDocument(path);

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// Helpers shared by the tests of the application and of maturix-cli.
+
+struct CliResult
+{
+    int status;
+    QByteArray out;
+    QByteArray err;
+};
+
+#ifdef MATURIX_CLI
+// Runs maturix-cli to the end; status -1 when it hangs.
+inline CliResult runCli(const QStringList &arguments,
+                        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+                        int timeoutMs = 60000)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(MATURIX_CLI), arguments);
+    if (!process.waitForFinished(timeoutMs))
+        return { -1, {}, {} };
+    return { process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError() };
+}
+#endif
+
+// A sample archive of the shared test data, read in place.
+inline QString sample(const QString &name)
+{
+    return QStringLiteral(MATURIX_TESTDATA_DIR "/typedstream/") + name;
+}
+
+inline QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
