@@ -23,10 +23,7 @@ QString KVDocument::windowNibName() const
 
 QWidget *KVDocument::createWindow()
 {
-    auto *window = new QWidget;
-    Ui::KVDocument ui;
-    ui.setupUi(window);
-    return window;
+    return windowFromForm<Ui::KVDocument>();
 }
 
 bool KVDocument::initWithContentsOfURL(const QUrl &url, const QString &type, QString *error)

@@ -5,8 +5,8 @@
 #include "Document.h"
 
 #include <QPointer>
+#include <QWidget>
 
-class QWidget;
 
 // A document that knows whether it is still blank: new and never filled
 // in. Opening a file replaces a blank, unchanged current document, and
@@ -32,6 +32,15 @@ public:
 
 protected:
     QWidget *createWindow() override;
+    // A window built from an interface file's generated form class.
+    template<typename Form>
+    static QWidget *windowFromForm()
+    {
+        auto *window = new QWidget;
+        Form form;
+        form.setupUi(window);
+        return window;
+    }
 
     // Subclasses clear it when the user first fills the document in.
     bool m_docIsBlank = true;

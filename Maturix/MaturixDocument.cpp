@@ -48,10 +48,7 @@ QString MaturixDocument::windowNibName() const
 
 QWidget *MaturixDocument::createWindow()
 {
-    auto *window = new QWidget;
-    Ui::MyDocument ui;
-    ui.setupUi(window);
-    return window;
+    return windowFromForm<Ui::MyDocument>();
 }
 
 void MaturixDocument::setPatientRecord(std::unique_ptr<PatientRecord> record)

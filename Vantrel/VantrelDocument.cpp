@@ -55,10 +55,7 @@ QString VantrelDocument::windowNibName() const
 
 QWidget *VantrelDocument::createWindow()
 {
-    auto *window = new QWidget;
-    Ui::VantrelDocument ui;
-    ui.setupUi(window);
-    return window;
+    return windowFromForm<Ui::VantrelDocument>();
 }
 
 void VantrelDocument::setDataFileExtension(const QString &extension)
