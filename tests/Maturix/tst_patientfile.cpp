@@ -1,23 +1,11 @@
 #include "PatientFile.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QtTest>
 
 namespace {
-
-QString sampleDir()
-{
-    return QStringLiteral(MATURIX_TESTDATA_DIR "/typedstream");
-}
-
-QByteArray sample(const QString &name)
-{
-    QFile file(sampleDir() + u'/' + name);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing sample %s", qPrintable(name));
-    return file.readAll();
-}
 
 constexpr double birth2010 = 285206400.0;  // 2010-01-15T00:00:00Z
 constexpr double exam2020 = 605836800.0;   // 2020-03-14T00:00:00Z
@@ -99,7 +87,7 @@ void TestPatientFile::readsExampleFiles()
     QFETCH(double, height);
     QString error;
     PatientFile::Versions versions;
-    const auto record = PatientFile::read(sample(file), &error, &versions);
+    const auto record = PatientFile::read(sampleBytes(file), &error, &versions);
     QVERIFY2(record, qPrintable(error));
     QCOMPARE(versions.patientRecord, patientVersion);
     QCOMPARE(versions.trRecord, examVersion);
@@ -119,20 +107,20 @@ void TestPatientFile::readsExampleFiles()
 
 void TestPatientFile::writesTheDocumentedExample()
 {
-    QCOMPARE(PatientFile::write(*examplePatient()).toHex(' '), sample(QStringLiteral("patient-v3-example.bin")).toHex(' '));
+    QCOMPARE(PatientFile::write(*examplePatient()).toHex(' '), sampleBytes(QStringLiteral("patient-v3-example.bin")).toHex(' '));
 }
 
 void TestPatientFile::saveReloadSaveIsIdentical_data()
 {
     QTest::addColumn<QString>("file");
-    for (const QString &file : QDir(sampleDir()).entryList({ QStringLiteral("patient-*") }))
+    for (const QString &file : QDir(sampleDirectory()).entryList({ QStringLiteral("patient-*") }))
         QTest::newRow(qPrintable(file)) << file;
 }
 
 void TestPatientFile::saveReloadSaveIsIdentical()
 {
     QFETCH(QString, file);
-    const QByteArray original = sample(file);
+    const QByteArray original = sampleBytes(file);
     const QByteArray saved = PatientFile::write(*PatientFile::read(original));
     QCOMPARE(PatientFile::write(*PatientFile::read(saved)).toHex(), saved.toHex());
     // A file in the current versions comes back byte for byte.
@@ -216,9 +204,9 @@ void TestPatientFile::patientWithoutExaminations()
 
 void TestPatientFile::refusesOtherArchives()
 {
-    for (const QString &file : QDir(sampleDir()).entryList({ QStringLiteral("real-*") })) {
+    for (const QString &file : QDir(sampleDirectory()).entryList({ QStringLiteral("real-*") })) {
         QString error;
-        QVERIFY2(!PatientFile::read(sample(file), &error), qPrintable(file));
+        QVERIFY2(!PatientFile::read(sampleBytes(file), &error), qPrintable(file));
         QVERIFY2(!error.isEmpty(), qPrintable(file));
     }
 }
@@ -227,7 +215,7 @@ void TestPatientFile::refusesWrongContent_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QString>("reason");
-    const QByteArray example = sample(QStringLiteral("patient-v3-example.bin"));
+    const QByteArray example = sampleBytes(QStringLiteral("patient-v3-example.bin"));
     const auto replaced = [&](const QByteArray &from, const QByteArray &to) {
         QByteArray bytes = example;
         const qsizetype at = bytes.indexOf(from);
@@ -266,7 +254,7 @@ void TestPatientFile::refusesWrongContent()
 
 void TestPatientFile::refusesEveryTruncation()
 {
-    const QByteArray example = sample(QStringLiteral("patient-v3-example.bin"));
+    const QByteArray example = sampleBytes(QStringLiteral("patient-v3-example.bin"));
     for (qsizetype length = 0; length < example.size(); ++length) {
         QString error;
         QVERIFY2(!PatientFile::read(example.left(length), &error), qPrintable(QString::number(length)));
@@ -278,7 +266,7 @@ void TestPatientFile::survivesEveryByteCorruption()
 {
     // Whatever a single byte becomes, the reader answers: a record or a
     // reason, never a crash or a hang.
-    const QByteArray example = sample(QStringLiteral("patient-v3-example.bin"));
+    const QByteArray example = sampleBytes(QStringLiteral("patient-v3-example.bin"));
     int refused = 0;
     for (qsizetype at = 0; at < example.size(); ++at) {
         for (int value = 0; value < 256; ++value) {

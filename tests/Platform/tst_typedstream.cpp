@@ -1,4 +1,5 @@
 #include "Archiver.h"
+#include "TestSupport.h"
 #include "TypedStreamPrinter.h"
 #include "Unarchiver.h"
 
@@ -12,19 +13,6 @@
 namespace {
 
 const QByteArray header = QByteArray::fromHex("040b73747265616d747970656481e803");
-
-QString sampleDir()
-{
-    return QStringLiteral(MATURIX_TESTDATA_DIR "/typedstream");
-}
-
-QByteArray sample(const QString &name)
-{
-    QFile file(sampleDir() + u'/' + name);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing sample %s", qPrintable(name));
-    return file.readAll();
-}
 
 QByteArray written(const std::function<void(Archiver &)> &encode)
 {
@@ -154,7 +142,7 @@ void TestTypedStream::writerReproducesMacOSArchives()
 {
     QFETCH(QString, file);
     QFETCH(int, kind);
-    const QByteArray original = sample(file);
+    const QByteArray original = sampleBytes(file);
     Unarchiver archive;
     QVERIFY2(archive.read(original), qPrintable(archive.errorString()));
     const TypedStreamValue &root = archive.groups().at(0).values.at(0);
@@ -182,11 +170,11 @@ void TestTypedStream::writerReproducesMacOSArchives()
 
 void TestTypedStream::walksEveryRealArchive()
 {
-    const QStringList files = QDir(sampleDir()).entryList({ QStringLiteral("real-*") }, QDir::Files);
+    const QStringList files = QDir(sampleDirectory()).entryList({ QStringLiteral("real-*") }, QDir::Files);
     QCOMPARE(files.size(), 16);
     for (const QString &file : files) {
         Unarchiver archive;
-        QVERIFY2(archive.read(sample(file)), qPrintable(file + QStringLiteral(": ") + archive.errorString()));
+        QVERIFY2(archive.read(sampleBytes(file)), qPrintable(file + QStringLiteral(": ") + archive.errorString()));
         QVERIFY(!archive.groups().empty());
         const QString description = TypedStreamPrinter::describe(archive);
         QVERIFY2(description.contains(QStringLiteral("NSObject v0")), qPrintable(file));
@@ -200,7 +188,7 @@ void TestTypedStream::decodesFoundationValues()
     QString text;
     std::optional<AbsoluteDate> date;
 
-    QVERIFY(archive.read(sample(QStringLiteral("real-crabstep-NSDate.bin"))));
+    QVERIFY(archive.read(sampleBytes(QStringLiteral("real-crabstep-NSDate.bin"))));
     QVERIFY(archive.decodeDate(archive.groups()[0].values[0], &date, &error));
     QCOMPARE(date->secondsSinceReferenceDate(), 21692800.0);
     QCOMPARE(archive.versionForClassName("NSDate"), std::optional<qint64>(0));
@@ -209,26 +197,26 @@ void TestTypedStream::decodesFoundationValues()
     QVERIFY(!archive.decodeString(archive.groups()[0].values[0], &text, &error));
     QVERIFY2(error.contains(QStringLiteral("expected NSString, found NSDate")), qPrintable(error));
 
-    QVERIFY(archive.read(sample(QStringLiteral("real-crabstep-NSDateFractional.bin"))));
+    QVERIFY(archive.read(sampleBytes(QStringLiteral("real-crabstep-NSDateFractional.bin"))));
     QVERIFY(archive.decodeDate(archive.groups()[0].values[0], &date, &error));
     QCOMPARE(date->secondsSinceReferenceDate(), 700000000.523);
 
-    QVERIFY(archive.read(sample(QStringLiteral("real-crabstep-NumberInt64.bin"))));
+    QVERIFY(archive.read(sampleBytes(QStringLiteral("real-crabstep-NumberInt64.bin"))));
     QCOMPARE(rootObject(archive)->groups.at(1).values.at(0).integer, qint64(-9000000000));
-    QVERIFY(archive.read(sample(QStringLiteral("real-crabstep-NumberFloat.bin"))));
+    QVERIFY(archive.read(sampleBytes(QStringLiteral("real-crabstep-NumberFloat.bin"))));
     QCOMPARE(rootObject(archive)->groups.at(1).values.at(0).real, 3.5);
 
-    QVERIFY(archive.read(sample(QStringLiteral("real-crabstep-imessage-Arabic.bin"))));
+    QVERIFY(archive.read(sampleBytes(QStringLiteral("real-crabstep-imessage-Arabic.bin"))));
     const TypedStreamEntry *body = rootObject(archive);
     QVERIFY(archive.decodeString(body->groups.at(0).values.at(0), &text, &error));
     QCOMPARE(text.size(), 13);
     QCOMPARE(text.toUtf8().size(), 25);
-    QVERIFY(archive.read(sample(QStringLiteral("real-crabstep-imessage-Blank.bin"))));
+    QVERIFY(archive.read(sampleBytes(QStringLiteral("real-crabstep-imessage-Blank.bin"))));
     QVERIFY(archive.decodeString(rootObject(archive)->groups.at(0).values.at(0), &text, &error));
     QCOMPARE(text, QString());
 
     // Elements are an NSString and an NSMutableString (a kind of NSString).
-    QVERIFY(archive.read(sample(QStringLiteral("real-crabstep-NestedStrings.bin"))));
+    QVERIFY(archive.read(sampleBytes(QStringLiteral("real-crabstep-NestedStrings.bin"))));
     std::vector<const TypedStreamValue *> elements;
     QVERIFY(archive.decodeArray(archive.groups()[0].values[0], &elements, &error));
     QCOMPARE(elements.size(), size_t(2));
@@ -238,7 +226,7 @@ void TestTypedStream::decodesFoundationValues()
     }
     QVERIFY(archive.isKindOfClass(*archive.entry(elements[1]->reference), "NSString"));
 
-    QVERIFY(archive.read(sample(QStringLiteral("real-applesample-PathDemo-objects.nib"))));
+    QVERIFY(archive.read(sampleBytes(QStringLiteral("real-applesample-PathDemo-objects.nib"))));
     QVERIFY(archive.isBigEndian());
     QCOMPARE(archive.systemVersion(), 1000);
     QCOMPARE(archive.versionForClassName("NSIBObjectData"), std::optional<qint64>(224));

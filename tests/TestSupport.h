@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-// Helpers shared by the tests of the application and of maturix-cli.
+// Helpers shared by the test programs.
 
 struct CliResult
 {
@@ -30,16 +30,30 @@ inline CliResult runCli(const QStringList &arguments,
 }
 #endif
 
-// A sample archive of the shared test data, read in place.
+// The shared sample archives, read in place.
+inline QString sampleDirectory()
+{
+    return QStringLiteral(MATURIX_TESTDATA_DIR "/typedstream");
+}
+
 inline QString sample(const QString &name)
 {
-    return QStringLiteral(MATURIX_TESTDATA_DIR "/typedstream/") + name;
+    return sampleDirectory() + u'/' + name;
 }
 
 inline QByteArray contents(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A sample's bytes; a missing sample ends the test run.
+inline QByteArray sampleBytes(const QString &name)
+{
+    QFile file(sample(name));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing sample %s", qPrintable(name));
+    return file.readAll();
 }
 
 inline bool writeFile(const QString &path, const QByteArray &data)
