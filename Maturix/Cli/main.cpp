@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cstdio>
@@ -21,12 +23,18 @@ bool needsWidgets(int argc, char *argv[])
 int main(int argc, char *argv[])
 {
     std::unique_ptr<QCoreApplication> app;
+    // Outlives the application, whose runtime files it may hold.
+    QTemporaryDir runtimeDir;
     if (needsWidgets(argc, argv)) {
         // Drawing needs no window: without a display, draw off screen
         // rather than fail to connect to one.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
             && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        // A shell without a login session has no runtime folder; Qt would
+        // warn about it on stderr, where a failure says one line only.
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtimeDir.isValid())
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
         app = std::make_unique<QApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
