@@ -17,7 +17,8 @@
 #include <cmath>
 
 namespace {
-QString tr(const char *text)
+// The assessment document's texts live in the "TRDocument" table.
+QString localized(const char *text)
 {
     return QCoreApplication::translate("TRDocument", text);
 }
@@ -103,7 +104,7 @@ void MaturixDocument::windowControllerDidLoadNib()
 
     // Item positions are the sex codes and the standards' indexes.
     if (m_genderPopUp)
-        m_genderPopUp->addItems({ tr("Not Set"), tr("Male"), tr("Female") });
+        m_genderPopUp->addItems({ localized("Not Set"), localized("Male"), localized("Female") });
     if (m_maleMaturixPopUp)
         m_maleMaturixPopUp->addItems(m_assessment.standardTitlesForGender(Gender::Male));
     if (m_femaleMaturixPopUp)

@@ -10,7 +10,6 @@
 #include "ui_VantrelDocument.h"
 
 #include <QAbstractButton>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPrinter>
@@ -19,11 +18,6 @@
 namespace {
 // The platform's distant past: the first day of year 1.
 constexpr double distantPastSeconds = -63114076800.0;
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("VantrelDocument", text);
-}
 
 // Whether a key press in a text field would change its text.
 bool changesText(const QKeyEvent *event)
