@@ -3,6 +3,8 @@
 #include "KVAutoNameDocument.h"
 #include "ScriptedAlertResponder.h"
 #include "ScriptedFilePanelResponder.h"
+#include "TestSupport.h"
+#include "TextDocument.h"
 
 #include <QFile>
 #include <QPrinter>
@@ -13,29 +15,16 @@
 namespace {
 // A patient-like document: proposes "<database>/<identifier>" as its
 // location before the save panel, as the record documents do.
-class NamedDocument : public KVAutoNameDocument
+class NamedDocument : public TextDocument<KVAutoNameDocument>
 {
 public:
-    using KVAutoNameDocument::KVAutoNameDocument;
+    NamedDocument() { text = "record"; }
 
-    QByteArray text = "record";
     QString databaseFolder;
     QString identifier;
-    bool failWrites = false;
 
     void fillIn() { m_docIsBlank = false; }
 
-    QByteArray dataRepresentationOfType(const QString &) override
-    {
-        return failWrites ? QByteArray() : text;
-    }
-    bool loadDataRepresentation(const QByteArray &data, const QString &) override
-    {
-        if (data.startsWith("bad"))
-            return false;
-        text = data;
-        return true;
-    }
     bool prepareSavePanel(FilePanel &panel) override
     {
         panel.setDirectory(databaseFolder);
@@ -44,13 +33,6 @@ public:
         return true;
     }
 };
-
-void write(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(data);
-}
 } // namespace
 
 class tst_KVDocument : public QObject
@@ -142,7 +124,7 @@ void tst_KVDocument::openingReplacesBlankWindow()
     QFETCH(bool, replaced);
 
     const QString path = m_dir->filePath(QStringLiteral("AB-12.maturix"));
-    write(path, "saved record");
+    QVERIFY(writeFile(path, "saved record"));
     QPointer<NamedDocument> blank = newDocument(displayed);
     if (edited)
         blank->updateChangeCount(Document::ChangeDone);
@@ -164,7 +146,7 @@ void tst_KVDocument::openingReplacesBlankWindow()
 void tst_KVDocument::failedOpenLeavesBlankClosed()
 {
     const QString path = m_dir->filePath(QStringLiteral("broken.maturix"));
-    write(path, "bad record");
+    QVERIFY(writeFile(path, "bad record"));
     QPointer<NamedDocument> blank = newDocument();
     QString error;
     QVERIFY(!m_controller->openDocumentWithContentsOfFile(path, true, &error));
@@ -206,7 +188,7 @@ void tst_KVDocument::failedSaveRestoresLocation()
 void tst_KVDocument::cancelledSaveAsKeepsFile()
 {
     const QString path = m_dir->filePath(QStringLiteral("CD-3.maturix"));
-    write(path, "cd");
+    QVERIFY(writeFile(path, "cd"));
     auto *document =
             static_cast<NamedDocument *>(m_controller->openDocumentWithContentsOfFile(path, true));
     QVERIFY(document);

@@ -4,6 +4,8 @@
 #include "FilePanel.h"
 #include "ScriptedAlertResponder.h"
 #include "ScriptedFilePanelResponder.h"
+#include "TestSupport.h"
+#include "TextDocument.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,44 +15,16 @@
 #include <QWidget>
 
 namespace {
-class TextDocument : public Document
+class PlainDocument : public TextDocument<Document>
 {
 public:
-    using Document::Document;
-
-    QByteArray text = "hello";
-    bool failWrites = false;
     int nibLoads = 0;
-
-    QByteArray dataRepresentationOfType(const QString &) override
-    {
-        return failWrites ? QByteArray() : text;
-    }
-    bool loadDataRepresentation(const QByteArray &data, const QString &) override
-    {
-        if (data.startsWith("bad"))
-            return false;
-        text = data;
-        return true;
-    }
 
 protected:
     QWidget *createWindow() override { return new QWidget; }
     void windowControllerDidLoadNib() override { ++nibLoads; }
 };
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void write(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(data);
-}
 } // namespace
 
 class tst_Document : public QObject
@@ -89,7 +63,7 @@ void tst_Document::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_controller = std::make_unique<DocumentController>();
     m_controller->setDefaultType(QStringLiteral("txt"));
-    m_controller->setDocumentFactory([](const QString &) { return new TextDocument; });
+    m_controller->setDocumentFactory([](const QString &) { return new PlainDocument; });
     m_alerts = std::make_unique<ScriptedAlertResponder>();
     m_panels = std::make_unique<ScriptedFilePanelResponder>();
 }
@@ -202,7 +176,7 @@ void tst_Document::panelsAreAnsweredAndRecorded()
 
 void tst_Document::changeCountMarksWindow()
 {
-    auto *document = static_cast<TextDocument *>(m_controller->openUntitledDocumentAndDisplay(true));
+    auto *document = static_cast<PlainDocument *>(m_controller->openUntitledDocumentAndDisplay(true));
     QVERIFY(document);
     QCOMPARE(document->nibLoads, 1);
     QVERIFY(!document->isDocumentEdited());
@@ -239,7 +213,7 @@ void tst_Document::saveUntitledRunsPanel()
     QCOMPARE(m_panels->panels()[0].allowedFileTypes(), QStringList({ "txt" }));
 
     // A titled document saves in place, without a panel.
-    static_cast<TextDocument *>(document)->text = "changed";
+    static_cast<PlainDocument *>(document)->text = "changed";
     document->saveDocument();
     QCOMPARE(contents(path), QByteArray("changed"));
     QCOMPARE(m_panels->panels().size(), 1);
@@ -265,9 +239,9 @@ void tst_Document::cancelledPanelSavesNothing()
 void tst_Document::failedWriteKeepsOldFile()
 {
     const QString path = m_dir->filePath(QStringLiteral("kept.txt"));
-    write(path, "old contents");
+    QVERIFY(writeFile(path, "old contents"));
     QString error;
-    auto *document = static_cast<TextDocument *>(m_controller->openDocumentWithContentsOfFile(path, false, &error));
+    auto *document = static_cast<PlainDocument *>(m_controller->openDocumentWithContentsOfFile(path, false, &error));
     QVERIFY2(document, qPrintable(error));
     QCOMPARE(document->text, QByteArray("old contents"));
 
@@ -317,7 +291,7 @@ void tst_Document::canCloseAsksOnlyWhenEdited()
     Document *document = nullptr;
     if (titled) {
         const QString path = m_dir->filePath(QStringLiteral("titled.txt"));
-        write(path, "x");
+        QVERIFY(writeFile(path, "x"));
         document = m_controller->openDocumentWithContentsOfFile(path, false);
     } else {
         document = m_controller->openUntitledDocumentAndDisplay(false);
@@ -368,9 +342,9 @@ void tst_Document::closeBoxGoesThroughQuestion()
 void tst_Document::controllerOpensAndFindsDocuments()
 {
     const QString path = m_dir->filePath(QStringLiteral("a.txt"));
-    write(path, "text of a");
+    QVERIFY(writeFile(path, "text of a"));
     const QString bad = m_dir->filePath(QStringLiteral("b.txt"));
-    write(bad, "bad text");
+    QVERIFY(writeFile(bad, "bad text"));
 
     QString error;
     Document *a = m_controller->openDocumentWithContentsOfFile(path, false, &error);
