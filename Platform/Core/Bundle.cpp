@@ -37,6 +37,26 @@ QString Bundle::copyright() const
     return QString::fromUtf8(MATURIX_COPYRIGHT);
 }
 
+QString Bundle::webSite() const
+{
+    return QStringLiteral(MATURIX_WEB_SITE);
+}
+
+QString Bundle::supportEmail() const
+{
+    return QStringLiteral(MATURIX_SUPPORT_EMAIL);
+}
+
+QString Bundle::versionCheckURL() const
+{
+    return QStringLiteral(MATURIX_VERSION_URL);
+}
+
+QString Bundle::viewerDownloadURL() const
+{
+    return QStringLiteral(MATURIX_VIEWER_DOWNLOAD_URL);
+}
+
 QString Bundle::resourcesPath() const
 {
     if (QCoreApplication::instance()) {

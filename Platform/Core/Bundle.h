@@ -14,6 +14,11 @@ public:
     QString buildVersion() const;
     QString identifier() const;
     QString copyright() const;
+    // Addresses configured by the build.
+    QString webSite() const;
+    QString supportEmail() const;
+    QString versionCheckURL() const;
+    QString viewerDownloadURL() const;
     // Folder of installed resources; in a build tree, the sources' folder.
     QString resourcesPath() const;
     QString pathForResource(const QString &name) const;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The keys of the user's preferences. The application controller registers
+// their defaults at start; the windows that edit them and the documents that
+// read them use these names, never their own spellings.
+namespace PreferenceKeys {
+inline const QString SaveDirectory = QStringLiteral("Save Directory");
+inline const QString ExportDirectory = QStringLiteral("Export Directory");
+inline const QString AutoSave = QStringLiteral("Auto Save");
+inline const QString ExportToOsiriX = QStringLiteral("Export to OsiriX");
+inline const QString LaunchScript = QStringLiteral("Launch Script");
+inline const QString AutomaticVersionCheck = QStringLiteral("Automatic Version Check");
+inline const QString VersionCheckInterval = QStringLiteral("Version Check Interval");
+inline const QString LastVersionCheckDate = QStringLiteral("Last Version Check Date");
+inline const QString DataFileExtension = QStringLiteral("DataFile Extension");
+inline const QString BatchExportDays = QStringLiteral("Batch Export Days");
+inline const QString AutoDelete = QStringLiteral("Auto Delete");
+} // namespace PreferenceKeys
