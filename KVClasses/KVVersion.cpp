@@ -51,6 +51,15 @@ bool isHttpSuccess(const QNetworkReply *reply)
     return !status.isValid() || (status.toInt() >= 200 && status.toInt() < 300);
 }
 
+// An HTTP error status (4xx, 5xx), as opposed to a failure to get an
+// answer at all.
+bool answeredWithError(const QNetworkReply *reply)
+{
+    const QNetworkReply::NetworkError error = reply->error();
+    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+            || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+}
+
 QString failureDescription(const QNetworkReply *reply)
 {
     const QUrl refused = reply->property(refusedRedirectProperty).toUrl();
@@ -231,12 +240,14 @@ void KVVersion::connectionDidFinish()
     if (!reply)
         return;
     reply->deleteLater();
-    m_receivedVersionInfoData += reply->readAll();
-    if (m_versionInfoTooLarge || !isHttpSuccess(reply)) {
+    if (reply->isOpen())
+        m_receivedVersionInfoData += reply->readAll();
+    const bool transferFailed = reply->error() != QNetworkReply::NoError;
+    if (m_versionInfoTooLarge || answeredWithError(reply) || (!transferFailed && !isHttpSuccess(reply))) {
         // The server answered, but not with the resource.
         m_receivedVersionInfoData.clear();
         connectionDidFinishLoading();
-    } else if (reply->error() != QNetworkReply::NoError) {
+    } else if (transferFailed) {
         connectionDidFailWithError(failureDescription(reply));
     } else {
         connectionDidFinishLoading();

@@ -86,14 +86,16 @@ bool Workspace::selectFile(const QString &path)
         return false;
     const QString absolute = info.absoluteFilePath();
     // The freedesktop file-manager interface shows a folder's contents or a
-    // file selected in its folder; without it, the folder opens.
+    // file selected in its folder; without it, the folder opens. A file
+    // manager that the bus starts on demand answers too.
+    const QString fileManager = QStringLiteral("org.freedesktop.FileManager1");
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected() && bus.interface()
-        && bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.FileManager1"))) {
+    QDBusConnectionInterface *busInterface = bus.isConnected() ? bus.interface() : nullptr;
+    if (busInterface
+        && (busInterface->isServiceRegistered(fileManager).value()
+            || busInterface->activatableServiceNames().value().contains(fileManager))) {
         QDBusMessage call = QDBusMessage::createMethodCall(
-                QStringLiteral("org.freedesktop.FileManager1"),
-                QStringLiteral("/org/freedesktop/FileManager1"),
-                QStringLiteral("org.freedesktop.FileManager1"),
+                fileManager, QStringLiteral("/org/freedesktop/FileManager1"), fileManager,
                 info.isDir() ? QStringLiteral("ShowFolders") : QStringLiteral("ShowItems"));
         call << QStringList { QUrl::fromLocalFile(absolute).toString() } << QString();
         if (bus.send(call))
