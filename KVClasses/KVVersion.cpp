@@ -1,6 +1,7 @@
 #include "KVVersion.h"
 
 #include "Alert.h"
+#include "Assertion.h"
 #include "Bundle.h"
 #include "Document.h"
 #include "DocumentController.h"
@@ -79,8 +80,7 @@ KVVersion *KVVersion::kvVersion()
 }
 
 KVVersion::KVVersion()
-    : m_network(std::make_unique<QNetworkAccessManager>())
-    , m_terminateHandler([] { QCoreApplication::quit(); })
+    : m_terminateHandler([] { QCoreApplication::quit(); })
 {
 }
 
@@ -173,6 +173,8 @@ QNetworkReply *KVVersion::get(const QUrl &url, int transferTimeoutMs)
                          QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(maximumRedirects);
     request.setTransferTimeout(transferTimeoutMs);
+    if (!m_network)
+        m_network = std::make_unique<QNetworkAccessManager>();
     QNetworkReply *reply = m_network->get(request);
     // Whoever can answer on the network must not be able to move the
     // request onto an address that anyone on the way can answer for.
@@ -351,7 +353,8 @@ bool KVVersion::prepareDestination(const QUrl &url)
 {
     const QString name = downloadFileNameForURL(url);
     const QString folder = downloadsFolder();
-    if (name.isEmpty() || folder.isEmpty() || !QDir().mkpath(folder)) {
+    if (name.isEmpty() || !REQUIRE_VALUE(!folder.isEmpty(), "KVClasses/KVVersion")
+        || !QDir().mkpath(folder)) {
         runAlert(localized("Unable to Download Update"), {});
         return false;
     }
