@@ -18,7 +18,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTextBlock>
 #include <QTextCursor>
 
 namespace {

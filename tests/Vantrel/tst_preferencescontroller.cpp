@@ -270,8 +270,6 @@ void tst_PreferencesController::installButton_data()
             << "Once installed, the plugin will be available the next time OsiriX is launched.";
     QTest::newRow("viewer not installed") << "" << "Download"
                                           << "OsiriX may be downloaded from " + download;
-    QTest::newRow("another program's entry") << "other" << "Download"
-                                              << "OsiriX may be downloaded from " + download;
 }
 
 void tst_PreferencesController::installButton()
@@ -280,11 +278,7 @@ void tst_PreferencesController::installButton()
     QFETCH(QString, title);
     QFETCH(QString, explanation);
 
-    if (desktopEntryFolder == u"other") {
-        QVERIFY(QDir(m_home->path()).mkpath(".local/share/applications"));
-        QVERIFY(writeFile(m_home->filePath(".local/share/applications/com.quellmar.osirix.old.desktop"),
-                          "[Desktop Entry]\n"));
-    } else if (!desktopEntryFolder.isEmpty()) {
+    if (!desktopEntryFolder.isEmpty()) {
         QVERIFY(QDir(m_home->path()).mkpath(desktopEntryFolder));
         QVERIFY(writeFile(m_home->filePath(desktopEntryFolder + "/com.quellmar.osirix.desktop"),
                           "[Desktop Entry]\nType=Application\nName=OsiriX\nExec=osirix\n"));
