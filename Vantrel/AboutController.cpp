@@ -19,7 +19,8 @@ namespace {
 constexpr double splashSeconds = 3.0;
 // A release later than this after a drag ends a move, not a click.
 constexpr double dragSeconds = 0.1;
-// The build date of this library as the compiler writes it (Jul 15 2015).
+// The build date of this library as the compiler writes it (Jul 15 2015,
+// Dec  8 2026: single days are padded with a space, which is not shown).
 constexpr const char buildDate[] = __DATE__;
 } // namespace
 
@@ -50,7 +51,8 @@ void AboutController::windowDidLoad()
     const Bundle &bundle = Bundle::mainBundle();
     m_ui->nameField->setText(QStringLiteral("%1 %2").arg(bundle.name(), bundle.shortVersion()));
     m_ui->versionField->setText(
-            tr("Build %1 (%2)").arg(bundle.buildVersion(), QString::fromLatin1(buildDate)));
+            tr("Build %1 (%2)")
+                    .arg(bundle.buildVersion(), QString::fromLatin1(buildDate).simplified()));
     m_ui->copyrightField->setText(bundle.copyright());
 
     m_window->installEventFilter(this);

@@ -41,8 +41,8 @@ void tst_AboutController::showsIdentityStatusAndGradient()
         return window->findChild<QLabel *>(QString::fromLatin1(name))->text();
     };
     QCOMPARE(text("nameField"), bundle.name() + u' ' + bundle.shortVersion());
-    // The compiler's date: month abbreviation, day (space-padded), year.
-    const QRegularExpression build(QStringLiteral("^Build %1 \\([A-Z][a-z]{2} [ \\d]\\d \\d{4}\\)$")
+    // The compiler's date: month abbreviation, day, year.
+    const QRegularExpression build(QStringLiteral("^Build %1 \\([A-Z][a-z]{2} \\d{1,2} \\d{4}\\)$")
                                            .arg(QRegularExpression::escape(bundle.buildVersion())));
     QVERIFY2(build.match(text("versionField")).hasMatch(), qPrintable(text("versionField")));
     QCOMPARE(text("copyrightField"), bundle.copyright());
