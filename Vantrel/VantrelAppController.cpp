@@ -10,10 +10,7 @@
 #include "Logging.h"
 #include "NotificationCenter.h"
 #include "PreferenceKeys.h"
-#if __has_include("PreferencesController.h")
 #include "PreferencesController.h"
-#define HAVE_PREFERENCES 1
-#endif
 #include "Scheduler.h"
 #include "Script.h"
 #include "UserDefaults.h"
@@ -147,8 +144,7 @@ void VantrelAppController::askFirstRunQuestions()
 void VantrelAppController::offerOsirixPluginUpdate()
 {
     Workspace &workspace = Workspace::sharedWorkspace();
-    if (workspace.absolutePathForAppBundleWithIdentifier(osirixIdentifier).isEmpty()
-        || !defaults().boolForKey(PreferenceKeys::ExportToOsiriX) || osirixPluginVersionCurrent())
+    if (!workspace.isApplicationInstalled(osirixIdentifier) || !defaults().boolForKey(PreferenceKeys::ExportToOsiriX) || osirixPluginVersionCurrent())
         return;
     const Alert alert = Alert::alertWithMessageText(
             tr("Update OsiriX Plugin"), tr("Update"), tr("Cancel"), QString(),
@@ -270,10 +266,8 @@ void VantrelAppController::versionCheckSuccessful(const Notification &)
     showStatusString(tr("Version check successful..."));
     defaults().setDate(currentDate(), PreferenceKeys::LastVersionCheckDate);
     defaults().synchronize();
-#ifdef HAVE_PREFERENCES
     if (m_preferencesController)
         m_preferencesController->updateVersionLastChecked();
-#endif
 }
 
 void VantrelAppController::versionCheckUnsuccessful(const Notification &)
@@ -404,11 +398,9 @@ void VantrelAppController::doSplashAboutBox()
 
 void VantrelAppController::doPreferences()
 {
-#ifdef HAVE_PREFERENCES
     if (!m_preferencesController)
         m_preferencesController = new PreferencesController(this);
     m_preferencesController->showWindow();
-#endif
 }
 
 void VantrelAppController::doBatchExport()
