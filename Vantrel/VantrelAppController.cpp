@@ -144,7 +144,8 @@ void VantrelAppController::askFirstRunQuestions()
 void VantrelAppController::offerOsirixPluginUpdate()
 {
     Workspace &workspace = Workspace::sharedWorkspace();
-    if (!workspace.isApplicationInstalled(osirixIdentifier) || !defaults().boolForKey(PreferenceKeys::ExportToOsiriX) || osirixPluginVersionCurrent())
+    if (!workspace.isApplicationInstalled(osirixIdentifier)
+        || !defaults().boolForKey(PreferenceKeys::ExportToOsiriX) || osirixPluginVersionCurrent())
         return;
     const Alert alert = Alert::alertWithMessageText(
             tr("Update OsiriX Plugin"), tr("Update"), tr("Cancel"), QString(),
@@ -193,7 +194,8 @@ void VantrelAppController::cacheDatabaseFiles()
         const QFileInfo info(database.filePath(entry));
         if (info.suffix() != extension || !info.isFile())
             continue;
-        m_cachedDatabaseArray.append(entry.left(entry.size() - extension.size() - 1));
+        m_cachedDatabaseArray.append(
+                entry.chopped(extension.isEmpty() ? 0 : extension.size() + 1));
     }
 
     Scheduler &scheduler = Scheduler::shared();
@@ -312,6 +314,8 @@ void VantrelAppController::delayBatchOpen()
     const bool alreadyOpen = documentForFileName(path) != nullptr;
     QString error;
     if (Document *document = openDocumentWithContentsOfFile(path, true, &error)) {
+        // The export without questions is the document's own invokable
+        // autoExport().
         QMetaObject::invokeMethod(document, "autoExport");
         if (!alreadyOpen) {
             Scheduler::shared().performAfterDelay(1.0, document,
@@ -369,8 +373,10 @@ bool VantrelAppController::applicationPrintFile(const QString &path)
         return true;
     }
     document->printDocumentWithSettings({}, false, {});
-    // A document that was open before keeps its window and its edits.
-    if (!alreadyOpen)
+    // A document that was open before keeps its window and its edits; the
+    // last window stays too (opening may have replaced a blank one), since
+    // closing it would end the running application.
+    if (!alreadyOpen && documents().size() > 1)
         document->close();
     return true;
 }
@@ -412,6 +418,7 @@ void VantrelAppController::doBatchExport()
 
 void VantrelAppController::doExport()
 {
+    // The document's own invokable doExport(bool) does the work.
     if (Document *document = currentDocument())
         QMetaObject::invokeMethod(document, "doExport", Q_ARG(bool, true));
 }

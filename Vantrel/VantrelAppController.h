@@ -10,8 +10,6 @@
 #include <QStringList>
 #include <QVariantMap>
 
-#include <memory>
-
 class AboutController;
 class PreferencesController;
 class QAction;
