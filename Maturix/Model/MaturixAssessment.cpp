@@ -147,7 +147,8 @@ QString MaturixAssessment::maturixStringForRecord(quint64 i) const
     const qint64 sex = gender();
     if (!standardsForGender(sex) || !exam(i))
         return notAssessedTitle;
-    const QString title = standardTitlesForGender(sex).value(validMaturixIndexForRecord(i));
+    // The title the window's list shows for the standard ("-" for index 0).
+    const QString title = titleForBoneAge(maturixForRecord(i));
     if (title == notAssessedTitle)
         return title;
     const double age = chronologicalAgeForRecord(i);
