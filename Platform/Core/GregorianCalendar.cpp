@@ -2,6 +2,7 @@
 
 #include <unicode/ucal.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -122,26 +123,17 @@ int32_t fieldDifference(UCalendar *calendar, UDate target, const Unit &unit)
     const double guess = std::trunc((target - start) / unit.averageLength);
     int32_t n = int32_t(std::clamp(guess, -2.0e9, 2.0e9));
     UDate at = reached(n);
-    if (start <= target) {
-        while (n > 0 && at > target)
-            at = reached(--n);
-        while (at != target && target - at >= shortest && U_SUCCESS(status)) {
-            const UDate next = reached(n + 1);
-            if (next > target)
-                break;
-            ++n;
-            at = next;
-        }
-    } else {
-        while (n < 0 && at < target)
-            at = reached(++n);
-        while (at != target && at - target >= shortest && U_SUCCESS(status)) {
-            const UDate next = reached(n - 1);
-            if (next < target)
-                break;
-            --n;
-            at = next;
-        }
+    // Counting towards the target: up when it lies ahead, down when behind.
+    const int32_t step = start <= target ? 1 : -1;
+    const auto passes = [&](UDate time) { return step > 0 ? time > target : time < target; };
+    while (n * step > 0 && passes(at))
+        at = reached(n -= step);
+    while (at != target && std::fabs(target - at) >= shortest && U_SUCCESS(status)) {
+        const UDate next = reached(n + step);
+        if (passes(next))
+            break;
+        n += step;
+        at = next;
     }
     ucal_setMillis(calendar, at, &status);
     return U_SUCCESS(status) ? n : 0;
