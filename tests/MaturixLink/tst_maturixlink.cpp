@@ -1,0 +1,177 @@
+#include "AbsoluteDate.h"
+#include "DicomFileCheck.h"
+#include "DistributedNotificationCenter.h"
+#include "Workspace.h"
+
+#include <QBuffer>
+#include <QDBusConnection>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The viewer with the plug-in installed, as real processes on this test's
+// private session bus; this test plays Maturix.
+static const QString applicationIdentifier = QStringLiteral(MATURIX_BUNDLE_IDENTIFIER);
+static const QString linkName = applicationIdentifier + QStringLiteral(".osirixLink");
+
+static QString sampleStudy(const QString &name)
+{
+    return QStringLiteral(PYDICOM_TEST_FILES "/") + name;
+}
+
+// osirix-host with its output collected.
+class Viewer
+{
+public:
+    Viewer(const QString &dataHome, const QStringList &arguments)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(&process, &QProcess::readyRead,
+                         [this] { output += process.readAll(); });
+        process.start(QStringLiteral(OSIRIX_HOST), arguments);
+    }
+    ~Viewer()
+    {
+        process.terminate();
+        if (!process.waitForFinished(10000))
+            process.kill();
+        process.waitForFinished(10000);
+    }
+
+    QProcess process;
+    QByteArray output;
+};
+
+class tst_MaturixLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sendsLinkRequestForStudyOnShow_data();
+    void sendsLinkRequestForStudyOnShow();
+    void importsChartReturnsAsNumberedFiles();
+
+private:
+    QTemporaryDir m_home;
+};
+
+void tst_MaturixLink::initTestCase()
+{
+    if (!QDBusConnection::sessionBus().isConnected())
+        QSKIP("needs a session bus: run under dbus-run-session");
+    // The plug-in installed where the viewer looks for it.
+    const QString bundle = QDir(m_home.path()).absoluteFilePath(
+            QStringLiteral("OsiriX/Plugins/MaturixLink.osirixplugin"));
+    QVERIFY(QDir().mkpath(bundle));
+    const QDir built(QStringLiteral(MATURIX_LINK_BUNDLE));
+    for (const QString &name : built.entryList(QDir::Files))
+        QVERIFY(QFile::copy(built.absoluteFilePath(name), QDir(bundle).absoluteFilePath(name)));
+}
+
+void tst_MaturixLink::sendsLinkRequestForStudyOnShow_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QVariantMap>("expected");
+
+    // Sex "O" sends no gender; an empty birth date no "DateOfBirth".
+    QTest::newRow("CT, sex O") << "CT_small.dcm"
+                               << QVariantMap { { "Name", "CompressedSamples^CT1" },
+                                                { "Identifier", "1CT1" },
+                                                { "DateOfStudy", QDateTime(QDate(2004, 1, 19), QTime(7, 27, 30)) } };
+    QTest::newRow("MR, sex F") << "MR_small.dcm"
+                               << QVariantMap { { "Name", "CompressedSamples^MR1" },
+                                                { "Identifier", "4MR1" },
+                                                { "DateOfStudy", QDateTime(QDate(2004, 8, 26), QTime(18, 50, 59)) },
+                                                { "Gender", qint64(2) } };
+}
+
+void tst_MaturixLink::sendsLinkRequestForStudyOnShow()
+{
+    QFETCH(QString, file);
+    QFETCH(QVariantMap, expected);
+    if (!QFile::exists(sampleStudy(file)))
+        QSKIP("pydicom's sample files are not installed (python3-pydicom)");
+
+    // Maturix runs (this process holds its name), so the plug-in only asks
+    // it to come forward.
+    Workspace &workspace = Workspace::sharedWorkspace();
+    QVERIFY(workspace.registerRunningApplication(applicationIdentifier));
+    QList<Notification> requests;
+    QObject receiver;
+    DistributedNotificationCenter::defaultCenter().addObserver(
+            linkName, QStringLiteral("OsirixLink"), &receiver,
+            [&requests](const Notification &notification) { requests.append(notification); });
+
+    QTemporaryDir database;
+    Viewer viewer(m_home.path(), { "--database", database.path(), "--run-plugin", "MaturixLink",
+                                   sampleStudy(file) });
+    QTRY_COMPARE_WITH_TIMEOUT(requests.size(), 1, 30000);
+    workspace.unregisterRunningApplication(applicationIdentifier);
+
+    QVariantMap received = requests.first().userInfo;
+    QCOMPARE(received.keys(), expected.keys());
+    const QDateTime studyDate = received.take(QStringLiteral("DateOfStudy")).value<AbsoluteDate>().toDateTime();
+    QCOMPARE(studyDate, expected.take(QStringLiteral("DateOfStudy")).toDateTime());
+    QCOMPARE(received, expected);
+}
+
+void tst_MaturixLink::importsChartReturnsAsNumberedFiles()
+{
+    QTemporaryDir database;
+    Viewer viewer(m_home.path(), { "--database", database.path() });
+    QTRY_VERIFY_WITH_TIMEOUT(viewer.output.contains("Loaded plug-in MaturixLink"), 30000);
+
+    QImage chart(600, 450, QImage::Format_RGB32);
+    chart.fill(Qt::white);
+    QPainter(&chart).fillRect(100, 150, 400, 120, QColor(40, 120, 210));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    chart.save(&buffer, "JPEG", 100);
+
+    DistributedNotificationCenter &center = DistributedNotificationCenter::defaultCenter();
+    const QString object = QStringLiteral("OsirixLinkReturn");
+    // Returns without usable chart data are ignored and take no number.
+    center.postNotification(linkName, object, { { "Identifier", "no chart" } });
+    center.postNotification(linkName, object, { { "Identifier", "bad chart" }, { "JPEG", QByteArray("not a JPEG") } });
+    for (const char *identifier : { "12-345-6", "12-345-7", "12-345-8" })
+        center.postNotification(linkName, object,
+                                { { "Name", "Doe^Jane" },
+                                  { "Identifier", identifier },
+                                  { "StudyDescription", "Maturix Chart" },
+                                  { "DateOfBirth", QDate(2014, 3, 9) },
+                                  { "OsiriXStudyID", "" },
+                                  { "JPEG", jpeg } });
+
+    const QDir incoming(QDir(database.path()).absoluteFilePath(QStringLiteral("INCOMING.noindex")));
+    QTRY_VERIFY_WITH_TIMEOUT(viewer.output.contains("Imported " + incoming.absoluteFilePath("VNL-10003-3.dcm").toUtf8()), 30000);
+    QCOMPARE(incoming.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             QStringList({ "VNL-10001-1.dcm", "VNL-10002-2.dcm", "VNL-10003-3.dcm" }));
+    QVERIFY(viewer.output.contains("without JPEG data ignored"));
+    QVERIFY(viewer.output.contains("does not decode ignored"));
+
+    const QStringList identifiers { "12-345-6", "12-345-7", "12-345-8" };
+    for (int i = 0; i < 3; ++i) {
+        const DicomFileCheck check(incoming.absoluteFilePath(incoming.entryList(QDir::Files, QDir::Name).at(i)));
+        QVERIFY(check.loaded);
+        QCOMPARE(check.verifierErrors(), QStringList());
+        QCOMPARE(check.string(DCM_PatientID), identifiers.at(i));
+        QCOMPARE(check.string(DCM_PatientName), QStringLiteral("Doe^Jane"));
+        QCOMPARE(check.string(DCM_PatientBirthDate), QStringLiteral("20140309"));
+        QCOMPARE(check.string(DCM_StudyDescription), QStringLiteral("Maturix Chart"));
+        QCOMPARE(check.string(DCM_PhotometricInterpretation), QStringLiteral("RGB"));
+        const QColor band = check.pixel(300, 210);
+        QVERIFY2(qAbs(band.red() - 40) <= 6 && qAbs(band.green() - 120) <= 6 && qAbs(band.blue() - 210) <= 6,
+                 qPrintable(band.name()));
+    }
+}
+
+QTEST_MAIN(tst_MaturixLink)
+#include "tst_maturixlink.moc"
