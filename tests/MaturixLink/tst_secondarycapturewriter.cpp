@@ -1,32 +1,15 @@
+#include "ChartSample.h"
 #include "DicomFileCheck.h"
 #include "SecondaryCaptureWriter.h"
 
-#include <QBuffer>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
-// The chart's band colour and where the band lies.
-static const QColor bandColour(40, 120, 210);
-static const QRect band(100, 150, 400, 120);
-static const QPoint inBand(300, 210);
-
-static QImage chart(QImage::Format format, const QSize &size = QSize(600, 450))
-{
-    QImage image(size, format);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.fillRect(band, bandColour);
-    return image;
-}
+using namespace ChartSample;
 
 static QImage throughJpeg(const QImage &image)
 {
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 100);
-    return QImage::fromData(jpeg, "JPEG");
+    return QImage::fromData(jpeg(image), "JPEG");
 }
 
 class tst_SecondaryCaptureWriter : public QObject
@@ -94,7 +77,8 @@ void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
 
     const DicomFileCheck check(path);
     QVERIFY(check.loaded);
-    QCOMPARE(check.verifierErrors(), QStringList());
+    const QStringList errors = check.verifierErrors();
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
     QCOMPARE(check.string(DCM_PatientName), name);
     QCOMPARE(check.string(DCM_PatientID), QStringLiteral("12-345-6"));
     QCOMPARE(check.string(DCM_PatientBirthDate),
@@ -112,10 +96,7 @@ void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
              QStringLiteral("1.2.840.10008.1.2.1"));
 
     const QColor inside = check.pixel(inBand.x(), inBand.y());
-    QVERIFY2(qAbs(inside.red() - expected.red()) <= tolerance
-                     && qAbs(inside.green() - expected.green()) <= tolerance
-                     && qAbs(inside.blue() - expected.blue()) <= tolerance,
-             qPrintable(inside.name()));
+    QVERIFY2(isNear(inside, expected, tolerance), qPrintable(inside.name()));
     QCOMPARE(check.pixel(10, 10).lightness() >= 250, true);
     QCOMPARE(check.pixel(image.width() - 1, image.height() - 1).lightness() >= 250, true);
 }
