@@ -153,6 +153,10 @@ bool DCMObject::setAttributeValues(const QVariantList &values, const QString &na
         qCWarning(lcOsiriX, "Unknown attribute \"%s\"", qPrintable(name));
         return false;
     }
+    // Elsewhere the backslash separates values: one inside a value would
+    // silently turn it into two.
+    const bool backslashAllowed =
+            QStringList { QStringLiteral("LT"), QStringLiteral("ST"), QStringLiteral("UT") }.contains(tag.vr());
     QByteArrayList texts;
     bool needsUnicode = false;
     for (const QVariant &value : values) {
@@ -160,6 +164,10 @@ bool DCMObject::setAttributeValues(const QVariantList &values, const QString &na
         if (text.isNull()) {
             qCWarning(lcOsiriX, "%s: a value of type %s has no DICOM form", qPrintable(name),
                       value.typeName());
+            return false;
+        }
+        if (!backslashAllowed && text.contains('\\')) {
+            qCWarning(lcOsiriX, "%s: \"%s\" holds a backslash", qPrintable(name), text.constData());
             return false;
         }
         needsUnicode |= value.typeId() == QMetaType::QString && !isAscii(value.toString());

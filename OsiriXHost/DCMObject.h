@@ -33,7 +33,8 @@ public:
 
     // Replaces the attribute named with the values given: strings, integers,
     // DCMCalendarDate, QDate; an empty list leaves it present and empty.
-    // False for an unknown name or a value the attribute cannot hold.
+    // False for an unknown name or a value the attribute cannot hold (one
+    // with a backslash, for most text attributes).
     bool setAttributeValues(const QVariantList &values, const QString &name);
     // Attaches pixel data; false when its frames do not add up to its
     // declared length.

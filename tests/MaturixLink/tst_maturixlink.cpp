@@ -55,6 +55,7 @@ private slots:
     void sendsLinkRequestForStudyOnShow_data();
     void sendsLinkRequestForStudyOnShow();
     void importsChartReturnsAsNumberedFiles();
+    void installsDesktopEntryThatStartsIt();
 
 private:
     QTemporaryDir m_home;
@@ -163,6 +164,22 @@ void tst_MaturixLink::importsChartReturnsAsNumberedFiles()
         const QColor band = check.pixel(ChartSample::inBand.x(), ChartSample::inBand.y());
         QVERIFY2(ChartSample::isNear(band, ChartSample::bandColour, 6), qPrintable(band.name()));
     }
+}
+
+// Maturix counts the viewer as installed when this entry exists.
+void tst_MaturixLink::installsDesktopEntryThatStartsIt()
+{
+    QTemporaryDir dataHome;
+    QProcess install;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.path());
+    install.setProcessEnvironment(environment);
+    install.start(QStringLiteral(OSIRIX_HOST), { "--install-desktop-entry" });
+    QVERIFY(install.waitForFinished(30000));
+    QCOMPARE(install.exitCode(), 0);
+    QFile entry(dataHome.filePath(QStringLiteral("applications/com.quellmar.osirix.desktop")));
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    QVERIFY(entry.readAll().contains("\nExec=\"" OSIRIX_HOST "\" %F\n"));
 }
 
 QTEST_MAIN(tst_MaturixLink)

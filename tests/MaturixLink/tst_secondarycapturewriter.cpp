@@ -19,7 +19,8 @@ class tst_SecondaryCaptureWriter : public QObject
 private slots:
     void writesValidImageOfPatient_data();
     void writesValidImageOfPatient();
-    void refusesEmptyPicture();
+    void refusesWhatCannotBeStored_data();
+    void refusesWhatCannotBeStored();
 };
 
 void tst_SecondaryCaptureWriter::writesValidImageOfPatient_data()
@@ -101,14 +102,29 @@ void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
     QCOMPARE(check.pixel(image.width() - 1, image.height() - 1).lightness() >= 250, true);
 }
 
-void tst_SecondaryCaptureWriter::refusesEmptyPicture()
+void tst_SecondaryCaptureWriter::refusesWhatCannotBeStored_data()
 {
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<QString>("patientID");
+
+    QTest::newRow("no picture") << QImage() << "12-345-6";
+    // A backslash would split the identifier into two values.
+    QTest::newRow("backslash in identifier") << chart(QImage::Format_RGB32) << "12\\345";
+}
+
+void tst_SecondaryCaptureWriter::refusesWhatCannotBeStored()
+{
+    QFETCH(QImage, image);
+    QFETCH(QString, patientID);
+
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("empty.dcm"));
+    const QString path = folder.filePath(QStringLiteral("refused.dcm"));
+    SecondaryCaptureWriter writer(image);
+    writer.setPatientID(patientID);
     QString error;
-    QVERIFY(!SecondaryCaptureWriter(QImage()).writeToFile(path, &error));
+    QVERIFY(!writer.writeToFile(path, &error));
     QVERIFY(!error.isEmpty());
-    QVERIFY(!QFile::exists(path));
+    QVERIFY(QDir(folder.path()).isEmpty());
 }
 
 QTEST_MAIN(tst_SecondaryCaptureWriter)
