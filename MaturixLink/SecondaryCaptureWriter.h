@@ -28,15 +28,16 @@ public:
     // Also the series description.
     void setStudyDescription(const QString &description) { m_studyDescription = description; }
 
-    // The DICOM object; null with an error text when the picture cannot be
-    // one (empty, or wider or taller than 65535 pixels).
-    std::unique_ptr<DCMObject> dicomObject(QString *error = nullptr) const;
-    // The DICOM file's bytes; empty with an error text on failure.
+    // The DICOM file's bytes; empty with an error text on failure: a picture
+    // that is empty or wider or taller than 65535 pixels, or a text value
+    // that DICOM cannot hold.
     QByteArray data(QString *error = nullptr) const;
     // Atomically: a reader never sees a partial file.
     bool writeToFile(const QString &path, QString *error = nullptr) const;
 
 private:
+    std::unique_ptr<DCMObject> dicomObject(QString *error) const;
+
     QImage m_image;
     QDateTime m_captured;
     std::optional<QString> m_patientsName;

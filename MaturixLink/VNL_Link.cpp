@@ -2,8 +2,6 @@
 
 #include "AbsoluteDate.h"
 #include "BrowserController.h"
-#include "DCMObject.h"
-#include "DCMTransferSyntax.h"
 #include "Logging.h"
 #include "Notification.h"
 #include "SecondaryCaptureWriter.h"
@@ -61,12 +59,6 @@ void VNL_Link::doLinkFromVNL(const Notification &notification)
     QDebug(&representation).nospace() << image;
     qCInfo(lcLink, "rep: %s", qPrintable(representation));
 
-    QString error;
-    const std::unique_ptr<DCMObject> object = writer.dicomObject(&error);
-    if (!object) {
-        qCWarning(lcLink, "Chart return ignored: %s", qPrintable(error));
-        return;
-    }
     ++m_studyCounter;
     ++m_imageCounter;
     const QString path = QStringLiteral("%1/INCOMING.noindex/VNL-%2-%3.dcm")
@@ -74,7 +66,7 @@ void VNL_Link::doLinkFromVNL(const Notification &notification)
                                  .arg(m_studyCounter)
                                  .arg(m_imageCounter);
     qCInfo(lcLink, "Writing DICOM file to %s", qPrintable(path));
-    if (!object->writeToFile(path, DCMTransferSyntax::ExplicitVRLittleEndianTransferSyntax(), 0,
-                             true, &error))
+    QString error;
+    if (!writer.writeToFile(path, &error))
         qCWarning(lcLink, "Cannot write %s: %s", qPrintable(path), qPrintable(error));
 }
