@@ -33,22 +33,22 @@ QString MaturixLink::linkNotificationName()
 MaturixLink::~MaturixLink()
 {
     DistributedNotificationCenter::defaultCenter().removeObserver(
-            this, linkNotificationName(), QLatin1String(chartReturnObject));
+        this, linkNotificationName(), QLatin1String(chartReturnObject));
 }
 
 void MaturixLink::initPlugin()
 {
     VNL_Link::initPlugin();
     DistributedNotificationCenter::defaultCenter().addObserver(
-            linkNotificationName(), QLatin1String(chartReturnObject), this,
-            [this](const Notification &notification) { notifiedOfLinkFromMaturix(notification); },
-            true);
+        linkNotificationName(), QLatin1String(chartReturnObject), this,
+        [this](const Notification &notification) { notifiedOfLinkFromMaturix(notification); },
+        true);
 }
 
 void MaturixLink::notifiedOfLinkFromMaturix(const Notification &notification)
 {
     QMetaObject::invokeMethod(
-            this, [this, notification] { doLinkFromVNL(notification); }, Qt::QueuedConnection);
+        this, [this, notification] { doLinkFromVNL(notification); }, Qt::QueuedConnection);
 }
 
 long MaturixLink::filterImage(const QString &)
@@ -79,14 +79,15 @@ long MaturixLink::filterImage(const QString &)
     add("Identifier", "series.study.patientID");
     add("DateOfBirth", "series.study.dateOfBirth");
     add("DateOfStudy", "series.study.date");
-    const QString sex = image->valueForKeyPath(QStringLiteral("series.study.patientSex")).toString();
+    const QString sex
+        = image->valueForKeyPath(QStringLiteral("series.study.patientSex")).toString();
     if (sex == QLatin1String("M"))
         request.insert(QStringLiteral("Gender"), qint64(1));
     else if (sex == QLatin1String("F"))
         request.insert(QStringLiteral("Gender"), qint64(2));
 
     DistributedNotificationCenter::defaultCenter().postNotification(
-            linkNotificationName(), QLatin1String(linkRequestObject), request, true);
+        linkNotificationName(), QLatin1String(linkRequestObject), request, true);
     return 0;
 }
 

@@ -12,15 +12,15 @@ namespace {
 bool isGreyscale(const QImage &image)
 {
     return image.format() == QImage::Format_Grayscale8
-            || image.format() == QImage::Format_Grayscale16;
+        || image.format() == QImage::Format_Grayscale16;
 }
 
 // The pixels as rows of samples without padding, read from the pixels
 // themselves (R, G, B, or grey), never from the raw layout in memory.
 QByteArray packedPixels(const QImage &image)
 {
-    const QImage samples = image.convertToFormat(isGreyscale(image) ? QImage::Format_Grayscale8
-                                                                     : QImage::Format_RGB888);
+    const QImage samples = image.convertToFormat(
+        isGreyscale(image) ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     const qsizetype rowLength = isGreyscale(image) ? samples.width() : 3 * samples.width();
     QByteArray packed(rowLength * samples.height(), Qt::Uninitialized);
     for (int y = 0; y < samples.height(); ++y)
@@ -30,7 +30,8 @@ QByteArray packedPixels(const QImage &image)
 } // namespace
 
 SecondaryCaptureWriter::SecondaryCaptureWriter(const QImage &image, const QDateTime &captured)
-    : m_image(image), m_captured(captured)
+    : m_image(image)
+    , m_captured(captured)
 {
 }
 
@@ -40,11 +41,14 @@ std::unique_ptr<DCMObject> SecondaryCaptureWriter::dicomObject(QString *error) c
     const int height = m_image.height();
     if (m_image.isNull() || width > 0xffff || height > 0xffff) {
         if (error)
-            *error = QStringLiteral("A picture of %1 × %2 pixels cannot be stored").arg(width).arg(height);
+            *error = QStringLiteral("A picture of %1 × %2 pixels cannot be stored")
+                         .arg(width)
+                         .arg(height);
         return nullptr;
     }
     const int samples = isGreyscale(m_image) ? 1 : 3;
-    std::unique_ptr<DCMObject> object = DCMObject::secondaryCaptureObjectWithBitDepth(8, samples, 1);
+    std::unique_ptr<DCMObject> object
+        = DCMObject::secondaryCaptureObjectWithBitDepth(8, samples, 1);
     if (!object) {
         if (error)
             *error = QStringLiteral("Cannot create a secondary-capture object");
@@ -64,8 +68,9 @@ std::unique_ptr<DCMObject> SecondaryCaptureWriter::dicomObject(QString *error) c
     if (m_patientID)
         set("PatientID", *m_patientID);
     if (m_patientsBirthDate)
-        set("PatientsBirthDate", QVariant::fromValue(DCMCalendarDate::dicomDateWithDate(
-                                         m_patientsBirthDate->startOfDay())));
+        set("PatientsBirthDate",
+            QVariant::fromValue(
+                DCMCalendarDate::dicomDateWithDate(m_patientsBirthDate->startOfDay())));
     if (m_studyDescription) {
         set("StudyDescription", *m_studyDescription);
         set("SeriesDescription", *m_studyDescription);
@@ -79,16 +84,16 @@ std::unique_ptr<DCMObject> SecondaryCaptureWriter::dicomObject(QString *error) c
     set("Rows", height);
     set("Columns", width);
     set("SamplesperPixel", samples);
-    set("PhotometricInterpretation", samples > 1 ? QStringLiteral("RGB") : QStringLiteral("MONOCHROME2"));
+    set("PhotometricInterpretation",
+        samples > 1 ? QStringLiteral("RGB") : QStringLiteral("MONOCHROME2"));
     set("PixelRepresentation", 0);
     set("HighBit", 7);
     set("BitsAllocated", 8);
     set("BitsStored", 8);
 
     DCMPixelDataAttribute pixelData(DCMAttributeTag::tagWithName(QStringLiteral("PixelData")),
-                                    QStringLiteral("OB"), qint64(samples) * width * height,
-                                    DCMTransferSyntax::ExplicitVRLittleEndianTransferSyntax(),
-                                    object.get());
+        QStringLiteral("OB"), qint64(samples) * width * height,
+        DCMTransferSyntax::ExplicitVRLittleEndianTransferSyntax(), object.get());
     pixelData.addFrame(packedPixels(m_image));
     ok = object->setAttribute(pixelData) && ok;
     if (!ok) {
@@ -103,7 +108,7 @@ QByteArray SecondaryCaptureWriter::data(QString *error) const
 {
     const std::unique_ptr<DCMObject> object = dicomObject(error);
     return object ? object->dataWithTransferSyntax(
-                            DCMTransferSyntax::ExplicitVRLittleEndianTransferSyntax(), 0, error)
+               DCMTransferSyntax::ExplicitVRLittleEndianTransferSyntax(), 0, error)
                   : QByteArray();
 }
 
@@ -111,6 +116,6 @@ bool SecondaryCaptureWriter::writeToFile(const QString &path, QString *error) co
 {
     const std::unique_ptr<DCMObject> object = dicomObject(error);
     return object
-            && object->writeToFile(path, DCMTransferSyntax::ExplicitVRLittleEndianTransferSyntax(),
-                                   0, true, error);
+        && object->writeToFile(
+            path, DCMTransferSyntax::ExplicitVRLittleEndianTransferSyntax(), 0, true, error);
 }

@@ -19,8 +19,8 @@ class DCMObject;
 class SecondaryCaptureWriter
 {
 public:
-    explicit SecondaryCaptureWriter(const QImage &image,
-                                    const QDateTime &captured = QDateTime::currentDateTime());
+    explicit SecondaryCaptureWriter(
+        const QImage &image, const QDateTime &captured = QDateTime::currentDateTime());
 
     void setPatientsName(const QString &name) { m_patientsName = name; }
     void setPatientID(const QString &patientID) { m_patientID = patientID; }

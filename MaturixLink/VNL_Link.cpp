@@ -53,7 +53,8 @@ void VNL_Link::doLinkFromVNL(const Notification &notification)
         writer.setStudyDescription(*description);
     const QVariant birthDate = notification.userInfo.value(QStringLiteral("DateOfBirth"));
     if (birthDate.metaType() == QMetaType::fromType<AbsoluteDate>())
-        writer.setPatientsBirthDate(birthDate.value<AbsoluteDate>().toDateTime().toLocalTime().date());
+        writer.setPatientsBirthDate(
+            birthDate.value<AbsoluteDate>().toDateTime().toLocalTime().date());
 
     QString representation;
     QDebug(&representation).nospace() << image;
@@ -62,9 +63,9 @@ void VNL_Link::doLinkFromVNL(const Notification &notification)
     ++m_studyCounter;
     ++m_imageCounter;
     const QString path = QStringLiteral("%1/INCOMING.noindex/VNL-%2-%3.dcm")
-                                 .arg(browser->documentsDirectory())
-                                 .arg(m_studyCounter)
-                                 .arg(m_imageCounter);
+                             .arg(browser->documentsDirectory())
+                             .arg(m_studyCounter)
+                             .arg(m_imageCounter);
     qCInfo(lcLink, "Writing DICOM file to %s", qPrintable(path));
     QString error;
     if (!writer.writeToFile(path, &error))

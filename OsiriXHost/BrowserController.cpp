@@ -17,7 +17,7 @@ BrowserController *&current()
 QString BrowserController::defaultDocumentsDirectory()
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .absoluteFilePath(QStringLiteral("OsiriX Data"));
+        .absoluteFilePath(QStringLiteral("OsiriX Data"));
 }
 
 BrowserController *BrowserController::currentBrowser()
@@ -26,13 +26,14 @@ BrowserController *BrowserController::currentBrowser()
 }
 
 BrowserController::BrowserController(const QString &documentsDirectory, QObject *parent)
-    : QObject(parent), m_documentsDirectory(QDir(documentsDirectory).absolutePath())
+    : QObject(parent)
+    , m_documentsDirectory(QDir(documentsDirectory).absolutePath())
 {
     if (!QDir().mkpath(incomingDirectory()))
         qCWarning(lcOsiriX, "Cannot create %s", qPrintable(incomingDirectory()));
     m_watcher.addPath(incomingDirectory());
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
-            &BrowserController::scanIncoming);
+    connect(
+        &m_watcher, &QFileSystemWatcher::directoryChanged, this, &BrowserController::scanIncoming);
     // Files already waiting are imported as well.
     scanIncoming();
     current() = this;
@@ -52,9 +53,9 @@ QString BrowserController::incomingDirectory() const
 void BrowserController::scanIncoming()
 {
     // Writers give a file its ".dcm" name only once it is complete.
-    const QFileInfoList entries = QDir(incomingDirectory())
-                                          .entryInfoList({ QStringLiteral("*.dcm") },
-                                                         QDir::Files, QDir::Time | QDir::Reversed);
+    const QFileInfoList entries
+        = QDir(incomingDirectory())
+              .entryInfoList({ QStringLiteral("*.dcm") }, QDir::Files, QDir::Time | QDir::Reversed);
     for (const QFileInfo &entry : entries) {
         const QString path = entry.absoluteFilePath();
         if (m_seen.contains(path))

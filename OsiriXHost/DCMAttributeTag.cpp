@@ -21,7 +21,9 @@ QString currentName(const QString &name)
 } // namespace
 
 DCMAttributeTag::DCMAttributeTag(quint16 group, quint16 element)
-    : m_group(group), m_element(element), m_valid(true)
+    : m_group(group)
+    , m_element(element)
+    , m_valid(true)
 {
 }
 
@@ -53,6 +55,6 @@ QString DCMAttributeTag::vr() const
 QString DCMAttributeTag::description() const
 {
     return QStringLiteral("(%1,%2)")
-            .arg(m_group, 4, 16, QLatin1Char('0'))
-            .arg(m_element, 4, 16, QLatin1Char('0'));
+        .arg(m_group, 4, 16, QLatin1Char('0'))
+        .arg(m_element, 4, 16, QLatin1Char('0'));
 }

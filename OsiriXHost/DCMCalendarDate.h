@@ -23,7 +23,11 @@ public:
     QString dateString() const;
 
 private:
-    DCMCalendarDate(const QDateTime &dateTime, Kind kind) : m_dateTime(dateTime), m_kind(kind) { }
+    DCMCalendarDate(const QDateTime &dateTime, Kind kind)
+        : m_dateTime(dateTime)
+        , m_kind(kind)
+    {
+    }
 
     QDateTime m_dateTime;
     Kind m_kind = Kind::Date;

@@ -28,8 +28,8 @@ struct DCMObject::Private
     {
         const OFCondition status = dataset().putAndInsertString(key, value.constData());
         if (status.bad())
-            qCWarning(lcOsiriX, "Cannot set %s to \"%s\": %s",
-                      DcmTag(key).getTagName(), value.constData(), status.text());
+            qCWarning(lcOsiriX, "Cannot set %s to \"%s\": %s", DcmTag(key).getTagName(),
+                value.constData(), status.text());
         return status.good();
     }
 };
@@ -88,50 +88,47 @@ QTime timeFromDicom(const QString &text)
 }
 } // namespace
 
-DCMObject::DCMObject() : d(std::make_unique<Private>()) { }
+DCMObject::DCMObject()
+    : d(std::make_unique<Private>())
+{
+}
 
 DCMObject::~DCMObject() = default;
 
-std::unique_ptr<DCMObject> DCMObject::secondaryCaptureObjectWithBitDepth(int depth,
-                                                                        int samplesPerPixel,
-                                                                        int numberOfFrames)
+std::unique_ptr<DCMObject> DCMObject::secondaryCaptureObjectWithBitDepth(
+    int depth, int samplesPerPixel, int numberOfFrames)
 {
     std::unique_ptr<DCMObject> object(new DCMObject);
     Private &p = *object->d;
     bool ok = p.put(DCM_SOPClassUID, UID_SecondaryCaptureImageStorage)
-            && p.put(DCM_SOPInstanceUID, newUID())
-            && p.put(DCM_StudyInstanceUID, newUID())
-            && p.put(DCM_SeriesInstanceUID, newUID())
-            && p.put(DCM_Modality, "OT")
-            && p.put(DCM_ConversionType, "WSD")
-            // A capture of a screen or chart carries its text in the pixels.
-            && p.put(DCM_BurnedInAnnotation, "YES")
-            && p.put(DCM_SamplesPerPixel, QByteArray::number(samplesPerPixel))
-            && p.put(DCM_PhotometricInterpretation, samplesPerPixel > 1 ? "RGB" : "MONOCHROME2")
-            && p.put(DCM_BitsAllocated, QByteArray::number(depth))
-            && p.put(DCM_BitsStored, QByteArray::number(depth))
-            && p.put(DCM_HighBit, QByteArray::number(depth - 1))
-            && p.put(DCM_PixelRepresentation, "0");
+        && p.put(DCM_SOPInstanceUID, newUID()) && p.put(DCM_StudyInstanceUID, newUID())
+        && p.put(DCM_SeriesInstanceUID, newUID()) && p.put(DCM_Modality, "OT")
+        && p.put(DCM_ConversionType, "WSD")
+        // A capture of a screen or chart carries its text in the pixels.
+        && p.put(DCM_BurnedInAnnotation, "YES")
+        && p.put(DCM_SamplesPerPixel, QByteArray::number(samplesPerPixel))
+        && p.put(DCM_PhotometricInterpretation, samplesPerPixel > 1 ? "RGB" : "MONOCHROME2")
+        && p.put(DCM_BitsAllocated, QByteArray::number(depth))
+        && p.put(DCM_BitsStored, QByteArray::number(depth))
+        && p.put(DCM_HighBit, QByteArray::number(depth - 1)) && p.put(DCM_PixelRepresentation, "0");
     if (samplesPerPixel > 1)
         ok = ok && p.put(DCM_PlanarConfiguration, "0");
     if (numberOfFrames > 1)
         ok = ok && p.put(DCM_NumberOfFrames, QByteArray::number(numberOfFrames));
     // Type 2: present, empty until the caller knows better.
     for (const DcmTagKey &key :
-         { DCM_PatientName, DCM_PatientID, DCM_PatientBirthDate, DCM_PatientSex, DCM_StudyDate,
-           DCM_StudyTime, DCM_ReferringPhysicianName, DCM_StudyID, DCM_AccessionNumber,
-           DCM_Laterality, DCM_SeriesNumber, DCM_InstanceNumber, DCM_PatientOrientation })
+        { DCM_PatientName, DCM_PatientID, DCM_PatientBirthDate, DCM_PatientSex, DCM_StudyDate,
+            DCM_StudyTime, DCM_ReferringPhysicianName, DCM_StudyID, DCM_AccessionNumber,
+            DCM_Laterality, DCM_SeriesNumber, DCM_InstanceNumber, DCM_PatientOrientation })
         ok = ok && p.put(key, QByteArray());
     return ok ? std::move(object) : nullptr;
 }
 
-std::unique_ptr<DCMObject> DCMObject::objectWithContentsOfFile(const QString &path,
-                                                              QString *error)
+std::unique_ptr<DCMObject> DCMObject::objectWithContentsOfFile(const QString &path, QString *error)
 {
     std::unique_ptr<DCMObject> object(new DCMObject);
     OFCondition status = object->d->file.loadFile(OFFilename(QFile::encodeName(path).constData()));
-    if (status.good() && object->d->file.getMetaInfo()->isEmpty()
-        && object->d->dataset().isEmpty())
+    if (status.good() && object->d->file.getMetaInfo()->isEmpty() && object->d->dataset().isEmpty())
         status = EC_InvalidStream;
     if (status.bad()) {
         if (error)
@@ -142,7 +139,7 @@ std::unique_ptr<DCMObject> DCMObject::objectWithContentsOfFile(const QString &pa
     const OFCondition converted = object->d->dataset().convertToUTF8();
     if (converted.bad())
         qCWarning(lcOsiriX, "%s: text left in its own character set: %s", qPrintable(path),
-                  converted.text());
+            converted.text());
     return object;
 }
 
@@ -155,15 +152,16 @@ bool DCMObject::setAttributeValues(const QVariantList &values, const QString &na
     }
     // Elsewhere the backslash separates values: one inside a value would
     // silently turn it into two.
-    const bool backslashAllowed =
-            QStringList { QStringLiteral("LT"), QStringLiteral("ST"), QStringLiteral("UT") }.contains(tag.vr());
+    const bool backslashAllowed
+        = QStringList { QStringLiteral("LT"), QStringLiteral("ST"), QStringLiteral("UT") }.contains(
+            tag.vr());
     QByteArrayList texts;
     bool needsUnicode = false;
     for (const QVariant &value : values) {
         const QByteArray text = valueText(value);
         if (text.isNull()) {
             qCWarning(lcOsiriX, "%s: a value of type %s has no DICOM form", qPrintable(name),
-                      value.typeName());
+                value.typeName());
             return false;
         }
         if (!backslashAllowed && text.contains('\\')) {
@@ -182,7 +180,7 @@ bool DCMObject::setAttribute(const DCMPixelDataAttribute &attribute)
 {
     if (attribute.framesLength() != attribute.length()) {
         qCWarning(lcOsiriX, "Pixel data of %lld bytes declared, %lld given: not attached",
-                  attribute.length(), attribute.framesLength());
+            attribute.length(), attribute.framesLength());
         return false;
     }
     QByteArray pixels;
@@ -190,11 +188,10 @@ bool DCMObject::setAttribute(const DCMPixelDataAttribute &attribute)
     for (const QByteArray &frame : attribute.frames())
         pixels.append(frame);
     const DCMAttributeTag tag = attribute.tag();
-    const DcmTag key(tag.group(), tag.element(),
-                     DcmVR(attribute.vr().toLatin1().constData()));
+    const DcmTag key(tag.group(), tag.element(), DcmVR(attribute.vr().toLatin1().constData()));
     auto element = std::make_unique<DcmPixelData>(key);
     OFCondition status = element->putUint8Array(
-            reinterpret_cast<const Uint8 *>(pixels.constData()), Uint32(pixels.size()));
+        reinterpret_cast<const Uint8 *>(pixels.constData()), Uint32(pixels.size()));
     if (status.good())
         status = d->dataset().insert(element.get(), true);
     if (status.bad()) {
@@ -221,7 +218,8 @@ QVariant DCMObject::attributeValueWithName(const QString &name) const
         return {};
     switch (element->ident()) {
     case EVR_DA: {
-        const QDate date = QDate::fromString(QString(text).remove(u'.'), QStringLiteral("yyyyMMdd"));
+        const QDate date
+            = QDate::fromString(QString(text).remove(u'.'), QStringLiteral("yyyyMMdd"));
         return date.isValid() ? QVariant(date) : QVariant();
     }
     case EVR_TM: {
@@ -239,13 +237,13 @@ QVariant DCMObject::attributeValueWithName(const QString &name) const
     }
 }
 
-QByteArray DCMObject::dataWithTransferSyntax(const DCMTransferSyntax &syntax, int,
-                                             QString *error)
+QByteArray DCMObject::dataWithTransferSyntax(const DCMTransferSyntax &syntax, int, QString *error)
 {
     const E_TransferSyntax xfer = DcmXfer(syntax.transferSyntax().toLatin1().constData()).getXfer();
     DcmFileFormat &file = d->file;
-    OFCondition status = xfer == EXS_Unknown ? EC_UnknownVR
-                                             : file.getDataset()->chooseRepresentation(xfer, nullptr);
+    OFCondition status = xfer == EXS_Unknown
+        ? EC_UnknownVR
+        : file.getDataset()->chooseRepresentation(xfer, nullptr);
     QByteArray data;
     if (status.good()) {
         char chunk[65536];
@@ -269,7 +267,7 @@ QByteArray DCMObject::dataWithTransferSyntax(const DCMTransferSyntax &syntax, in
 }
 
 bool DCMObject::writeToFile(const QString &path, const DCMTransferSyntax &syntax, int quality,
-                            bool atomically, QString *error)
+    bool atomically, QString *error)
 {
     QString reason;
     const QByteArray data = dataWithTransferSyntax(syntax, quality, &reason);

@@ -19,13 +19,12 @@ public:
     // instance UIDs), "OT" modality, conversion type "WSD", the image pixel
     // description and empty type-2 attributes, ready for the caller's
     // patient, study and pixel values.
-    static std::unique_ptr<DCMObject> secondaryCaptureObjectWithBitDepth(int depth,
-                                                                         int samplesPerPixel,
-                                                                         int numberOfFrames);
+    static std::unique_ptr<DCMObject> secondaryCaptureObjectWithBitDepth(
+        int depth, int samplesPerPixel, int numberOfFrames);
     // Reads a DICOM file (pixel data stays on disk until needed); null with
     // an error text when it is not one.
-    static std::unique_ptr<DCMObject> objectWithContentsOfFile(const QString &path,
-                                                               QString *error = nullptr);
+    static std::unique_ptr<DCMObject> objectWithContentsOfFile(
+        const QString &path, QString *error = nullptr);
 
     ~DCMObject();
     DCMObject(const DCMObject &) = delete;
@@ -45,12 +44,12 @@ public:
     QVariant attributeValueWithName(const QString &name) const;
 
     // The object as a file (DICOM Part 10); empty with an error text on failure.
-    QByteArray dataWithTransferSyntax(const DCMTransferSyntax &syntax, int quality,
-                                      QString *error = nullptr);
+    QByteArray dataWithTransferSyntax(
+        const DCMTransferSyntax &syntax, int quality, QString *error = nullptr);
     // Atomically: written under a temporary name in the same folder and
     // renamed when complete, replacing a file of the same name.
     bool writeToFile(const QString &path, const DCMTransferSyntax &syntax, int quality,
-                     bool atomically, QString *error = nullptr);
+        bool atomically, QString *error = nullptr);
 
 private:
     DCMObject();

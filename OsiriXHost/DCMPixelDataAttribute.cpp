@@ -1,10 +1,12 @@
 #include "DCMPixelDataAttribute.h"
 
 DCMPixelDataAttribute::DCMPixelDataAttribute(const DCMAttributeTag &tag, const QString &vr,
-                                             qint64 length,
-                                             const DCMTransferSyntax &transferSyntax,
-                                             DCMObject *object)
-    : m_tag(tag), m_vr(vr), m_length(length), m_transferSyntax(transferSyntax), m_object(object)
+    qint64 length, const DCMTransferSyntax &transferSyntax, DCMObject *object)
+    : m_tag(tag)
+    , m_vr(vr)
+    , m_length(length)
+    , m_transferSyntax(transferSyntax)
+    , m_object(object)
 {
 }
 

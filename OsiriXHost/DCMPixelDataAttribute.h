@@ -14,7 +14,7 @@ class DCMPixelDataAttribute
 {
 public:
     DCMPixelDataAttribute(const DCMAttributeTag &tag, const QString &vr, qint64 length,
-                          const DCMTransferSyntax &transferSyntax, DCMObject *object);
+        const DCMTransferSyntax &transferSyntax, DCMObject *object);
 
     void addFrame(const QByteArray &frame);
 

@@ -32,12 +32,12 @@ private:
 };
 
 // A plug-in's shared library names its principal class with this macro.
-#define OSIRIX_PLUGIN_PRINCIPAL_CLASS(ClassName)                                                  \
-    extern "C" Q_DECL_EXPORT int osirixPluginInterfaceVersion()                                   \
-    {                                                                                             \
-        return PluginFilter::interfaceVersion;                                                    \
-    }                                                                                             \
-    extern "C" Q_DECL_EXPORT PluginFilter *osirixPluginCreatePrincipalClass()                     \
-    {                                                                                             \
-        return new ClassName;                                                                     \
+#define OSIRIX_PLUGIN_PRINCIPAL_CLASS(ClassName)                                                   \
+    extern "C" Q_DECL_EXPORT int osirixPluginInterfaceVersion()                                    \
+    {                                                                                              \
+        return PluginFilter::interfaceVersion;                                                     \
+    }                                                                                              \
+    extern "C" Q_DECL_EXPORT PluginFilter *osirixPluginCreatePrincipalClass()                      \
+    {                                                                                              \
+        return new ClassName;                                                                      \
     }

@@ -18,7 +18,7 @@ const char propertyListName[] = "Info.json";
 QString PluginManager::defaultPluginsDirectory()
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-            .absoluteFilePath(QStringLiteral("OsiriX/Plugins"));
+        .absoluteFilePath(QStringLiteral("OsiriX/Plugins"));
 }
 
 PluginManager::PluginManager() = default;
@@ -29,14 +29,14 @@ PluginManager::~PluginManager() = default;
 int PluginManager::loadPlugins(const QString &directory)
 {
     int loaded = 0;
-    const QFileInfoList bundles =
-            QDir(directory).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    const QFileInfoList bundles
+        = QDir(directory).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &bundle : bundles) {
         std::unique_ptr<Plugin> plugin = loadBundle(bundle.absoluteFilePath());
         if (!plugin)
             continue;
         qCInfo(lcOsiriX, "Loaded plug-in %s %s", qPrintable(plugin->name),
-               qPrintable(plugin->version));
+            qPrintable(plugin->version));
         plugin->filter->initPlugin();
         m_plugins.push_back(std::move(plugin));
         ++loaded;
@@ -62,26 +62,28 @@ std::unique_ptr<PluginManager::Plugin> PluginManager::loadBundle(const QString &
     QLibrary library(QDir(bundlePath).absoluteFilePath(executable));
     using VersionFunction = int (*)();
     using CreateFunction = PluginFilter *(*)();
-    const auto version =
-            reinterpret_cast<VersionFunction>(library.resolve("osirixPluginInterfaceVersion"));
-    const auto create =
-            reinterpret_cast<CreateFunction>(library.resolve("osirixPluginCreatePrincipalClass"));
+    const auto version
+        = reinterpret_cast<VersionFunction>(library.resolve("osirixPluginInterfaceVersion"));
+    const auto create
+        = reinterpret_cast<CreateFunction>(library.resolve("osirixPluginCreatePrincipalClass"));
     if (!version || !create) {
         qCWarning(lcOsiriX, "Cannot load plug-in %s: %s", qPrintable(bundlePath),
-                  qPrintable(library.errorString()));
+            qPrintable(library.errorString()));
         return nullptr;
     }
     if (version() != PluginFilter::interfaceVersion) {
         qCWarning(lcOsiriX, "Plug-in %s is built for interface %d, not %d", qPrintable(bundlePath),
-                  version(), PluginFilter::interfaceVersion);
+            version(), PluginFilter::interfaceVersion);
         return nullptr;
     }
 
     auto plugin = std::make_unique<Plugin>();
     plugin->bundlePath = bundlePath;
-    plugin->name = info.value(QLatin1String("CFBundleName")).toString(QFileInfo(bundlePath).completeBaseName());
+    plugin->name = info.value(QLatin1String("CFBundleName"))
+                       .toString(QFileInfo(bundlePath).completeBaseName());
     plugin->version = info.value(QLatin1String("CFBundleVersion")).toString();
-    plugin->menuTitle = info.value(QLatin1String("MenuTitles")).toArray().at(0).toString(plugin->name);
+    plugin->menuTitle
+        = info.value(QLatin1String("MenuTitles")).toArray().at(0).toString(plugin->name);
     plugin->filter.reset(create());
     return plugin;
 }

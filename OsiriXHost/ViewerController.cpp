@@ -3,9 +3,11 @@
 #include "DCMView.h"
 #include "ViewerImage.h"
 
-ViewerController::ViewerController(std::vector<std::unique_ptr<ViewerImage>> images,
-                                   QObject *parent)
-    : QObject(parent), m_images(std::move(images)), m_imageView(new DCMView(this))
+ViewerController::ViewerController(
+    std::vector<std::unique_ptr<ViewerImage>> images, QObject *parent)
+    : QObject(parent)
+    , m_images(std::move(images))
+    , m_imageView(new DCMView(this))
 {
 }
 

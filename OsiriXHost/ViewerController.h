@@ -15,8 +15,8 @@ class ViewerController : public QObject
     Q_OBJECT
 
 public:
-    explicit ViewerController(std::vector<std::unique_ptr<ViewerImage>> images,
-                              QObject *parent = nullptr);
+    explicit ViewerController(
+        std::vector<std::unique_ptr<ViewerImage>> images, QObject *parent = nullptr);
     ~ViewerController() override;
 
     DCMView *imageView() const { return m_imageView; }

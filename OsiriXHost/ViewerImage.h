@@ -15,8 +15,8 @@ class ViewerImage
 {
 public:
     // Null with an error text when the file is not DICOM.
-    static std::unique_ptr<ViewerImage> imageWithContentsOfFile(const QString &path,
-                                                                QString *error = nullptr);
+    static std::unique_ptr<ViewerImage> imageWithContentsOfFile(
+        const QString &path, QString *error = nullptr);
 
     QString path() const { return m_path; }
     QVariant valueForKeyPath(const QString &keyPath) const;

@@ -31,11 +31,12 @@ QImage renderedImage(const QString &path)
         return {};
     const int width = int(image.getWidth());
     const int height = int(image.getHeight());
-    return image.isMonochrome()
-            ? QImage(static_cast<const uchar *>(pixels), width, height, width,
-                     QImage::Format_Grayscale8).copy()
-            : QImage(static_cast<const uchar *>(pixels), width, height, 3 * width,
-                     QImage::Format_RGB888).copy();
+    return image.isMonochrome() ? QImage(
+               static_cast<const uchar *>(pixels), width, height, width, QImage::Format_Grayscale8)
+                                      .copy()
+                                : QImage(static_cast<const uchar *>(pixels), width, height,
+                                    3 * width, QImage::Format_RGB888)
+                                      .copy();
 }
 
 QString text(const ViewerImage *image, const char *keyPath)
@@ -43,21 +44,22 @@ QString text(const ViewerImage *image, const char *keyPath)
     const QVariant value = image->valueForKeyPath(QLatin1String(keyPath));
     if (value.metaType() == QMetaType::fromType<QDateTime>()) {
         const QDateTime dateTime = value.toDateTime();
-        return dateTime.time() == QTime(0, 0) ? QLocale().toString(dateTime.date(), QLocale::ShortFormat)
-                                              : QLocale().toString(dateTime, QLocale::ShortFormat);
+        return dateTime.time() == QTime(0, 0)
+            ? QLocale().toString(dateTime.date(), QLocale::ShortFormat)
+            : QLocale().toString(dateTime, QLocale::ShortFormat);
     }
     return value.isValid() ? value.toString() : QStringLiteral("-");
 }
 } // namespace
 
-ViewerWindow::ViewerWindow(ViewerController *viewer, BrowserController *browser,
-                           PluginManager *plugins, QWidget *parent)
-    : QMainWindow(parent),
-      m_viewer(viewer),
-      m_plugins(plugins),
-      m_image(new QLabel),
-      m_patient(new QLabel),
-      m_imported(new QListWidget)
+ViewerWindow::ViewerWindow(
+    ViewerController *viewer, BrowserController *browser, PluginManager *plugins, QWidget *parent)
+    : QMainWindow(parent)
+    , m_viewer(viewer)
+    , m_plugins(plugins)
+    , m_image(new QLabel)
+    , m_patient(new QLabel)
+    , m_imported(new QListWidget)
 {
     setWindowTitle(tr("OsiriX"));
     m_image->setAlignment(Qt::AlignCenter);
@@ -86,7 +88,7 @@ void ViewerWindow::createPluginsMenu()
     for (const auto &plugin : m_plugins->plugins()) {
         PluginManager::Plugin *chosen = plugin.get();
         menu->addAction(plugin->menuTitle, this,
-                        [this, chosen] { PluginManager::runPlugin(*chosen, m_viewer); });
+            [this, chosen] { PluginManager::runPlugin(*chosen, m_viewer); });
     }
     menu->setEnabled(!m_plugins->plugins().empty());
 }
@@ -99,18 +101,17 @@ void ViewerWindow::showCurrentImage()
         m_image->clear();
         return;
     }
-    m_patient->setText(tr("Patient: %1 (ID %2), born %3, sex %4\nStudy of %5")
-                               .arg(text(image, "series.study.name"),
-                                    text(image, "series.study.patientID"),
-                                    text(image, "series.study.dateOfBirth"),
-                                    text(image, "series.study.patientSex"),
-                                    text(image, "series.study.date")));
+    m_patient->setText(
+        tr("Patient: %1 (ID %2), born %3, sex %4\nStudy of %5")
+            .arg(text(image, "series.study.name"), text(image, "series.study.patientID"),
+                text(image, "series.study.dateOfBirth"), text(image, "series.study.patientSex"),
+                text(image, "series.study.date")));
     const QImage pixels = renderedImage(image->path());
     if (pixels.isNull())
         m_image->setText(tr("(no preview of %1)").arg(QFileInfo(image->path()).fileName()));
     else
-        m_image->setPixmap(QPixmap::fromImage(pixels.scaled(512, 512, Qt::KeepAspectRatio,
-                                                            Qt::SmoothTransformation)));
+        m_image->setPixmap(QPixmap::fromImage(
+            pixels.scaled(512, 512, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 void ViewerWindow::onFileImported(const QString &path)

@@ -16,7 +16,7 @@ class ViewerWindow : public QMainWindow
 
 public:
     ViewerWindow(ViewerController *viewer, BrowserController *browser, PluginManager *plugins,
-                 QWidget *parent = nullptr);
+        QWidget *parent = nullptr);
 
 private:
     void createPluginsMenu();

@@ -30,7 +30,8 @@ bool installDesktopEntry()
         return false;
     }
     QByteArray text = source.readAll();
-    text.replace("@OSIRIX_HOST_EXECUTABLE@", QFile::encodeName(QApplication::applicationFilePath()));
+    text.replace(
+        "@OSIRIX_HOST_EXECUTABLE@", QFile::encodeName(QApplication::applicationFilePath()));
     entry.write(text);
     if (!entry.commit()) {
         std::fprintf(stderr, "Cannot write %s\n", qPrintable(entry.fileName()));
@@ -48,24 +49,22 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-            "DICOM viewer that opens the files given in one viewer and hosts the plug-ins of %1.")
-                                             .arg(PluginManager::defaultPluginsDirectory()));
+        "DICOM viewer that opens the files given in one viewer and hosts the plug-ins of %1.")
+                                         .arg(PluginManager::defaultPluginsDirectory()));
     parser.addHelpOption();
-    const QCommandLineOption database(
-            QStringLiteral("database"),
-            QStringLiteral("Database folder; returned images land in its INCOMING.noindex "
-                           "(default: %1).")
-                    .arg(BrowserController::defaultDocumentsDirectory()),
-            QStringLiteral("DIR"), BrowserController::defaultDocumentsDirectory());
+    const QCommandLineOption database(QStringLiteral("database"),
+        QStringLiteral("Database folder; returned images land in its INCOMING.noindex "
+                       "(default: %1).")
+            .arg(BrowserController::defaultDocumentsDirectory()),
+        QStringLiteral("DIR"), BrowserController::defaultDocumentsDirectory());
     const QCommandLineOption runPlugin(QStringLiteral("run-plugin"),
-                                       QStringLiteral("Run the plug-in NAME on the viewer at once."),
-                                       QStringLiteral("NAME"));
-    const QCommandLineOption installEntry(
-            QStringLiteral("install-desktop-entry"),
-            QStringLiteral("Install %1 for this executable and exit.").arg(QLatin1String(desktopEntryName)));
+        QStringLiteral("Run the plug-in NAME on the viewer at once."), QStringLiteral("NAME"));
+    const QCommandLineOption installEntry(QStringLiteral("install-desktop-entry"),
+        QStringLiteral("Install %1 for this executable and exit.")
+            .arg(QLatin1String(desktopEntryName)));
     parser.addOptions({ database, runPlugin, installEntry });
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("DICOM files to view."),
-                                 QStringLiteral("FILE..."));
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"), QStringLiteral("DICOM files to view."), QStringLiteral("FILE..."));
     parser.process(app);
 
     if (parser.isSet(installEntry))

@@ -52,7 +52,7 @@ bool run(const QString &program, const QStringList &arguments)
     QProcess process;
     process.start(program, arguments);
     return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
-            && process.exitCode() == 0;
+        && process.exitCode() == 0;
 }
 } // namespace
 
@@ -70,8 +70,10 @@ static void BM_Img2dcmThenDcmdjpegProcesses(benchmark::State &state)
 {
     const Folder folder;
     for (auto _ : state) {
-        if (!run(QStringLiteral("img2dcm"), { "-q", "-i", "JPEG", folder.path("chart.jpg"), folder.path("jpeg.dcm") })
-            || !run(QStringLiteral("dcmdjpeg"), { "-q", "+te", folder.path("jpeg.dcm"), folder.path("out.dcm") }))
+        if (!run(QStringLiteral("img2dcm"),
+                { "-q", "-i", "JPEG", folder.path("chart.jpg"), folder.path("jpeg.dcm") })
+            || !run(QStringLiteral("dcmdjpeg"),
+                { "-q", "+te", folder.path("jpeg.dcm"), folder.path("out.dcm") }))
             state.SkipWithError("img2dcm or dcmdjpeg failed");
     }
 }
@@ -81,7 +83,8 @@ static void BM_Img2dcmProcessJpegKept(benchmark::State &state)
 {
     const Folder folder;
     for (auto _ : state) {
-        if (!run(QStringLiteral("img2dcm"), { "-q", "-i", "JPEG", folder.path("chart.jpg"), folder.path("jpeg.dcm") }))
+        if (!run(QStringLiteral("img2dcm"),
+                { "-q", "-i", "JPEG", folder.path("chart.jpg"), folder.path("jpeg.dcm") }))
             state.SkipWithError("img2dcm failed");
     }
 }

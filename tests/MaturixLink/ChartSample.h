@@ -33,7 +33,7 @@ inline QByteArray jpeg(const QImage &image)
 inline bool isNear(const QColor &actual, const QColor &expected, int tolerance)
 {
     return qAbs(actual.red() - expected.red()) <= tolerance
-            && qAbs(actual.green() - expected.green()) <= tolerance
-            && qAbs(actual.blue() - expected.blue()) <= tolerance;
+        && qAbs(actual.green() - expected.green()) <= tolerance
+        && qAbs(actual.blue() - expected.blue()) <= tolerance;
 }
 } // namespace ChartSample

@@ -14,7 +14,8 @@
 // values read straight through DCMTK.
 struct DicomFileCheck
 {
-    explicit DicomFileCheck(const QString &path) : path(path)
+    explicit DicomFileCheck(const QString &path)
+        : path(path)
     {
         loaded = file.loadFile(OFFilename(QFile::encodeName(path).constData())).good();
         if (loaded)

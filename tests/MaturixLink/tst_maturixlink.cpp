@@ -30,8 +30,7 @@ public:
         environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::MergedChannels);
-        QObject::connect(&process, &QProcess::readyRead,
-                         [this] { output += process.readAll(); });
+        QObject::connect(&process, &QProcess::readyRead, [this] { output += process.readAll(); });
         process.start(QStringLiteral(OSIRIX_HOST), arguments);
     }
     ~Viewer()
@@ -66,8 +65,9 @@ void tst_MaturixLink::initTestCase()
     if (!QDBusConnection::sessionBus().isConnected())
         QSKIP("needs a session bus: run under dbus-run-session");
     // The plug-in installed where the viewer looks for it.
-    const QString bundle = QDir(m_home.path()).absoluteFilePath(
-            QStringLiteral("OsiriX/Plugins/MaturixLink.osirixplugin"));
+    const QString bundle
+        = QDir(m_home.path())
+              .absoluteFilePath(QStringLiteral("OsiriX/Plugins/MaturixLink.osirixplugin"));
     QVERIFY(QDir().mkpath(bundle));
     const QDir built(QStringLiteral(MATURIX_LINK_BUNDLE));
     for (const QString &name : built.entryList(QDir::Files))
@@ -82,13 +82,15 @@ void tst_MaturixLink::sendsLinkRequestForStudyOnShow_data()
     // Sex "O" sends no gender; an empty birth date no "DateOfBirth".
     QTest::newRow("CT, sex O") << "CT_small.dcm"
                                << QVariantMap { { "Name", "CompressedSamples^CT1" },
-                                                { "Identifier", "1CT1" },
-                                                { "DateOfStudy", QDateTime(QDate(2004, 1, 19), QTime(7, 27, 30)) } };
+                                      { "Identifier", "1CT1" },
+                                      { "DateOfStudy",
+                                          QDateTime(QDate(2004, 1, 19), QTime(7, 27, 30)) } };
     QTest::newRow("MR, sex F") << "MR_small.dcm"
                                << QVariantMap { { "Name", "CompressedSamples^MR1" },
-                                                { "Identifier", "4MR1" },
-                                                { "DateOfStudy", QDateTime(QDate(2004, 8, 26), QTime(18, 50, 59)) },
-                                                { "Gender", qint64(2) } };
+                                      { "Identifier", "4MR1" },
+                                      { "DateOfStudy",
+                                          QDateTime(QDate(2004, 8, 26), QTime(18, 50, 59)) },
+                                      { "Gender", qint64(2) } };
 }
 
 void tst_MaturixLink::sendsLinkRequestForStudyOnShow()
@@ -104,19 +106,20 @@ void tst_MaturixLink::sendsLinkRequestForStudyOnShow()
     QVERIFY(workspace.registerRunningApplication(applicationIdentifier));
     QList<Notification> requests;
     QObject receiver;
-    DistributedNotificationCenter::defaultCenter().addObserver(
-            linkName, QStringLiteral("OsirixLink"), &receiver,
-            [&requests](const Notification &notification) { requests.append(notification); });
+    DistributedNotificationCenter::defaultCenter().addObserver(linkName,
+        QStringLiteral("OsirixLink"), &receiver,
+        [&requests](const Notification &notification) { requests.append(notification); });
 
     QTemporaryDir database;
-    Viewer viewer(m_home.path(), { "--database", database.path(), "--run-plugin", "MaturixLink",
-                                   sampleStudy(file) });
+    Viewer viewer(m_home.path(),
+        { "--database", database.path(), "--run-plugin", "MaturixLink", sampleStudy(file) });
     QTRY_COMPARE_WITH_TIMEOUT(requests.size(), 1, 30000);
     workspace.unregisterRunningApplication(applicationIdentifier);
 
     QVariantMap received = requests.first().userInfo;
     QCOMPARE(received.keys(), expected.keys());
-    const QDateTime studyDate = received.take(QStringLiteral("DateOfStudy")).value<AbsoluteDate>().toDateTime();
+    const QDateTime studyDate
+        = received.take(QStringLiteral("DateOfStudy")).value<AbsoluteDate>().toDateTime();
     QCOMPARE(studyDate, expected.take(QStringLiteral("DateOfStudy")).toDateTime());
     QCOMPARE(received, expected);
 }
@@ -133,26 +136,27 @@ void tst_MaturixLink::importsChartReturnsAsNumberedFiles()
     const QString object = QStringLiteral("OsirixLinkReturn");
     // Returns without usable chart data are ignored and take no number.
     center.postNotification(linkName, object, { { "Identifier", "no chart" } });
-    center.postNotification(linkName, object, { { "Identifier", "bad chart" }, { "JPEG", QByteArray("not a JPEG") } });
+    center.postNotification(
+        linkName, object, { { "Identifier", "bad chart" }, { "JPEG", QByteArray("not a JPEG") } });
     for (const char *identifier : { "12-345-6", "12-345-7", "12-345-8" })
         center.postNotification(linkName, object,
-                                { { "Name", "Doe^Jane" },
-                                  { "Identifier", identifier },
-                                  { "StudyDescription", "Maturix Chart" },
-                                  { "DateOfBirth", QDate(2014, 3, 9) },
-                                  { "OsiriXStudyID", "" },
-                                  { "JPEG", jpeg } });
+            { { "Name", "Doe^Jane" }, { "Identifier", identifier },
+                { "StudyDescription", "Maturix Chart" }, { "DateOfBirth", QDate(2014, 3, 9) },
+                { "OsiriXStudyID", "" }, { "JPEG", jpeg } });
 
     const QDir incoming(QDir(database.path()).absoluteFilePath(QStringLiteral("INCOMING.noindex")));
-    QTRY_VERIFY_WITH_TIMEOUT(viewer.output.contains("Imported " + incoming.absoluteFilePath("VNL-10003-3.dcm").toUtf8()), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        viewer.output.contains("Imported " + incoming.absoluteFilePath("VNL-10003-3.dcm").toUtf8()),
+        30000);
     QCOMPARE(incoming.entryList(QDir::Files | QDir::Hidden, QDir::Name),
-             QStringList({ "VNL-10001-1.dcm", "VNL-10002-2.dcm", "VNL-10003-3.dcm" }));
+        QStringList({ "VNL-10001-1.dcm", "VNL-10002-2.dcm", "VNL-10003-3.dcm" }));
     QVERIFY(viewer.output.contains("without JPEG data ignored"));
     QVERIFY(viewer.output.contains("does not decode ignored"));
 
     const QStringList identifiers { "12-345-6", "12-345-7", "12-345-8" };
     for (int i = 0; i < 3; ++i) {
-        const DicomFileCheck check(incoming.absoluteFilePath(incoming.entryList(QDir::Files, QDir::Name).at(i)));
+        const DicomFileCheck check(
+            incoming.absoluteFilePath(incoming.entryList(QDir::Files, QDir::Name).at(i)));
         QVERIFY(check.loaded);
         const QStringList errors = check.verifierErrors();
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));

@@ -32,24 +32,21 @@ void tst_SecondaryCaptureWriter::writesValidImageOfPatient_data()
     QTest::addColumn<QColor>("expected");
     QTest::addColumn<int>("tolerance");
 
-    QTest::newRow("chart JPEG 600x450")
-            << throughJpeg(chart(QImage::Format_RGB32)) << "Doe^Jane" << QDate(2014, 3, 9)
-            << "RGB" << bandColour << 6;
+    QTest::newRow("chart JPEG 600x450") << throughJpeg(chart(QImage::Format_RGB32)) << "Doe^Jane"
+                                        << QDate(2014, 3, 9) << "RGB" << bandColour << 6;
     // Stored B, G, R, A in memory: the file must still say R, G, B.
-    QTest::newRow("32-bit with alpha")
-            << chart(QImage::Format_ARGB32) << "Doe^Jane" << QDate(2014, 3, 9) << "RGB"
-            << bandColour << 0;
+    QTest::newRow("32-bit with alpha") << chart(QImage::Format_ARGB32) << "Doe^Jane"
+                                       << QDate(2014, 3, 9) << "RGB" << bandColour << 0;
     // Rows of 3 × 601 bytes are padded to 1 804 in memory.
     QTest::newRow("24-bit with padded rows")
-            << chart(QImage::Format_RGB888, QSize(601, 450)) << "Doe^Jane" << QDate(2014, 3, 9)
-            << "RGB" << bandColour << 0;
+        << chart(QImage::Format_RGB888, QSize(601, 450)) << "Doe^Jane" << QDate(2014, 3, 9) << "RGB"
+        << bandColour << 0;
     QTest::newRow("greyscale, no birth date")
-            << chart(QImage::Format_Grayscale8) << "Doe^Jane" << QDate() << "MONOCHROME2"
-            << QColor(qGray(bandColour.rgb()), qGray(bandColour.rgb()), qGray(bandColour.rgb()))
-            << 1;
+        << chart(QImage::Format_Grayscale8) << "Doe^Jane" << QDate() << "MONOCHROME2"
+        << QColor(qGray(bandColour.rgb()), qGray(bandColour.rgb()), qGray(bandColour.rgb())) << 1;
     QTest::newRow("name beyond ASCII")
-            << chart(QImage::Format_RGB32) << QString::fromUtf8("Müller^Zoë") << QDate(2015, 12, 31)
-            << "RGB" << bandColour << 0;
+        << chart(QImage::Format_RGB32) << QString::fromUtf8("Müller^Zoë") << QDate(2015, 12, 31)
+        << "RGB" << bandColour << 0;
 }
 
 void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
@@ -74,7 +71,7 @@ void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
     QVERIFY2(writer.writeToFile(path, &error), qPrintable(error));
     // Nothing but the finished file is left in the folder.
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList { QStringLiteral("VNL-10001-1.dcm") });
+        QStringList { QStringLiteral("VNL-10001-1.dcm") });
 
     const DicomFileCheck check(path);
     QVERIFY(check.loaded);
@@ -83,7 +80,7 @@ void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
     QCOMPARE(check.string(DCM_PatientName), name);
     QCOMPARE(check.string(DCM_PatientID), QStringLiteral("12-345-6"));
     QCOMPARE(check.string(DCM_PatientBirthDate),
-             birthDate.isValid() ? birthDate.toString(QStringLiteral("yyyyMMdd")) : QString());
+        birthDate.isValid() ? birthDate.toString(QStringLiteral("yyyyMMdd")) : QString());
     QCOMPARE(check.string(DCM_StudyDescription), QStringLiteral("Maturix Chart"));
     QCOMPARE(check.string(DCM_SeriesDescription), QStringLiteral("Maturix Chart"));
     QCOMPARE(check.string(DCM_StudyDate), QStringLiteral("20261208"));
@@ -94,7 +91,7 @@ void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
     QCOMPARE(check.integer(DCM_Columns), long(image.width()));
     QCOMPARE(check.integer(DCM_Rows), long(image.height()));
     QCOMPARE(QString::fromLatin1(DcmXfer(check.file.getDataset()->getOriginalXfer()).getXferID()),
-             QStringLiteral("1.2.840.10008.1.2.1"));
+        QStringLiteral("1.2.840.10008.1.2.1"));
 
     const QColor inside = check.pixel(inBand.x(), inBand.y());
     QVERIFY2(isNear(inside, expected, tolerance), qPrintable(inside.name()));

@@ -29,10 +29,12 @@ void tst_ViewerImage::answersStudyKeyPaths_data()
     QTest::addColumn<QDateTime>("date");
     QTest::addColumn<QString>("sex");
 
-    QTest::newRow("CT") << "CT_small.dcm" << "CompressedSamples^CT1" << "1CT1"
-                        << QDateTime(QDate(2004, 1, 19), QTime(7, 27, 30)) << "O";
-    QTest::newRow("MR") << "MR_small.dcm" << "CompressedSamples^MR1" << "4MR1"
-                        << QDateTime(QDate(2004, 8, 26), QTime(18, 50, 59)) << "F";
+    QTest::newRow("CT") << "CT_small.dcm"
+                        << "CompressedSamples^CT1"
+                        << "1CT1" << QDateTime(QDate(2004, 1, 19), QTime(7, 27, 30)) << "O";
+    QTest::newRow("MR") << "MR_small.dcm"
+                        << "CompressedSamples^MR1"
+                        << "4MR1" << QDateTime(QDate(2004, 8, 26), QTime(18, 50, 59)) << "F";
 }
 
 void tst_ViewerImage::answersStudyKeyPaths()
@@ -49,7 +51,8 @@ void tst_ViewerImage::answersStudyKeyPaths()
     const auto image = ViewerImage::imageWithContentsOfFile(sampleStudy(file), &error);
     QVERIFY2(image, qPrintable(error));
     QCOMPARE(image->valueForKeyPath(QStringLiteral("series.study.name")).toString(), name);
-    QCOMPARE(image->valueForKeyPath(QStringLiteral("series.study.patientID")).toString(), patientID);
+    QCOMPARE(
+        image->valueForKeyPath(QStringLiteral("series.study.patientID")).toString(), patientID);
     QCOMPARE(image->valueForKeyPath(QStringLiteral("series.study.date")).toDateTime(), date);
     QCOMPARE(image->valueForKeyPath(QStringLiteral("series.study.patientSex")).toString(), sex);
     // Both studies hold an empty birth date: no value at all.
