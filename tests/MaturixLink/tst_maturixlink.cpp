@@ -76,29 +76,33 @@ void tst_MaturixLink::initTestCase()
 
 void tst_MaturixLink::sendsLinkRequestForStudyOnShow_data()
 {
-    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("files");
     QTest::addColumn<QVariantMap>("expected");
 
     // Sex "O" sends no gender; an empty birth date no "DateOfBirth".
-    QTest::newRow("CT, sex O") << "CT_small.dcm"
+    QTest::newRow("CT, sex O") << QStringList { "CT_small.dcm" }
                                << QVariantMap { { "Name", "CompressedSamples^CT1" },
                                       { "Identifier", "1CT1" },
                                       { "DateOfStudy",
                                           QDateTime(QDate(2004, 1, 19), QTime(7, 27, 30)) } };
-    QTest::newRow("MR, sex F") << "MR_small.dcm"
-                               << QVariantMap { { "Name", "CompressedSamples^MR1" },
-                                      { "Identifier", "4MR1" },
-                                      { "DateOfStudy",
-                                          QDateTime(QDate(2004, 8, 26), QTime(18, 50, 59)) },
-                                      { "Gender", qint64(2) } };
+    // The first image of the viewer is on show.
+    QTest::newRow("MR of MR and CT, sex F")
+        << QStringList { "MR_small.dcm", "CT_small.dcm" }
+        << QVariantMap { { "Name", "CompressedSamples^MR1" }, { "Identifier", "4MR1" },
+               { "DateOfStudy", QDateTime(QDate(2004, 8, 26), QTime(18, 50, 59)) },
+               { "Gender", qint64(2) } };
 }
 
 void tst_MaturixLink::sendsLinkRequestForStudyOnShow()
 {
-    QFETCH(QString, file);
+    QFETCH(QStringList, files);
     QFETCH(QVariantMap, expected);
-    if (!QFile::exists(sampleStudy(file)))
-        QSKIP("pydicom's sample files are not installed (python3-pydicom)");
+    QStringList arguments { "--database", QString(), "--run-plugin", "MaturixLink" };
+    for (const QString &file : files) {
+        if (!QFile::exists(sampleStudy(file)))
+            QSKIP("pydicom's sample files are not installed (python3-pydicom)");
+        arguments.append(sampleStudy(file));
+    }
 
     // Maturix runs (this process holds its name), so the plug-in only asks
     // it to come forward.
@@ -111,8 +115,8 @@ void tst_MaturixLink::sendsLinkRequestForStudyOnShow()
         [&requests](const Notification &notification) { requests.append(notification); });
 
     QTemporaryDir database;
-    Viewer viewer(m_home.path(),
-        { "--database", database.path(), "--run-plugin", "MaturixLink", sampleStudy(file) });
+    arguments[1] = database.path();
+    Viewer viewer(m_home.path(), arguments);
     QTRY_COMPARE_WITH_TIMEOUT(requests.size(), 1, 30000);
     workspace.unregisterRunningApplication(applicationIdentifier);
 
