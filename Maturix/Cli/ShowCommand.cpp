@@ -5,6 +5,7 @@
 #include "MaturixAssessment.h"
 #include "PatientFileIO.h"
 #include "PatientJson.h"
+#include "PrintableText.h"
 
 #include <QJsonDocument>
 #include <QTextStream>
@@ -69,8 +70,10 @@ int ShowCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
 
     MaturixAssessment assessment;
     assessment.setPatientRecord(record.get());
-    out << "Reference: " << record->referenceString() << '\n'
-        << "Name: " << record->nameString() << '\n'
+    // The texts are the file's: a control character in them must not reach
+    // the terminal.
+    out << "Reference: " << PrintableText::escaped(record->referenceString()) << '\n'
+        << "Name: " << PrintableText::escaped(record->nameString()) << '\n'
         << "Birth date: " << dateText(record->birthDate()) << '\n'
         << "Gender: " << record->gender() << '\n'
         << "Versions: PatientRecord " << versionText(versions.patientRecord) << ", TRRecord "
