@@ -7,7 +7,6 @@
 #include "PatientJson.h"
 #include "PrintableText.h"
 
-#include <QJsonDocument>
 #include <QTextStream>
 
 namespace {
@@ -64,7 +63,7 @@ int ShowCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
         const std::optional<QJsonObject> object = PatientJson::toJson(*record, versions, &error);
         if (!object)
             return failFile(err, path, error);
-        out << QJsonDocument(*object).toJson(QJsonDocument::Compact) << '\n';
+        out << PatientJson::text(*object);
         return Success;
     }
 

@@ -302,6 +302,11 @@ void tst_CliPatient::fileTextIsPrintedEscaped()
     QCOMPARE(shown.status, 0);
     QVERIFY2(shown.out.contains("Reference: A\\x00B\\x9b%2\n") && shown.out.contains("Name: N%1\\x85\xc3\xa9\n"),
              shown.out.constData());
+    // JSON keeps the exact text, with the controls as escapes.
+    const CliResult json = runCli({ "show", path, "--json" });
+    const QJsonObject object = QJsonDocument::fromJson(json.out).object();
+    QCOMPARE(object.value("referenceString").toString(), patient->referenceString());
+    QCOMPARE(object.value("nameString").toString(), patient->nameString());
     const CliResult dumped = runCli({ "dump", renamed });
     QCOMPARE(dumped.status, 0);
     QVERIFY2(dumped.out.contains(R"("A\x00B\x9b%2")") && dumped.out.contains(R"(TR%2R\x81\x00d v1 #)"),
@@ -310,7 +315,7 @@ void tst_CliPatient::fileTextIsPrintedEscaped()
     QCOMPARE(refused.status, 1);
     QCOMPARE(refused.err.count('\n'), 1);
     QVERIFY2(refused.err.contains(R"(of class TR%2R\x81\x00d, expected TRRecord)"), refused.err.constData());
-    for (const CliResult &result : { shown, dumped, refused }) {
+    for (const CliResult &result : { shown, json, dumped, refused }) {
         QVERIFY(!holdsControlCharacters(result.out) && !holdsControlCharacters(result.err));
         QVERIFY2(!result.err.contains("QString::arg"), result.err.constData());
     }
