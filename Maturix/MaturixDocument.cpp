@@ -1,5 +1,6 @@
 #include "MaturixDocument.h"
 
+#include "CFormat.h"
 #include "Gender.h"
 #include "GregorianCalendar.h"
 #include "MaturixGraphView.h"
@@ -202,7 +203,10 @@ QComboBox *MaturixDocument::standardsPopUpForGender(qint64 gender) const
 
 QString MaturixDocument::heightText(double height) const
 {
-    return height > 0.0 ? QLocale::system().toString(height, 'f', 1) : QString();
+    // Rounded as the C library rounds, with the locale's decimal separator.
+    return height > 0.0
+            ? CFormat::string("%.1f", height).replace(u'.', QLocale::system().decimalPoint())
+            : QString();
 }
 
 std::optional<double> MaturixDocument::heightFromText(const QString &text) const
@@ -344,8 +348,7 @@ void MaturixDocument::setCurrentRecordFromClick(const QPointF &point)
     for (std::size_t i = 0; i < exams.size(); ++i) {
         if (!exams[i]->examDate())
             continue; // an undated examination has no place on the chart
-        const auto age = GregorianCalendar::yearsAndMonthsBetween(birth, *exams[i]->examDate());
-        const double months = double(age.years * 12 + age.months);
+        const double months = double(GregorianCalendar::monthsBetween(birth, *exams[i]->examDate()));
         const double distance = std::fabs(months - point.x() * 12.0);
         if (double(bestDistance) > distance) {
             chosen = i;

@@ -1,5 +1,6 @@
 #include "MaturixAssessment.h"
 
+#include "CFormat.h"
 #include "DateFormatter.h"
 #include "Gender.h"
 #include "GregorianCalendar.h"
@@ -17,10 +18,11 @@ QString localized(const char *key)
     return QCoreApplication::translate("TRDocument", key);
 }
 
+// Numbers are formatted by the C library, as the platform formats them.
 template<typename... Args>
 QString format(const char *key, Args... args)
 {
-    return QString::asprintf(localized(key).toUtf8().constData(), args...);
+    return CFormat::string(localized(key).toUtf8().constData(), args...);
 }
 
 // Greulich and Pyle standards as bone ages in years; -1.0 is "not assessed".
@@ -63,7 +65,7 @@ QString MaturixAssessment::titleForBoneAge(double boneAge)
     if (!(boneAge >= 0.0))
         return notAssessedTitle;
     const long long months = std::llround(boneAge * 12.0);
-    return QString::asprintf("%dy %dm", int(months / 12), int(months % 12));
+    return CFormat::string("%dy %dm", int(months / 12), int(months % 12));
 }
 
 QStringList MaturixAssessment::standardTitlesForGender(qint64 gender) const
@@ -145,13 +147,15 @@ QString MaturixAssessment::maturixStringForRecord(quint64 i) const
     const qint64 sex = gender();
     if (!standardsForGender(sex) || !exam(i))
         return notAssessedTitle;
-    const QString title = standardTitlesForGender(sex).value(validMaturixIndexForRecord(i));
+    // The title the window's list shows for the standard ("-" for index 0).
+    const QString title = titleForBoneAge(maturixForRecord(i));
     if (title == notAssessedTitle)
         return title;
-    const double sd = standardDeviationForRecord(i);
+    const double age = chronologicalAgeForRecord(i);
+    const double sd = standardDeviationForAge(age, sex);
     if (sd == 0.0)
         return title;
-    const double z = (maturixForRecord(i) - meanMaturixForRecord(i)) / sd;
+    const double z = (maturixForRecord(i) - meanMaturixForAge(age, sex)) / sd;
     return title + format(" (%+.1f SD)", z);
 }
 
@@ -210,7 +214,9 @@ double MaturixAssessment::standardDeviationForAge(double a, qint64 sex) const
 
 QString MaturixAssessment::meanMaturixAndSDStringForRecord(quint64 i) const
 {
-    return meanMaturixAndSDString(meanMaturixForRecord(i), standardDeviationForRecord(i));
+    const double age = chronologicalAgeForRecord(i);
+    const qint64 sex = gender();
+    return meanMaturixAndSDString(meanMaturixForAge(age, sex), standardDeviationForAge(age, sex));
 }
 
 QString MaturixAssessment::meanMaturixAndSDString(double x, double s)
@@ -249,8 +255,8 @@ QString MaturixAssessment::percentageHeightAchievedStringForRecord(quint64 i) co
     // The format's object placeholder takes the percentage text.
     QString ofHeight = localized("%@ of %.1f cm");
     ofHeight.replace(QStringLiteral("%@"), QStringLiteral("%s"));
-    return QString::asprintf(ofHeight.toUtf8().constData(), percentage.toUtf8().constData(),
-                             FinalHeight(h, p / 100.0));
+    return CFormat::string(ofHeight.toUtf8().constData(), percentage.toUtf8().constData(),
+                           FinalHeight(h, p / 100.0));
 }
 
 double MaturixAssessment::chronologicalAgeForIndex(quint64 index, qint64 gender) const

@@ -81,6 +81,11 @@ signals:
     void documentAdded(Document *document);
     void documentRemoved(Document *document);
 
+protected:
+    // The alert for a file that could not be opened (an empty path: a new
+    // document that could not be made).
+    void presentOpenError(const QString &path, const QString &error);
+
 private:
     friend class Document;
     void noteDocumentBroughtToFront(Document *document);
@@ -88,7 +93,6 @@ private:
     void terminateIfNoDocumentWindowIsLeft();
     Document *makeDocumentOrFail(const QString &type, QString *error);
     Document *adopt(Document *document, bool display);
-    void presentOpenError(const QString &path, const QString &error);
 
     QList<QPointer<Document>> m_documents;
     DocumentFactory m_factory;

@@ -21,14 +21,22 @@ public:
     bool selectFile(const QString &path);
     void beep();
 
+    // Whether the application's desktop entry ("<identifier>.desktop") is in
+    // the XDG applications folders.
+    bool isApplicationInstalled(const QString &identifier) const;
     // The executable for an application identifier: one registered with
     // setApplicationPath, else the identifier's last component (as written
     // and in lower case) next to this program or on the PATH; empty if none.
     QString absolutePathForAppBundleWithIdentifier(const QString &identifier) const;
     void setApplicationPath(const QString &identifier, const QString &executablePath);
 
-    // Starts the application unless it runs; a running one is asked to come
-    // to the front. False when it neither runs nor could be started.
+    // The freedesktop desktop entry "<identifier>.desktop" in the XDG
+    // applications folders; empty if none is installed.
+    QString desktopEntryForIdentifier(const QString &identifier) const;
+
+    // Starts the application unless it runs: by its registered path, else by
+    // its desktop entry, else by its executable. A running one is asked to
+    // come to the front. False when it neither runs nor could be started.
     bool launchAppWithBundleIdentifier(const QString &identifier,
                                        const QStringList &arguments = {});
     bool isApplicationRunning(const QString &identifier) const;
