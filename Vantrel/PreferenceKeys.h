@@ -17,4 +17,6 @@ inline const QString LastVersionCheckDate = QStringLiteral("Last Version Check D
 inline const QString DataFileExtension = QStringLiteral("DataFile Extension");
 inline const QString BatchExportDays = QStringLiteral("Batch Export Days");
 inline const QString AutoDelete = QStringLiteral("Auto Delete");
+// Off unless stored: an unregistered key reads as false.
+inline const QString BlindReading = QStringLiteral("Blind Reading");
 } // namespace PreferenceKeys
