@@ -116,6 +116,14 @@ void Workspace::setApplicationPath(const QString &identifier, const QString &exe
         m_applicationPaths.insert(identifier, executablePath);
 }
 
+bool Workspace::isApplicationInstalled(const QString &identifier) const
+{
+    return !identifier.isEmpty()
+            && !QStandardPaths::locate(QStandardPaths::ApplicationsLocation,
+                                       identifier + QStringLiteral(".desktop"))
+                        .isEmpty();
+}
+
 QString Workspace::absolutePathForAppBundleWithIdentifier(const QString &identifier) const
 {
     if (const auto it = m_applicationPaths.constFind(identifier); it != m_applicationPaths.cend())

@@ -21,6 +21,9 @@ public:
     bool selectFile(const QString &path);
     void beep();
 
+    // Whether the application's desktop entry ("<identifier>.desktop") is in
+    // the XDG applications folders.
+    bool isApplicationInstalled(const QString &identifier) const;
     // The executable for an application identifier: one registered with
     // setApplicationPath, else the identifier's last component (as written
     // and in lower case) next to this program or on the PATH; empty if none.

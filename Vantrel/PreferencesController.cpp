@@ -1,0 +1,317 @@
+#include "PreferencesController.h"
+
+#include "AbsoluteDate.h"
+#include "Alert.h"
+#include "Bundle.h"
+#include "DateFormatter.h"
+#include "FilePanel.h"
+#include "KVVersion.h"
+#include "NotificationCenter.h"
+#include "PreferenceKeys.h"
+#include "Script.h"
+#include "UserDefaults.h"
+#include "Workspace.h"
+#include "ui_Preferences.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace {
+const QString viewerIdentifier = QStringLiteral("com.quellmar.osirix");
+const QString installPluginNotification = QStringLiteral("Install Plugin");
+const QString versionCheckSuccessfulNotification = QStringLiteral("VersionCheckSuccessful");
+// The platform's distant past, the first day of year 1: never checked.
+constexpr AbsoluteDate distantPast(-63114076800.0);
+
+// Positions of the pop-up items; the export items' positions are their tags.
+enum ExportTarget { ExportToFolder = 0, ExportToOsiriX = 1 };
+enum Interval { Daily = 0, Weekly = 1, Monthly = 2 };
+
+QString abbreviatingWithTilde(const QString &path)
+{
+    const QString home = QDir::homePath();
+    if (path == home)
+        return QStringLiteral("~");
+    if (path.startsWith(home + u'/'))
+        return u'~' + path.mid(home.size());
+    return path;
+}
+
+QString expandingTilde(const QString &path)
+{
+    if (path == u"~")
+        return QDir::homePath();
+    if (path.startsWith(u"~/"))
+        return QDir::homePath() + path.mid(1);
+    return path;
+}
+} // namespace
+
+PreferencesController::PreferencesController(QObject *parent)
+    : QObject(parent)
+{
+}
+
+PreferencesController::~PreferencesController()
+{
+    delete m_window.data();
+}
+
+QDialog *PreferencesController::window()
+{
+    if (!m_window) {
+        m_ui = std::make_unique<Ui::Preferences>();
+        m_window = new QDialog;
+        m_ui->setupUi(m_window);
+        windowDidLoad();
+    }
+    return m_window;
+}
+
+void PreferencesController::showWindow()
+{
+    QDialog *preferences = window();
+    preferences->show();
+    preferences->raise();
+    preferences->activateWindow();
+}
+
+void PreferencesController::windowDidLoad()
+{
+    connect(m_ui->buttonBox, &QDialogButtonBox::accepted, this, &PreferencesController::doOK);
+    // Escape and the window's close button cancel too.
+    connect(m_window, &QDialog::rejected, this, &PreferencesController::doCancel);
+    connect(m_ui->exportToPopUp, &QComboBox::activated, this, &PreferencesController::doChangeExportTo);
+    connect(m_ui->chooseSaveFolderButton, &QPushButton::clicked, this,
+            &PreferencesController::doChooseSaveFolder);
+    connect(m_ui->chooseExportFolderButton, &QPushButton::clicked, this,
+            &PreferencesController::doChooseExportFolder);
+    connect(m_ui->showSaveFolderButton, &QPushButton::clicked, this,
+            &PreferencesController::doShowSaveFolder);
+    connect(m_ui->showExportFolderButton, &QPushButton::clicked, this,
+            &PreferencesController::doShowExportFolder);
+    connect(m_ui->installOsirixPluginButton, &QPushButton::clicked, this,
+            &PreferencesController::doInstallPlugin);
+    connect(m_ui->checkNowButton, &QPushButton::clicked, this, &PreferencesController::doUpdate);
+    connect(m_ui->checkSyntaxButton, &QPushButton::clicked, this,
+            [this] { checkSyntax(m_ui->checkSyntaxButton); });
+    m_window->installEventFilter(this);
+
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = m_window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        m_window->move(frame.topLeft());
+    }
+    resetDefaults();
+    windowDidBecomeKey();
+    NotificationCenter::defaultCenter().addObserver(
+            versionCheckSuccessfulNotification, this,
+            [this](const Notification &notification) { versionCheckSuccessful(notification); });
+}
+
+void PreferencesController::windowDidBecomeKey()
+{
+    if (osirixIsInstalled()) {
+        m_ui->installOsirixPluginButton->setText(tr("Install OsiriX Plugin"));
+        m_ui->osirixExplanationField->setText(
+                tr("Once installed, the plugin will be available the next time OsiriX is launched."));
+    } else {
+        m_ui->installOsirixPluginButton->setText(tr("Download"));
+        m_ui->osirixExplanationField->setText(tr("OsiriX may be downloaded from ")
+                                              + Bundle::mainBundle().viewerDownloadURL());
+    }
+}
+
+bool PreferencesController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && event->type() == QEvent::WindowActivate)
+        windowDidBecomeKey();
+    return QObject::eventFilter(watched, event);
+}
+
+void PreferencesController::resetDefaults()
+{
+    window();
+    const UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    m_ui->defaultSaveFolderField->setText(
+            abbreviatingWithTilde(defaults.stringForKey(PreferenceKeys::SaveDirectory)));
+    m_ui->defaultExportFolderField->setText(
+            abbreviatingWithTilde(defaults.stringForKey(PreferenceKeys::ExportDirectory)));
+    m_ui->autoSaveCheckBox->setChecked(defaults.boolForKey(PreferenceKeys::AutoSave));
+    m_ui->exportToPopUp->setCurrentIndex(
+            defaults.boolForKey(PreferenceKeys::ExportToOsiriX) ? ExportToOsiriX : ExportToFolder);
+    doChangeExportTo();
+    m_ui->launchScriptField->setPlainText(defaults.stringForKey(PreferenceKeys::LaunchScript));
+    checkSyntax(this);
+    m_ui->autoCheckVersionCheckBox->setChecked(
+            defaults.boolForKey(PreferenceKeys::AutomaticVersionCheck));
+    switch (defaults.integerForKey(PreferenceKeys::VersionCheckInterval)) {
+    case 1:
+        m_ui->checkVersionIntervalPopUp->setCurrentIndex(Daily);
+        break;
+    case 7:
+        m_ui->checkVersionIntervalPopUp->setCurrentIndex(Weekly);
+        break;
+    default:
+        m_ui->checkVersionIntervalPopUp->setCurrentIndex(Monthly);
+        break;
+    }
+    updateVersionLastChecked();
+}
+
+void PreferencesController::doOK()
+{
+    window();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setString(abbreviatingWithTilde(m_ui->defaultSaveFolderField->text()),
+                       PreferenceKeys::SaveDirectory);
+    defaults.setString(abbreviatingWithTilde(m_ui->defaultExportFolderField->text()),
+                       PreferenceKeys::ExportDirectory);
+    defaults.setBool(m_ui->autoSaveCheckBox->isChecked(), PreferenceKeys::AutoSave);
+    defaults.setBool(m_ui->exportToPopUp->currentIndex() == ExportToOsiriX,
+                     PreferenceKeys::ExportToOsiriX);
+    defaults.setString(m_ui->launchScriptField->toPlainText(), PreferenceKeys::LaunchScript);
+    defaults.setBool(m_ui->autoCheckVersionCheckBox->isChecked(),
+                     PreferenceKeys::AutomaticVersionCheck);
+    const int interval = m_ui->checkVersionIntervalPopUp->currentIndex();
+    defaults.setInteger(interval == Daily ? 1 : interval == Weekly ? 7 : 31,
+                        PreferenceKeys::VersionCheckInterval);
+    defaults.synchronize();
+    m_ui->scriptErrorField->clear();
+    m_window->hide();
+}
+
+void PreferencesController::doCancel()
+{
+    window()->hide();
+    resetDefaults();
+}
+
+void PreferencesController::doChangeExportTo()
+{
+    m_ui->exportTabView->setCurrentIndex(m_ui->exportToPopUp->currentIndex());
+}
+
+void PreferencesController::chooseFolder(QLineEdit *field)
+{
+    FilePanel panel = FilePanel::openPanel();
+    panel.setCanChooseFiles(false);
+    panel.setCanChooseDirectories(true);
+    panel.setCanCreateDirectories(true);
+    panel.setDirectory(expandingTilde(field->text()));
+    panel.beginSheetModalForWindow(m_window, [&panel, field](int result) {
+        if (result == FilePanel::OKButton)
+            field->setText(abbreviatingWithTilde(panel.filename()));
+    });
+}
+
+void PreferencesController::doChooseSaveFolder()
+{
+    window();
+    chooseFolder(m_ui->defaultSaveFolderField);
+}
+
+void PreferencesController::doChooseExportFolder()
+{
+    window();
+    chooseFolder(m_ui->defaultExportFolderField);
+}
+
+void PreferencesController::doShowSaveFolder()
+{
+    window();
+    showFolder(m_ui->defaultSaveFolderField->text());
+}
+
+void PreferencesController::doShowExportFolder()
+{
+    window();
+    showFolder(m_ui->defaultExportFolderField->text());
+}
+
+void PreferencesController::showFolder(const QString &path)
+{
+    const QFileInfo folder(expandingTilde(path));
+    if (folder.isDir()) {
+        Workspace::sharedWorkspace().selectFile(folder.absoluteFilePath());
+        return;
+    }
+    Alert::alertWithMessageText(tr("Folder Missing"), tr("OK"), QString(), QString(),
+                                tr("The specified folder is not currently available."))
+            .runModal();
+}
+
+bool PreferencesController::osirixIsInstalled()
+{
+    return Workspace::sharedWorkspace().isApplicationInstalled(viewerIdentifier);
+}
+
+void PreferencesController::doInstallPlugin()
+{
+    window();
+    if (m_ui->installOsirixPluginButton->text() == tr("Download")) {
+        Workspace::sharedWorkspace().openURL(QUrl(Bundle::mainBundle().viewerDownloadURL()));
+        return;
+    }
+    NotificationCenter::defaultCenter().post(installPluginNotification);
+}
+
+void PreferencesController::doUpdate()
+{
+    KVVersion::kvVersion()->checkVersion(true);
+}
+
+void PreferencesController::updateVersionLastChecked()
+{
+    window();
+    const std::optional<AbsoluteDate> date =
+            UserDefaults::standardUserDefaults().dateForKey(PreferenceKeys::LastVersionCheckDate);
+    const QDateTime when = date ? date->toLocalDateTime() : QDateTime();
+    if (!date || *date <= distantPast || !when.isValid()) {
+        m_ui->versionLastCheckedField->setText(tr("Never"));
+        return;
+    }
+    const QLocale locale = QLocale::system();
+    m_ui->versionLastCheckedField->setText(
+            tr("%1 at %2").arg(DateFormatter(locale).shortDateString(*date),
+                               locale.toString(when.time(), QLocale::ShortFormat)));
+}
+
+void PreferencesController::versionCheckSuccessful(const Notification &)
+{
+    UserDefaults::standardUserDefaults().setDate(AbsoluteDate::now(),
+                                                 PreferenceKeys::LastVersionCheckDate);
+    updateVersionLastChecked();
+}
+
+void PreferencesController::checkSyntax(const QObject *sender)
+{
+    window();
+    m_ui->scriptErrorField->clear();
+    const QString source = m_ui->launchScriptField->toPlainText();
+    if (source.isEmpty())
+        return;
+    Script script(source);
+    Script::Error error;
+    if (script.compile(&error)) {
+        // Replacing identical text would only lose the undo history.
+        if (script.formattedSource() != source)
+            m_ui->launchScriptField->setPlainText(script.formattedSource());
+        return;
+    }
+    if (sender == this)
+        return;
+    if (error.rangeStart >= 0) {
+        QTextCursor cursor(m_ui->launchScriptField->document());
+        cursor.setPosition(int(error.rangeStart));
+        cursor.setPosition(int(error.rangeStart + error.rangeLength), QTextCursor::KeepAnchor);
+        m_ui->launchScriptField->setTextCursor(cursor);
+    }
+    m_ui->scriptErrorField->setText(error.briefMessage);
+    m_ui->launchScriptField->setFocus();
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "VantrelExport.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+class QDialog;
+class QLineEdit;
+struct Notification;
+
+namespace Ui {
+class Preferences;
+}
+
+// The Preferences window: database and export folders, automatic saving,
+// the export target (a folder or the DICOM viewer, whose plug-in it also
+// installs), the start-up script with its syntax check, and the automatic
+// version check. Edits stay in the controls until OK stores them; Cancel
+// shows the stored values again.
+class VANTREL_EXPORT PreferencesController : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PreferencesController(QObject *parent = nullptr);
+    ~PreferencesController() override;
+
+    // The window, loaded from the "Preferences" interface file on first use.
+    QDialog *window();
+    void showWindow();
+
+    // Shows the stored preferences in the controls.
+    void resetDefaults();
+    void doOK();
+    void doCancel();
+    void doChangeExportTo();
+    void doChooseSaveFolder();
+    void doChooseExportFolder();
+    void doShowSaveFolder();
+    void doShowExportFolder();
+    // Shows the folder in the file manager, or says that it is missing.
+    void showFolder(const QString &path);
+    // Whether the DICOM viewer has a desktop entry.
+    static bool osirixIsInstalled();
+    // Installs the plug-in, or opens the viewer's download page when the
+    // button offers the download.
+    void doInstallPlugin();
+    // Checks for a new version now, telling the user the outcome.
+    void doUpdate();
+    void updateVersionLastChecked();
+    void versionCheckSuccessful(const Notification &notification);
+    // Checks the script's syntax. Called by this controller itself it only
+    // formats the script; from a control it also selects the fault and says
+    // what it is.
+    void checkSyntax(const QObject *sender);
+
+protected:
+    virtual void windowDidLoad();
+    void windowDidBecomeKey();
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void chooseFolder(QLineEdit *field);
+
+    std::unique_ptr<Ui::Preferences> m_ui;
+    QPointer<QDialog> m_window;
+};
