@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExaminationTableView.h"
 #include "MaturixAssessment.h"
 #include "MaturixChartSource.h"
 #include "MaturixGraphView.h"
@@ -7,11 +8,13 @@
 #include "VantrelDocument.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 
 #include <memory>
 
+class ExaminationTableModel;
 
 // One open patient file with its window: the patient and examinations, the
 // standards of the patient's sex, the chart and every derived value of an
@@ -66,6 +69,13 @@ public:
     void setGender(qint64 gender);
     // Selects the standard with that title in the list of the sex on show.
     void setMaturix(const QString &title);
+
+    // The Table tab: choosing a row makes its examination current, as a
+    // click in the chart does.
+    ExaminationTableView *examinationTable() const { return m_examinationTable.data(); }
+    void setCurrentRecordFromTable(quint64 exam);
+    // Asks for a file and writes the table to it as CSV.
+    void doExportTable();
 
     QString examDateStringForRecord(quint64 i) const { return m_assessment.examDateStringForRecord(i); }
     double chronologicalAgeForRecord(quint64 i) const { return m_assessment.chronologicalAgeForRecord(i); }
@@ -123,7 +133,11 @@ private:
     QPointer<QLineEdit> m_heightField;
     QPointer<QLineEdit> m_nameField;
     QPointer<MaturixGraphView> m_graphView;
+    QPointer<ExaminationTableView> m_examinationTable;
+    QPointer<QLabel> m_blindReadingField;
     std::unique_ptr<PatientRecord> m_patientRecord;
     MaturixAssessment m_assessment;
+    // Reads m_assessment, so it goes first.
+    std::unique_ptr<ExaminationTableModel> m_examinationTableModel;
     QString m_loadError;
 };
