@@ -24,50 +24,34 @@ QString tabField(QString field)
 }
 } // namespace
 
-QList<QStringList> TableText::lines(const QAbstractItemModel &model, const QList<int> &rows)
+QString TableText::join(const QAbstractItemModel &model, QList<int> rows,
+                        QString (*field)(QString), QChar separator, const QString &lineEnd)
 {
-    const int columns = model.columnCount();
-    QList<QStringList> result;
-    QStringList header;
-    for (int c = 0; c < columns; ++c)
-        header.append(model.headerData(c, Qt::Horizontal).toString());
-    result.append(header);
-    QList<int> chosen = rows;
-    if (chosen.isEmpty()) {
+    if (rows.isEmpty()) {
         for (int r = 0; r < model.rowCount(); ++r)
-            chosen.append(r);
+            rows.append(r);
     }
-    for (int r : chosen) {
-        QStringList line;
-        for (int c = 0; c < columns; ++c)
-            line.append(model.index(r, c).data().toString());
-        result.append(line);
+    const int columns = model.columnCount();
+    QString text;
+    for (int r = -1; r < rows.size(); ++r) {
+        QStringList fields;
+        for (int c = 0; c < columns; ++c) {
+            fields.append(field(r < 0 ? model.headerData(c, Qt::Horizontal).toString()
+                                      : model.index(rows.at(r), c).data().toString()));
+        }
+        text += fields.join(separator) + lineEnd;
     }
-    return result;
+    return text;
 }
 
 QString TableText::tabSeparated(const QAbstractItemModel &model, const QList<int> &rows)
 {
-    QString text;
-    for (const QStringList &line : lines(model, rows)) {
-        QStringList fields;
-        for (const QString &field : line)
-            fields.append(tabField(field));
-        text += fields.join(u'\t') + u'\n';
-    }
-    return text;
+    return join(model, rows, tabField, u'\t', QStringLiteral("\n"));
 }
 
 QString TableText::csv(const QAbstractItemModel &model, const QList<int> &rows)
 {
-    QString text;
-    for (const QStringList &line : lines(model, rows)) {
-        QStringList fields;
-        for (const QString &field : line)
-            fields.append(csvField(field));
-        text += fields.join(u',') + QStringLiteral("\r\n");
-    }
-    return text;
+    return join(model, rows, csvField, u',', QStringLiteral("\r\n"));
 }
 
 bool TableText::writeCsv(const QString &path, const QAbstractItemModel &model, QString *error)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QChar>
 #include <QList>
 #include <QString>
 
@@ -21,5 +22,7 @@ public:
     static bool writeCsv(const QString &path, const QAbstractItemModel &model, QString *error);
 
 private:
-    static QList<QStringList> lines(const QAbstractItemModel &model, const QList<int> &rows);
+    // The header row, then the rows, each field passed through `field`.
+    static QString join(const QAbstractItemModel &model, QList<int> rows,
+                        QString (*field)(QString), QChar separator, const QString &lineEnd);
 };
