@@ -1,5 +1,6 @@
 #include "KVPrimitiveGraphView.h"
 
+#include "CFormat.h"
 #include "GraphicsContext.h"
 #include "SetColor.h"
 
@@ -8,8 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <string>
 
 namespace {
 
@@ -254,11 +253,5 @@ QString KVPrimitiveGraphView::tickLabel(double value, qint64 decimalPlaces)
 {
     // The precision is passed as an argument, never spliced into the format.
     const int places = int(std::clamp<qint64>(decimalPlaces, 0, maximumDecimalPlaces));
-    const int length = std::snprintf(nullptr, 0, "%.*f", places, value);
-    if (length <= 0)
-        return {};
-    std::string text(size_t(length) + 1, '\0');
-    std::snprintf(text.data(), text.size(), "%.*f", places, value);
-    text.resize(size_t(length));
-    return QString::fromStdString(text);
+    return CFormat::string("%.*f", places, value);
 }

@@ -1,6 +1,7 @@
 #include "MaturixDocument.h"
 
 #include "Alert.h"
+#include "CFormat.h"
 #include "ExaminationTableModel.h"
 #include "FilePanel.h"
 #include "Gender.h"
@@ -199,7 +200,10 @@ QComboBox *MaturixDocument::standardsPopUpForGender(qint64 gender) const
 
 QString MaturixDocument::heightText(double height) const
 {
-    return height > 0.0 ? QLocale::system().toString(height, 'f', 1) : QString();
+    // Rounded as the C library rounds, with the locale's decimal separator.
+    return height > 0.0
+            ? CFormat::string("%.1f", height).replace(u'.', QLocale::system().decimalPoint())
+            : QString();
 }
 
 double MaturixDocument::heightFromText(const QString &text) const
@@ -336,8 +340,7 @@ void MaturixDocument::setCurrentRecordFromClick(const QPointF &point)
     for (std::size_t i = 0; i < exams.size(); ++i) {
         if (!exams[i]->examDate())
             continue; // an undated examination has no place on the chart
-        const auto age = GregorianCalendar::yearsAndMonthsBetween(birth, *exams[i]->examDate());
-        const double months = double(age.years * 12 + age.months);
+        const double months = double(GregorianCalendar::monthsBetween(birth, *exams[i]->examDate()));
         const double distance = std::fabs(months - point.x() * 12.0);
         if (double(bestDistance) > distance) {
             chosen = i;

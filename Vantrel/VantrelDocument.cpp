@@ -2,6 +2,7 @@
 
 #include "Alert.h"
 #include "Assertion.h"
+#include "CFormat.h"
 #include "DateFormatter.h"
 #include "DisappearingItemEffect.h"
 #include "GraphicsContext.h"
@@ -287,8 +288,8 @@ void VantrelDocument::updateDisplay()
 {
     synchronizeToData();
     if (m_examNumberField)
-        m_examNumberField->setText(QString::asprintf(tr("%ld of %ld").toUtf8().constData(),
-                                                     long(m_currentExam + 1), long(lastExam() + 1)));
+        m_examNumberField->setText(CFormat::string(tr("%ld of %ld").toUtf8().constData(),
+                                                   long(m_currentExam + 1), long(lastExam() + 1)));
 }
 
 bool VantrelDocument::lookUp(const QString &, bool)

@@ -1,5 +1,6 @@
 #include "MaturixAssessment.h"
 
+#include "CFormat.h"
 #include "DateFormatter.h"
 #include "Gender.h"
 #include "GregorianCalendar.h"
@@ -18,10 +19,11 @@ QString localized(const char *key)
     return QCoreApplication::translate("TRDocument", key);
 }
 
+// Numbers are formatted by the C library, as the platform formats them.
 template<typename... Args>
 QString format(const char *key, Args... args)
 {
-    return QString::asprintf(localized(key).toUtf8().constData(), args...);
+    return CFormat::string(localized(key).toUtf8().constData(), args...);
 }
 
 // Greulich and Pyle standards as bone ages in years; -1.0 is "not assessed".
@@ -64,7 +66,7 @@ QString MaturixAssessment::titleForBoneAge(double boneAge)
     if (!(boneAge >= 0.0))
         return notAssessedTitle;
     const long long months = std::llround(boneAge * 12.0);
-    return QString::asprintf("%dy %dm", int(months / 12), int(months % 12));
+    return CFormat::string("%dy %dm", int(months / 12), int(months % 12));
 }
 
 QStringList MaturixAssessment::standardTitlesForGender(qint64 gender) const
@@ -165,10 +167,12 @@ std::optional<double> MaturixAssessment::sdScoreForRecord(quint64 i) const
 {
     if (!isAssessed(i))
         return std::nullopt;
-    const double sd = standardDeviationForRecord(i);
+    // The age is computed once for both the mean and the SD.
+    const double age = chronologicalAgeForRecord(i);
+    const double sd = standardDeviationForAge(age, gender());
     if (sd == 0.0)
         return std::nullopt;
-    return (maturixForRecord(i) - meanMaturixForRecord(i)) / sd;
+    return (maturixForRecord(i) - meanMaturixForAge(age, gender())) / sd;
 }
 
 QString MaturixAssessment::sdScoreStringForRecord(quint64 i) const
@@ -252,7 +256,9 @@ double MaturixAssessment::standardDeviationForAge(double a, qint64 sex) const
 
 QString MaturixAssessment::meanMaturixAndSDStringForRecord(quint64 i) const
 {
-    return meanMaturixAndSDString(meanMaturixForRecord(i), standardDeviationForRecord(i));
+    const double age = chronologicalAgeForRecord(i);
+    const qint64 sex = gender();
+    return meanMaturixAndSDString(meanMaturixForAge(age, sex), standardDeviationForAge(age, sex));
 }
 
 QString MaturixAssessment::meanMaturixAndSDString(double x, double s)
@@ -288,8 +294,8 @@ QString MaturixAssessment::percentageHeightAchievedStringForRecord(quint64 i) co
     // The format's object placeholder takes the percentage text.
     QString ofHeight = localized("%@ of %.1f cm");
     ofHeight.replace(QStringLiteral("%@"), QStringLiteral("%s"));
-    return QString::asprintf(ofHeight.toUtf8().constData(), percentage.toUtf8().constData(),
-                             finalHeight);
+    return CFormat::string(ofHeight.toUtf8().constData(), percentage.toUtf8().constData(),
+                           finalHeight);
 }
 
 QString MaturixAssessment::percentageStringForRecord(quint64 i) const
@@ -336,8 +342,7 @@ std::optional<double> MaturixAssessment::yearsSincePreviousVisit(quint64 i, quin
         return std::nullopt;
     const AbsoluteDate from = *exam(*j)->examDate();
     const AbsoluteDate to = *record->examDate();
-    const auto interval = GregorianCalendar::yearsAndMonthsBetween(from, to);
-    if (interval.years * 12 + interval.months < minimumMonthsBetweenVisits)
+    if (GregorianCalendar::monthsBetween(from, to) < minimumMonthsBetweenVisits)
         return std::nullopt;
     *previous = *j;
     // Whole days over 365.25, as the chronological age counts them.

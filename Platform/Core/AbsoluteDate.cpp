@@ -20,15 +20,20 @@ AbsoluteDate AbsoluteDate::fromLocalDate(const QDate &date)
     return fromDateTime(date.startOfDay(Qt::LocalTime));
 }
 
-QDateTime AbsoluteDate::toDateTime() const
+std::optional<qint64> AbsoluteDate::millisecondsSinceUnixEpoch() const
 {
     const double ms = std::floor(m_seconds * 1000.0 + 0.5);
     // A corrupt or absurd value must not overflow the integer conversion.
     constexpr double limitMs = 8.0e15;
     if (!std::isfinite(ms) || std::fabs(ms) > limitMs)
-        return {};
-    return QDateTime::fromMSecsSinceEpoch(qint64(ms) + referenceDateUnixSeconds * 1000,
-                                          Qt::UTC);
+        return std::nullopt;
+    return qint64(ms) + referenceDateUnixSeconds * 1000;
+}
+
+QDateTime AbsoluteDate::toDateTime() const
+{
+    const std::optional<qint64> ms = millisecondsSinceUnixEpoch();
+    return ms ? QDateTime::fromMSecsSinceEpoch(*ms, Qt::UTC) : QDateTime();
 }
 
 QDateTime AbsoluteDate::toLocalDateTime() const

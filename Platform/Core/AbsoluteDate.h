@@ -3,6 +3,7 @@
 #include <QDateTime>
 
 #include <compare>
+#include <optional>
 
 // A point in time as the platform's absolute time: seconds since
 // 2001-01-01 00:00:00 UTC. Patient files store exactly this double, so it is
@@ -27,6 +28,9 @@ public:
     // Millisecond precision, which is what QDateTime can hold; invalid when
     // the value lies beyond any calendar date QDateTime represents.
     QDateTime toDateTime() const;
+    // The same instant in whole milliseconds since 1970-01-01 00:00:00 UTC;
+    // nothing where toDateTime() is invalid.
+    std::optional<qint64> millisecondsSinceUnixEpoch() const;
     QDateTime toLocalDateTime() const;
 
     constexpr auto operator<=>(const AbsoluteDate &) const = default;

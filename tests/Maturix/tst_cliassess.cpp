@@ -48,6 +48,10 @@ void tst_CliAssess::json_data()
                              { "percentageHeightAchieved", 78.4 },
                              { "percentageHeightAchievedString", "78.4% of 178.6 cm" },
                              { "height", 140.0 } };
+    QTest::newRow("final height on a tie rounds to even")
+            << (assessArguments("male", "2016-12-09", "2031-01-12", "23") << "--height" << "172.7"
+                << "--json")
+            << QVariantMap { { "percentageHeightAchievedString", "88.0% of 196.2 cm" } };
     QTest::newRow("3712 days")
             << (assessArguments("male", "2000-01-01", "2010-03-01", "0") << "--json")
             << QVariantMap { { "chronologicalAge", 3712 / 365.25 },

@@ -36,6 +36,8 @@ private slots:
     void boneAgeAndScore();
     void percentage_data();
     void percentage();
+    void tiesRoundAsTheCLibrary_data();
+    void tiesRoundAsTheCLibrary();
     void examDateString();
     void betweenVisits_data();
     void betweenVisits();
@@ -108,6 +110,10 @@ void tst_MaturixAssessment::chronologicalAge_data()
     QTest::newRow("end of month clamps") << QDate(2010, 1, 31) << QDate(2010, 2, 28)
                                          << 28 / 365.25 << "0y 1m";
     QTest::newRow("same day") << QDate(2010, 5, 5) << QDate(2010, 5, 5) << 0.0 << "0y 0m";
+    QTest::newRow("29 Feb: years, then months from 28 Feb") << QDate(2008, 2, 29) << QDate(2019, 3, 28)
+                                                            << 4045 / 365.25 << "11y 1m";
+    QTest::newRow("29 Feb, five months on") << QDate(2008, 2, 29) << QDate(2019, 7, 28)
+                                            << 4167 / 365.25 << "11y 5m";
     QTest::newRow("exam before birth") << QDate(2010, 3, 14) << QDate(2000, 1, 15)
                                        << -3711 / 365.25 << "-10y -1m";
     QTest::newRow("no birth date") << QDate() << QDate(2010, 3, 14) << 0.0 << "-";
@@ -201,6 +207,41 @@ void tst_MaturixAssessment::percentage()
     QCOMPARE(m_assessment.heightForRecord(0), height);
     QCOMPARE(m_assessment.percentageHeightAchievedForRecord(0), percentage);
     QCOMPARE(m_assessment.percentageHeightAchievedStringForRecord(0), text);
+    m_assessment.setPatientRecord(nullptr);
+}
+
+// Exact binary ties (x.x5 held exactly) round to even, as the C library rounds.
+void tst_MaturixAssessment::tiesRoundAsTheCLibrary_data()
+{
+    QTest::addColumn<qint64>("gender");
+    QTest::addColumn<QDate>("birth");
+    QTest::addColumn<QDate>("exam");
+    QTest::addColumn<qint64>("index");
+    QTest::addColumn<double>("height");
+    QTest::addColumn<QString>("text");
+
+    // A height gives the percentage text; without one the bone age text is checked.
+    QTest::newRow("final height 196.25") << qint64(1) << QDate(2016, 12, 9) << QDate(2031, 1, 12)
+                                         << qint64(23) << 172.7 << "88.0% of 196.2 cm";
+    QTest::newRow("SD score +2.25") << qint64(1) << QDate(2000, 1, 1) << QDate(2011, 1, 9)
+                                    << qint64(23) << 0.0 << "13y 0m (+2.2 SD)";
+    QTest::newRow("SD score -1.25") << qint64(2) << QDate(2000, 1, 1) << QDate(2011, 3, 16)
+                                    << qint64(18) << 0.0 << "10y 0m (-1.2 SD)";
+}
+
+void tst_MaturixAssessment::tiesRoundAsTheCLibrary()
+{
+    QFETCH(qint64, gender);
+    QFETCH(QDate, birth);
+    QFETCH(QDate, exam);
+    QFETCH(qint64, index);
+    QFETCH(double, height);
+    QFETCH(QString, text);
+    const auto record = makeRecord(gender, birth, exam, index, height);
+    m_assessment.setPatientRecord(record.get());
+    QCOMPARE(height > 0.0 ? m_assessment.percentageHeightAchievedStringForRecord(0)
+                          : m_assessment.maturixStringForRecord(0),
+             text);
     m_assessment.setPatientRecord(nullptr);
 }
 
