@@ -13,7 +13,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QSaveFile;
+class QTemporaryFile;
 class WaitController;
 
 // Asks the version-information server whether a newer release of the
@@ -37,11 +37,13 @@ public:
     static QString versionCheckSuccessfulNotification();
     static QString versionCheckUnsuccessfulNotification();
 
+    // The preference with which a site points the check at its own server.
+    static QString versionCheckURLKey();
     // The version resource's address: the preference "Version Check URL"
-    // when set, else the build's address.
+    // when set (by the user or system-wide), else the build's address.
     static QUrl versionCheckURL();
 
-    // The largest version resource and the largest download accepted.
+    // The largest version resource accepted.
     static constexpr qint64 maximumVersionInfoSize = 4 * 1024 * 1024;
 
     // The running application's info keys (CFBundleShortVersionString,
@@ -53,9 +55,13 @@ public:
     // What "Install" does after opening the download: quits the
     // application. Tests replace it.
     void setTerminateHandler(std::function<void()> handler);
-    // Where downloads land; the user's Downloads folder unless set (tests).
-    void setDownloadsFolder(const QString &path);
-    QString downloadsFolder() const;
+    // The user's Downloads folder, where the update lands.
+    static QString downloadsFolder();
+    // The name under which a download from this address is saved: the
+    // address's last path component, made safe to use as a file name in the
+    // Downloads folder (no separators, control characters or leading dots);
+    // empty when nothing usable is left.
+    static QString downloadFileNameForURL(const QUrl &url);
 
     bool isChecking() const { return m_versionInfoConnection != nullptr; }
     bool isDownloading() const { return m_versionDownload != nullptr; }
@@ -74,16 +80,22 @@ private:
 
     void connectionDidReceiveResponse();
     void connectionDidReceiveData();
+    void connectionDidFinish();
     void connectionDidFinishLoading();
     void connectionDidFailWithError(const QString &description);
-    void evaluate(const QVariant &propertyList);
+    void versionCheckFailed(const QString &messageText, const QString &informativeText);
+    void offerRelease(const QVariantMap &entry);
     void startDownload(const QUrl &url);
+    bool prepareDestination(const QUrl &url);
+    void downloadDidBegin();
     void downloadDidReceiveResponse();
     void downloadDidReceiveData();
+    void downloadDidEnd();
     void downloadDidFinish();
     void downloadDidFailWithError(const QString &description);
-    void finishVersionCheck(bool successful);
-    void install();
+    void endDownload();
+    bool allowsScheme(const QUrl &url) const;
+    QNetworkReply *get(const QUrl &url, int transferTimeoutMs);
 
     bool m_verbose = false;
     QByteArray m_receivedVersionInfoData;
@@ -95,8 +107,10 @@ private:
     std::unique_ptr<WaitController> m_waitController;
 
     std::unique_ptr<QNetworkAccessManager> m_network;
-    std::unique_ptr<QSaveFile> m_downloadFile;
+    std::unique_ptr<QTemporaryFile> m_downloadFile;
+    bool m_replaceExisting = false;
+    bool m_versionInfoTooLarge = false;
     std::function<void()> m_terminateHandler;
-    QString m_downloadsFolder;
+    QUrl m_versionInfoURL;
     QVariantMap m_infoDictionary;
 };

@@ -1,14 +1,17 @@
 #pragma once
 
 class Document;
-class DocumentController;
+class VantrelAppController;
 
-// The menus of a patient window: File (New, Open, Save, Save As, Close,
-// Quit) and Examination (New, Delete, Previous, Next).
+// The menu bar of a patient window, laid out as on the Linux desktop:
+// File (New, Open, Save, Save As, Export, Batch Export, Close, Close All,
+// Quit), Examination (New, Delete, Previous, Next), Settings (Preferences)
+// and Help (web site, support mail, update check, About). Commands of the
+// controller are validated by it each time their menu opens.
 class ApplicationMenu
 {
 public:
     // Gives every document's window its menu bar as the document is added.
-    static void installForDocuments(DocumentController *controller);
-    static void installInWindow(Document *document, DocumentController *controller);
+    static void installForDocuments(VantrelAppController *controller);
+    static void installInWindow(Document *document, VantrelAppController *controller);
 };

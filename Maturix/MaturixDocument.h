@@ -13,6 +13,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class ExaminationTableModel;
 
@@ -124,7 +125,8 @@ private:
     void setPatientRecord(std::unique_ptr<PatientRecord> record);
     QComboBox *standardsPopUpForGender(qint64 gender) const;
     QString heightText(double height) const;
-    double heightFromText(const QString &text) const;
+    // The height typed, 0.0 for none; nothing when the text is no number.
+    std::optional<double> heightFromText(const QString &text) const;
 
     QPointer<QComboBox> m_genderPopUp;
     QPointer<QComboBox> m_maleMaturixPopUp;

@@ -18,7 +18,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTextBlock>
 #include <QTextCursor>
 
 namespace {
@@ -85,6 +84,7 @@ void PreferencesController::windowDidLoad()
 {
     connect(m_ui->buttonBox, &QDialogButtonBox::accepted, this, &PreferencesController::doOK);
     // Escape and the window's close button cancel too.
+    connect(m_ui->buttonBox, &QDialogButtonBox::rejected, m_window, &QDialog::reject);
     connect(m_window, &QDialog::rejected, this, &PreferencesController::doCancel);
     connect(m_ui->exportToPopUp, &QComboBox::activated, this, &PreferencesController::doChangeExportTo);
     connect(m_ui->chooseSaveFolderButton, &QPushButton::clicked, this,

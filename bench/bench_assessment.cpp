@@ -13,12 +13,13 @@ std::unique_ptr<PatientRecord> makePatient(qint64 gender)
     auto record = std::make_unique<PatientRecord>();
     record->trRecordsArray().clear();
     record->setGender(gender);
-    const AbsoluteDate birth = AbsoluteDate::fromLocalDate(QDate(2000, 1, 1));
-    record->setBirthDate(birth);
+    const QDate birth(2000, 1, 1);
+    record->setBirthDate(AbsoluteDate::fromLocalDate(birth));
     for (int k = 0; k < 1000; ++k) {
         record->addTRRecord();
         TRRecord &exam = *record->trRecordsArray().back();
-        exam.setExamDate(AbsoluteDate(birth.secondsSinceReferenceDate() + k * 14.0 * 86400.0));
+        // Dates as the window stores them: the start of a day in the local zone.
+        exam.setExamDate(AbsoluteDate::fromLocalDate(birth.addDays(k * 14)));
         exam.setMaturixIndex(1 + k % 27);
         exam.setHeight(50.0 + k * 0.1);
     }

@@ -1,40 +1,62 @@
 #!/usr/bin/env bash
-# Builds the patient-file fuzzer with clang, AddressSanitizer and
+# Builds a fuzzer (second argument: fuzz_patientfile, the default, or
+# fuzz_propertylist) with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer in its own build directory (first argument),
-# replays every input in fuzz/regressions/, then fuzzes a copy of the seed
-# corpus for FUZZ_SECONDS (60). Fails on any crash, leak or hang; the input
-# that caused it is saved in fuzz/regressions/ to be kept there for good.
+# replays every input in the target's regressions folder, then fuzzes a copy
+# of its seed corpus for FUZZ_SECONDS (60). Fails on any crash, leak or hang;
+# the input that caused it is saved in the regressions folder to be kept
+# there for good.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build/fuzz-clang}
+target=${2:-fuzz_patientfile}
 seconds=${FUZZ_SECONDS:-60}
 sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+
+seeds=()
+options=()
+case "$target" in
+fuzz_patientfile)
+    corpus=$top/fuzz/corpus
+    regressions=$top/fuzz/regressions
+    max_len=4096
+    # The shared sample archives, when present, seed the generic reader too;
+    # they are read in place, and new inputs go to the temporary copy only.
+    [ -d "$top/../shared/testdata/typedstream" ] && seeds+=("$top/../shared/testdata/typedstream")
+    ;;
+fuzz_propertylist)
+    corpus=$top/fuzz/corpus-propertylist
+    regressions=$top/fuzz/regressions-propertylist
+    max_len=16384
+    options+=(-dict="$top/fuzz/propertylist.dict")
+    ;;
+*)
+    echo "Unknown fuzz target: $target" >&2
+    exit 2
+    ;;
+esac
 
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ -DMATURIX_FUZZ=ON -DBUILD_TESTING=OFF \
     -DCMAKE_CXX_FLAGS="$sanitizers -fsanitize=fuzzer-no-link" \
     -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" >/dev/null
-cmake --build "$build" --target fuzz_patientfile
-fuzzer="$build/fuzz/fuzz_patientfile"
+cmake --build "$build" --target "$target"
+fuzzer="$build/fuzz/$target"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 shopt -s nullglob
-mkdir -p "$top/fuzz/regressions"
-regressions=("$top"/fuzz/regressions/*)
-if [ ${#regressions[@]} -gt 0 ]; then
-    echo "Replaying ${#regressions[@]} regression inputs"
-    "$fuzzer" "${regressions[@]}"
+mkdir -p "$regressions"
+replays=("$regressions"/*)
+if [ ${#replays[@]} -gt 0 ]; then
+    echo "Replaying ${#replays[@]} regression inputs"
+    "$fuzzer" "${replays[@]}"
 fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp "$top"/fuzz/corpus/* "$work"/
-# The shared sample archives, when present, seed the generic reader too;
-# they are read in place, and new inputs go to the temporary copy only.
-seeds=()
-[ -d "$top/../shared/testdata/typedstream" ] && seeds+=("$top/../shared/testdata/typedstream")
+cp "$corpus"/* "$work"/
 echo "Fuzzing for $seconds s"
-"$fuzzer" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 \
-    -artifact_prefix="$top/fuzz/regressions/" "$work" "${seeds[@]}"
+"$fuzzer" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -print_final_stats=1 \
+    "${options[@]}" -artifact_prefix="$regressions/" "$work" "${seeds[@]}"

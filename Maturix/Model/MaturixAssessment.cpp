@@ -155,7 +155,8 @@ QString MaturixAssessment::maturixTitleForRecord(quint64 i) const
     const qint64 sex = gender();
     if (!standardsForGender(sex) || !exam(i))
         return notAssessedTitle;
-    return standardTitlesForGender(sex).value(validMaturixIndexForRecord(i));
+    // The title the window's list shows for the standard ("-" for index 0).
+    return titleForBoneAge(maturixForRecord(i));
 }
 
 bool MaturixAssessment::isAssessed(quint64 i) const

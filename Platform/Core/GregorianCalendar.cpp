@@ -2,6 +2,7 @@
 
 #include <unicode/ucal.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -11,7 +12,6 @@
 namespace {
 constexpr double millisecondsPerDay = 86400000.0;
 constexpr double averageYear = 365.2425 * millisecondsPerDay;
-constexpr double averageMonth = averageYear / 12.0;
 
 struct CalendarCloser
 {
@@ -82,46 +82,58 @@ std::optional<Span> spanBetween(const AbsoluteDate &from, const AbsoluteDate &to
     return Span { calendar, UDate(*end) };
 }
 
-// What ucal_getFieldDifference answers: the whole units of `field` from the
-// calendar's time to `target`, the largest count (towards zero) whose
-// ucal_add does not pass the target, with the calendar left at the start
-// plus that count. ICU searches from one unit upwards, some thirty ucal_add
-// for a span of days over years; starting from an estimate takes one or two.
-int32_t fieldDifference(UCalendar *calendar, UDate target, UCalendarDateFields field,
-                        double averageUnit)
+// A calendar unit, with what the search needs to know of its length.
+struct Unit
+{
+    UCalendarDateFields field;
+    // For the first guess.
+    double averageLength;
+    // No one step of the unit is shorter, from 1583 on (after the Julian
+    // calendar's last days) and whatever a zone's offset does (it never jumps
+    // by more than a day): 28 days less a day for a month, 365 less a day for
+    // a year, with a day to spare. Days have no such bound, as an offset
+    // change can shorten a day to an hour.
+    double shortestLength;
+};
+
+constexpr Unit dayUnit { UCAL_DATE, millisecondsPerDay, 0.0 };
+constexpr Unit monthUnit { UCAL_MONTH, averageYear / 12.0, 26.0 * millisecondsPerDay };
+constexpr Unit yearUnit { UCAL_YEAR, averageYear, 363.0 * millisecondsPerDay };
+// 1583-01-01 00:00 UTC.
+constexpr UDate firstGregorianYear = -12212553600000.0;
+
+// What ucal_getFieldDifference answers: the whole units from the calendar's
+// time to `target`, the largest count (towards zero) whose ucal_add does not
+// pass the target, with the calendar left at the start plus that count. ICU
+// searches upwards from one unit, some thirty ucal_add for a span of years;
+// starting from a guess takes one or two.
+int32_t fieldDifference(UCalendar *calendar, UDate target, const Unit &unit)
 {
     UErrorCode status = U_ZERO_ERROR;
     const UDate start = ucal_getMillis(calendar, &status);
     const auto reached = [&](int32_t n) {
         ucal_setMillis(calendar, start, &status);
-        ucal_add(calendar, field, n, &status);
+        ucal_add(calendar, unit.field, n, &status);
         return ucal_getMillis(calendar, &status);
     };
-    const double estimate = std::trunc((target - start) / averageUnit);
-    int32_t n = int32_t(std::clamp(estimate, -2.0e9, 2.0e9));
+    // Closer to the target than one shortest step, no further step fits.
+    const double shortest = std::min(start, target) >= firstGregorianYear + millisecondsPerDay
+            ? unit.shortestLength
+            : 0.0;
+    const double guess = std::trunc((target - start) / unit.averageLength);
+    int32_t n = int32_t(std::clamp(guess, -2.0e9, 2.0e9));
     UDate at = reached(n);
-    if (start <= target) {
-        n = std::max(n, 0);
-        while (n > 0 && at > target)
-            at = reached(--n);
-        while (at != target && U_SUCCESS(status)) {
-            const UDate next = reached(n + 1);
-            if (next > target)
-                break;
-            ++n;
-            at = next;
-        }
-    } else {
-        n = std::min(n, 0);
-        while (n < 0 && at < target)
-            at = reached(++n);
-        while (at != target && U_SUCCESS(status)) {
-            const UDate next = reached(n - 1);
-            if (next < target)
-                break;
-            --n;
-            at = next;
-        }
+    // Counting towards the target: up when it lies ahead, down when behind.
+    const int32_t step = start <= target ? 1 : -1;
+    const auto passes = [&](UDate time) { return step > 0 ? time > target : time < target; };
+    while (n * step > 0 && passes(at))
+        at = reached(n -= step);
+    while (at != target && std::fabs(target - at) >= shortest && U_SUCCESS(status)) {
+        const UDate next = reached(n + step);
+        if (passes(next))
+            break;
+        n += step;
+        at = next;
     }
     ucal_setMillis(calendar, at, &status);
     return U_SUCCESS(status) ? n : 0;
@@ -131,13 +143,13 @@ int32_t fieldDifference(UCalendar *calendar, UDate target, UCalendarDateFields f
 qint64 GregorianCalendar::daysBetween(const AbsoluteDate &from, const AbsoluteDate &to)
 {
     const auto span = spanBetween(from, to);
-    return span ? fieldDifference(span->calendar, span->to, UCAL_DATE, millisecondsPerDay) : 0;
+    return span ? fieldDifference(span->calendar, span->to, dayUnit) : 0;
 }
 
 qint64 GregorianCalendar::monthsBetween(const AbsoluteDate &from, const AbsoluteDate &to)
 {
     const auto span = spanBetween(from, to);
-    return span ? fieldDifference(span->calendar, span->to, UCAL_MONTH, averageMonth) : 0;
+    return span ? fieldDifference(span->calendar, span->to, monthUnit) : 0;
 }
 
 GregorianCalendar::YearsAndMonths GregorianCalendar::yearsAndMonthsBetween(const AbsoluteDate &from,
@@ -147,7 +159,7 @@ GregorianCalendar::YearsAndMonths GregorianCalendar::yearsAndMonthsBetween(const
     if (!span)
         return {};
     // The year count leaves the calendar on the last anniversary.
-    const qint64 years = fieldDifference(span->calendar, span->to, UCAL_YEAR, averageYear);
-    const qint64 months = fieldDifference(span->calendar, span->to, UCAL_MONTH, averageMonth);
+    const qint64 years = fieldDifference(span->calendar, span->to, yearUnit);
+    const qint64 months = fieldDifference(span->calendar, span->to, monthUnit);
     return { years, months };
 }

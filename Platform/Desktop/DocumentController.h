@@ -64,6 +64,12 @@ public:
     // closes it; stops at the first that may not.
     void closeAllDocuments(CloseAllCompletion completion);
 
+    // Whether closing the last document window on screen ends the
+    // application: on a desktop without a global menu bar nothing would be
+    // left to reach it by. Follows QGuiApplication::quitOnLastWindowClosed.
+    // Documents opened without a window never end it.
+    virtual bool applicationShouldTerminateAfterLastWindowClosed() const;
+
     // Commands of the File menu. Failures are shown as alerts.
     void newDocument();
     void openDocument();
@@ -75,12 +81,18 @@ signals:
     void documentAdded(Document *document);
     void documentRemoved(Document *document);
 
+protected:
+    // The alert for a file that could not be opened (an empty path: a new
+    // document that could not be made).
+    void presentOpenError(const QString &path, const QString &error);
+
 private:
     friend class Document;
     void noteDocumentBroughtToFront(Document *document);
+    void documentWindowDidClose();
+    void terminateIfNoDocumentWindowIsLeft();
     Document *makeDocumentOrFail(const QString &type, QString *error);
     Document *adopt(Document *document, bool display);
-    void presentOpenError(const QString &path, const QString &error);
 
     QList<QPointer<Document>> m_documents;
     DocumentFactory m_factory;

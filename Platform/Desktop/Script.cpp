@@ -1,10 +1,44 @@
 #include "Script.h"
 
+#include <QCoreApplication>
 #include <QJSEngine>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace {
 const QString scriptFileName = QStringLiteral("script");
-}
+
+// Interrupts the engine unless disarmed within the time limit.
+class Watchdog
+{
+public:
+    Watchdog(QJSEngine &engine, std::chrono::milliseconds limit)
+        : m_thread([this, &engine, limit] {
+            std::unique_lock lock(m_mutex);
+            if (!m_finished.wait_for(lock, limit, [this] { return m_disarmed; }))
+                engine.setInterrupted(true);
+        })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_disarmed = true;
+        }
+        m_finished.notify_one();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    bool m_disarmed = false;
+    std::thread m_thread;
+};
+} // namespace
 
 Script::Script(const QString &source)
     : m_source(source)
@@ -72,7 +106,23 @@ QJSValue Script::execute(Error *error)
     if (!m_compiled && !compile(error))
         return QJSValue(QJSValue::UndefinedValue);
     QStringList stackTrace;
-    const QJSValue result = m_engine->evaluate(m_source, scriptFileName, 1, &stackTrace);
+    QJSValue result;
+    {
+        const Watchdog watchdog(*m_engine, m_timeLimit);
+        result = m_engine->evaluate(m_source, scriptFileName, 1, &stackTrace);
+    }
+    if (m_engine->isInterrupted()) {
+        m_engine->setInterrupted(false);
+        if (error) {
+            *error = Error();
+            error->briefMessage =
+                    QCoreApplication::translate("Script",
+                                                "The script was stopped after running for %1 s.")
+                            .arg(double(m_timeLimit.count()) / 1000.0);
+            error->message = QStringLiteral("Interrupted: ") + error->briefMessage;
+        }
+        return QJSValue(QJSValue::UndefinedValue);
+    }
     if (result.isError() || !stackTrace.isEmpty()) {
         if (error)
             *error = errorFrom(result, 0);

@@ -3,6 +3,7 @@
 #include <QJSValue>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 class QJSEngine;
@@ -11,6 +12,10 @@ class QJSEngine;
 // QJSEngine: made from source text, compiled (checked without running),
 // executed. Errors carry the line, the character range of that line in the
 // source where it is known, a brief message and the full message.
+//
+// A run that outlasts the time limit is interrupted from a watchdog thread
+// (the engine blocks the thread that runs it) and fails with an error, so a
+// script that never ends cannot hang its caller.
 class Script
 {
 public:
@@ -39,10 +44,15 @@ public:
     // Compiles if needed, then runs the script; the result is its value.
     QJSValue execute(Error *error = nullptr);
 
+    static constexpr std::chrono::milliseconds defaultTimeLimit { 5000 };
+    std::chrono::milliseconds timeLimit() const { return m_timeLimit; }
+    void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
+
 private:
     Error errorFrom(const QJSValue &value, int lineOffset) const;
 
     QString m_source;
     std::unique_ptr<QJSEngine> m_engine;
     bool m_compiled = false;
+    std::chrono::milliseconds m_timeLimit = defaultTimeLimit;
 };

@@ -9,6 +9,7 @@
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -46,6 +47,27 @@ public slots:
         }
     }
 };
+
+// The command of a desktop entry's Exec key, without its field codes
+// (%f, %U, ...); empty when the entry has none.
+QStringList desktopEntryCommand(const QString &entryPath)
+{
+    QFile entry(entryPath);
+    if (!entry.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    bool inMainGroup = false;
+    while (!entry.atEnd()) {
+        const QString line = QString::fromUtf8(entry.readLine()).trimmed();
+        if (line.startsWith(u'['))
+            inMainGroup = line == QLatin1String("[Desktop Entry]");
+        else if (inMainGroup && line.startsWith(QLatin1String("Exec="))) {
+            QStringList command = QProcess::splitCommand(line.mid(5));
+            command.removeIf([](const QString &part) { return part.startsWith(u'%'); });
+            return command;
+        }
+    }
+    return {};
+}
 
 ActivationTarget *&activationTarget()
 {
@@ -86,14 +108,16 @@ bool Workspace::selectFile(const QString &path)
         return false;
     const QString absolute = info.absoluteFilePath();
     // The freedesktop file-manager interface shows a folder's contents or a
-    // file selected in its folder; without it, the folder opens.
+    // file selected in its folder; without it, the folder opens. A file
+    // manager that the bus starts on demand answers too.
+    const QString fileManager = QStringLiteral("org.freedesktop.FileManager1");
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected() && bus.interface()
-        && bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.FileManager1"))) {
+    QDBusConnectionInterface *busInterface = bus.isConnected() ? bus.interface() : nullptr;
+    if (busInterface
+        && (busInterface->isServiceRegistered(fileManager).value()
+            || busInterface->activatableServiceNames().value().contains(fileManager))) {
         QDBusMessage call = QDBusMessage::createMethodCall(
-                QStringLiteral("org.freedesktop.FileManager1"),
-                QStringLiteral("/org/freedesktop/FileManager1"),
-                QStringLiteral("org.freedesktop.FileManager1"),
+                fileManager, QStringLiteral("/org/freedesktop/FileManager1"), fileManager,
                 info.isDir() ? QStringLiteral("ShowFolders") : QStringLiteral("ShowItems"));
         call << QStringList { QUrl::fromLocalFile(absolute).toString() } << QString();
         if (bus.send(call))
@@ -151,6 +175,12 @@ QString Workspace::absolutePathForAppBundleWithIdentifier(const QString &identif
     return {};
 }
 
+QString Workspace::desktopEntryForIdentifier(const QString &identifier) const
+{
+    return QStandardPaths::locate(QStandardPaths::ApplicationsLocation,
+                                  identifier + QStringLiteral(".desktop"));
+}
+
 bool Workspace::isApplicationRunning(const QString &identifier) const
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -170,12 +200,18 @@ bool Workspace::launchAppWithBundleIdentifier(const QString &identifier,
         QDBusConnection::sessionBus().send(call);
         return true;
     }
-    const QString executable = absolutePathForAppBundleWithIdentifier(identifier);
+    QStringList command;
+    const QString entry = desktopEntryForIdentifier(identifier);
+    if (!m_applicationPaths.contains(identifier) && !entry.isEmpty())
+        command = desktopEntryCommand(entry);
+    if (command.isEmpty())
+        command = QStringList { absolutePathForAppBundleWithIdentifier(identifier) };
+    const QString executable = command.takeFirst();
     if (executable.isEmpty()) {
         qCWarning(lcPlatform, "No application found for \"%s\"", qPrintable(identifier));
         return false;
     }
-    if (!QProcess::startDetached(executable, arguments)) {
+    if (!QProcess::startDetached(executable, command + arguments)) {
         qCWarning(lcPlatform, "Could not start \"%s\"", qPrintable(executable));
         return false;
     }

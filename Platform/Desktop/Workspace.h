@@ -30,8 +30,13 @@ public:
     QString absolutePathForAppBundleWithIdentifier(const QString &identifier) const;
     void setApplicationPath(const QString &identifier, const QString &executablePath);
 
-    // Starts the application unless it runs; a running one is asked to come
-    // to the front. False when it neither runs nor could be started.
+    // The freedesktop desktop entry "<identifier>.desktop" in the XDG
+    // applications folders; empty if none is installed.
+    QString desktopEntryForIdentifier(const QString &identifier) const;
+
+    // Starts the application unless it runs: by its registered path, else by
+    // its desktop entry, else by its executable. A running one is asked to
+    // come to the front. False when it neither runs nor could be started.
     bool launchAppWithBundleIdentifier(const QString &identifier,
                                        const QStringList &arguments = {});
     bool isApplicationRunning(const QString &identifier) const;

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,6 +47,7 @@ private slots:
     void cleanup();
     void loadsAndStores_data();
     void loadsAndStores();
+    void cancelKeepsStoredValues_data();
     void cancelKeepsStoredValues();
     void exportPopUpShowsItsPage();
     void folderButtons();
@@ -181,14 +183,27 @@ void tst_PreferencesController::loadsAndStores()
              stored);
 }
 
+void tst_PreferencesController::cancelKeepsStoredValues_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Cancel button") << "Cancel button";
+    QTest::newRow("Escape") << "Escape";
+    QTest::newRow("window closed") << "window closed";
+}
+
 void tst_PreferencesController::cancelKeepsStoredValues()
 {
+    QFETCH(QString, how);
     m_controller->showWindow();
     control<QLineEdit>("defaultSaveFolderField")->setText("/elsewhere");
     control<QCheckBox>("autoSaveCheckBox")->setChecked(true);
     control<QComboBox>("checkVersionIntervalPopUp")->setCurrentIndex(0);
-    // Escape, the close button and Cancel all cancel.
-    QTest::keyClick(m_controller->window(), Qt::Key_Escape);
+    if (how == u"Cancel button")
+        control<QDialogButtonBox>("buttonBox")->button(QDialogButtonBox::Cancel)->click();
+    else if (how == u"Escape")
+        QTest::keyClick(m_controller->window(), Qt::Key_Escape);
+    else
+        m_controller->window()->close();
     QVERIFY(!m_controller->window()->isVisible());
     for (const QString &key : { PreferenceKeys::SaveDirectory, PreferenceKeys::AutoSave,
                                 PreferenceKeys::VersionCheckInterval })
@@ -266,8 +281,6 @@ void tst_PreferencesController::installButton_data()
             << "Once installed, the plugin will be available the next time OsiriX is launched.";
     QTest::newRow("viewer not installed") << "" << "Download"
                                           << "OsiriX may be downloaded from " + download;
-    QTest::newRow("another program's entry") << "other" << "Download"
-                                              << "OsiriX may be downloaded from " + download;
 }
 
 void tst_PreferencesController::installButton()
@@ -276,11 +289,7 @@ void tst_PreferencesController::installButton()
     QFETCH(QString, title);
     QFETCH(QString, explanation);
 
-    if (desktopEntryFolder == u"other") {
-        QVERIFY(QDir(m_home->path()).mkpath(".local/share/applications"));
-        QVERIFY(writeFile(m_home->filePath(".local/share/applications/com.quellmar.osirix.old.desktop"),
-                          "[Desktop Entry]\n"));
-    } else if (!desktopEntryFolder.isEmpty()) {
+    if (!desktopEntryFolder.isEmpty()) {
         QVERIFY(QDir(m_home->path()).mkpath(desktopEntryFolder));
         QVERIFY(writeFile(m_home->filePath(desktopEntryFolder + "/com.quellmar.osirix.desktop"),
                           "[Desktop Entry]\nType=Application\nName=OsiriX\nExec=osirix\n"));

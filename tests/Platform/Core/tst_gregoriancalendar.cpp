@@ -111,11 +111,13 @@ void tst_GregorianCalendar::agreesWithIcuFieldDifference()
         ucal_setMillis(icu, from, &status);
         return qint64(ucal_getFieldDifference(icu, to, field, &status));
     };
-    const double start = midnight(QDate(2007, 3, 25)).secondsSinceReferenceDate() + 2.5 * 3600;
+    // A day of the spring change, and the Julian calendar's last year.
+    const double starts[] = { midnight(QDate(2007, 3, 25)).secondsSinceReferenceDate() + 2.5 * 3600,
+                              midnight(QDate(1582, 1, 31)).secondsSinceReferenceDate() };
     quint32 seed = 1;
-    for (int k = 0; k < 400; ++k) {
+    for (int k = 0; k < 600; ++k) {
         seed = seed * 1664525u + 1013904223u;
-        const double from = start + double(seed % 4000) * 3600.0 * 11.0;
+        const double from = starts[k % 2] + double(seed % 4000) * 3600.0 * 11.0;
         seed = seed * 1664525u + 1013904223u;
         const double to = from + (double(seed % 20000) - 6000.0) * 3600.0 * 3.0 + (seed % 7) * 900.0;
         const AbsoluteDate a(from);

@@ -13,6 +13,8 @@ private slots:
     void executeReturnsValue();
     void runtimeErrors_data();
     void runtimeErrors();
+    void endlessScriptIsStopped_data();
+    void endlessScriptIsStopped();
 };
 
 void tst_Script::compileErrors_data()
@@ -90,6 +92,24 @@ void tst_Script::runtimeErrors()
     if (!briefMessage.isEmpty())
         QCOMPARE(error.briefMessage, briefMessage);
     QVERIFY(!error.message.isEmpty());
+}
+
+void tst_Script::endlessScriptIsStopped_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::newRow("loop") << "for (;;) {}";
+    QTest::newRow("loop that catches") << "while (true) { try { for (;;) {} } catch (e) {} }";
+    QTest::newRow("recursion in a loop") << "function f() { for (;;) {} }\nf();";
+}
+
+void tst_Script::endlessScriptIsStopped()
+{
+    QFETCH(QString, source);
+    Script script(source);
+    script.setTimeLimit(std::chrono::milliseconds(200));
+    Script::Error error;
+    QVERIFY(script.execute(&error).isUndefined());
+    QVERIFY(error.message.startsWith(QStringLiteral("Interrupted")));
 }
 
 QTEST_MAIN(tst_Script)

@@ -3,7 +3,10 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 // Runs under the private session bus of the test run (dbus-run-session).
@@ -15,6 +18,7 @@ private slots:
     void initTestCase();
     void runningApplicationOwnsItsName();
     void launchStartsApplicationFoundByIdentifier();
+    void launchRunsDesktopEntry();
     void unknownApplicationIsNotFound();
 };
 
@@ -67,6 +71,34 @@ void tst_Workspace::launchStartsApplicationFoundByIdentifier()
     QProcess::execute(QStringLiteral("kill"), { QString::number(pid.value()) });
     QTRY_VERIFY_WITH_TIMEOUT(!workspace.isApplicationRunning(identifier), 20000);
     workspace.setApplicationPath(identifier, QString());
+}
+
+void tst_Workspace::launchRunsDesktopEntry()
+{
+    Workspace &workspace = Workspace::sharedWorkspace();
+    const QString identifier =
+            QStringLiteral("org.vantrel.Test.Entry%1").arg(QCoreApplication::applicationPid());
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+    QVERIFY(workspace.desktopEntryForIdentifier(identifier).isEmpty());
+    QVERIFY(QDir().mkpath(dataHome.filePath(QStringLiteral("applications"))));
+    const QString entry = dataHome.filePath(QStringLiteral("applications/%1.desktop").arg(identifier));
+    QFile file(entry);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=Peer\n"
+                              "Exec=\"%1\" claim %2 %U\n")
+                       .arg(QStringLiteral(DISTNOTE_PEER), identifier)
+                       .toUtf8());
+    file.close();
+    QCOMPARE(workspace.desktopEntryForIdentifier(identifier), entry);
+
+    QVERIFY(workspace.launchAppWithBundleIdentifier(identifier));
+    QTRY_VERIFY_WITH_TIMEOUT(workspace.isApplicationRunning(identifier), 20000);
+    const QDBusReply<uint> pid = QDBusConnection::sessionBus().interface()->servicePid(identifier);
+    QVERIFY(pid.isValid());
+    QProcess::execute(QStringLiteral("kill"), { QString::number(pid.value()) });
+    QTRY_VERIFY_WITH_TIMEOUT(!workspace.isApplicationRunning(identifier), 20000);
+    qunsetenv("XDG_DATA_HOME");
 }
 
 void tst_Workspace::unknownApplicationIsNotFound()

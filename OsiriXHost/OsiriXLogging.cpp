@@ -1,0 +1,3 @@
+#include "OsiriXLogging.h"
+
+Q_LOGGING_CATEGORY(lcOsiriX, "osirix")

@@ -1,0 +1,460 @@
+#include "VantrelAppController.h"
+
+#include "AboutController.h"
+#include "Alert.h"
+#include "Bundle.h"
+#include "Document.h"
+#include "FilePanel.h"
+#include "KVFile.h"
+#include "KVVersion.h"
+#include "Logging.h"
+#include "NotificationCenter.h"
+#include "PreferenceKeys.h"
+#include "PreferencesController.h"
+#include "Scheduler.h"
+#include "Script.h"
+#include "UserDefaults.h"
+#include "Workspace.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
+#include <QWidget>
+
+#include <cmath>
+
+namespace {
+const QString batchOpenNotification = QStringLiteral("BatchOpen");
+const QString osirixIdentifier = QStringLiteral("com.quellmar.osirix");
+// The platform's distant past: the date of a version check never made.
+constexpr double distantPastSeconds = -63114076800.0;
+constexpr double secondsPerDay = 86400.0;
+
+UserDefaults &defaults()
+{
+    return UserDefaults::standardUserDefaults();
+}
+
+// The title as shown, without its mnemonic marker.
+QString plainTitle(const QAction *item)
+{
+    QString title = item->text();
+    title.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    return title;
+}
+} // namespace
+
+VantrelAppController::VantrelAppController(QObject *parent)
+    : DocumentController(parent)
+{
+    initialize();
+}
+
+VantrelAppController::~VantrelAppController() = default;
+
+VantrelAppController *VantrelAppController::sharedController()
+{
+    return qobject_cast<VantrelAppController *>(DocumentController::sharedDocumentController());
+}
+
+void VantrelAppController::initialize()
+{
+    const QString desktop = QStringLiteral("~/Desktop/");
+    defaults().registerDefaults({
+            { PreferenceKeys::SaveDirectory, desktop },
+            { PreferenceKeys::ExportDirectory, desktop },
+            { PreferenceKeys::AutoSave, false },
+            { PreferenceKeys::ExportToOsiriX, false },
+            { PreferenceKeys::LaunchScript, QString() },
+            { PreferenceKeys::AutomaticVersionCheck, false },
+            { PreferenceKeys::VersionCheckInterval, 0 },
+            { PreferenceKeys::LastVersionCheckDate, distantPastSeconds },
+    });
+}
+
+QString VantrelAppController::expandTilde(const QString &path)
+{
+    if (path == u'~')
+        return QDir::homePath();
+    if (path.startsWith(QStringLiteral("~/")))
+        return QDir::homePath() + path.mid(1);
+    return path;
+}
+
+QString VantrelAppController::databaseFolder()
+{
+    return expandTilde(defaults().stringForKey(PreferenceKeys::SaveDirectory));
+}
+
+void VantrelAppController::awakeFromNib()
+{
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    center.addObserver(batchOpenNotification, this,
+                       [this](const Notification &notification) { batchOpen(notification); });
+    m_batchArray.clear();
+
+    // The link with the viewer's plug-in subscribes here, in this order:
+    // "BatchExportToOsirix" (the chart-return queue), "Install Plugin", and
+    // the distributed link request "<identifier>.osirixLink" / "OsirixLink".
+    m_exportToOsirixArray.clear();
+}
+
+void VantrelAppController::applicationDidFinishLaunching()
+{
+    if (defaults().integerForKey(PreferenceKeys::VersionCheckInterval) == 0)
+        askFirstRunQuestions();
+    offerOsirixPluginUpdate();
+    doSplashAboutBox();
+
+    Scheduler &scheduler = Scheduler::shared();
+    scheduler.performAfterDelay(0.5, this, [this] { doLaunchScript(); });
+    m_cachedDatabaseArray.clear();
+    scheduler.performAfterDelay(1.5, this, [this] { cacheDatabaseFiles(); });
+    scheduler.performAfterDelay(2.0, this, [this] { autoCheckForNewVersion(); });
+}
+
+void VantrelAppController::askFirstRunQuestions()
+{
+    const Alert updates = Alert::alertWithMessageText(
+            tr("Periodically check for updates?"), tr("Check"), tr("Don't Check"), QString(),
+            tr("You can change this setting later by choosing Preferences from the %1 menu.")
+                    .arg(KVVersion::applicationName()));
+    if (updates.runModal() == Alert::DefaultReturn)
+        defaults().setBool(true, PreferenceKeys::AutomaticVersionCheck);
+    defaults().setInteger(31, PreferenceKeys::VersionCheckInterval);
+
+    const Alert database = Alert::alertWithMessageText(
+            tr("Set Up Database?"), tr("Yes"), tr("No"), QString(),
+            tr("Would you like to automatically configure the default database?\n\n"
+               "You can alter the default settings later in the preferences."));
+    if (database.runModal() == Alert::DefaultReturn) {
+        const QString folder = QStringLiteral("~/Documents/%1 Data").arg(Bundle::mainBundle().name());
+        // A folder that cannot be made is left to the user: the setting
+        // stands, and the cache scan simply finds nothing there.
+        QDir().mkpath(expandTilde(folder));
+        defaults().setString(folder, PreferenceKeys::SaveDirectory);
+        defaults().setBool(true, PreferenceKeys::AutoSave);
+    }
+    defaults().synchronize();
+}
+
+void VantrelAppController::offerOsirixPluginUpdate()
+{
+    Workspace &workspace = Workspace::sharedWorkspace();
+    if (!workspace.isApplicationInstalled(osirixIdentifier)
+        || !defaults().boolForKey(PreferenceKeys::ExportToOsiriX) || osirixPluginVersionCurrent())
+        return;
+    const Alert alert = Alert::alertWithMessageText(
+            tr("Update OsiriX Plugin"), tr("Update"), tr("Cancel"), QString(),
+            tr("This is a recommended update of the OsiriX plugin."));
+    if (alert.runModal() == Alert::DefaultReturn) {
+        doInstallOsirixPlugin();
+    } else {
+        defaults().setBool(false, PreferenceKeys::ExportToOsiriX);
+        defaults().synchronize();
+    }
+}
+
+void VantrelAppController::applicationWillTerminate()
+{
+    NotificationCenter::defaultCenter().removeObservers(this);
+    Scheduler::shared().cancelAll(this);
+    m_subscribedToVersionCheck = false;
+    m_exportToOsirixArray.clear();
+    m_batchArray.clear();
+    m_cachedDatabaseArray.clear();
+}
+
+void VantrelAppController::showStatusString(const QString &status)
+{
+    if (m_aboutController)
+        m_aboutController->showStatusString(status);
+}
+
+AbsoluteDate VantrelAppController::currentDate() const
+{
+    return AbsoluteDate::now();
+}
+
+// ---- Database cache --------------------------------------------------------
+
+void VantrelAppController::cacheDatabaseFiles()
+{
+    if (!defaults().boolForKey(PreferenceKeys::AutoSave))
+        return;
+    showStatusString(tr("Caching database..."));
+
+    const QString folder = databaseFolder();
+    const QString extension = defaults().stringForKey(PreferenceKeys::DataFileExtension);
+    const QDir database(folder);
+    for (const QString &entry : KVFile::kvFile().enumeratorAtPath(folder)) {
+        const QFileInfo info(database.filePath(entry));
+        if (info.suffix() != extension || !info.isFile())
+            continue;
+        m_cachedDatabaseArray.append(
+                entry.chopped(extension.isEmpty() ? 0 : extension.size() + 1));
+    }
+
+    Scheduler &scheduler = Scheduler::shared();
+    scheduler.performAfterDelay(1.0, this, [this] { showStatusString(QString()); });
+    if (m_cachedDatabaseArray.isEmpty())
+        scheduler.performAfterDelay(10.0, this, [this] { cacheDatabaseFiles(); });
+}
+
+bool VantrelAppController::fileIsInCachedDatabaseFiles(const QString &name) const
+{
+    return m_cachedDatabaseArray.contains(name);
+}
+
+void VantrelAppController::addToCachedDatabaseFiles(const QString &path)
+{
+    const QString fileName = path.section(u'/', -1);
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    const QString name = dot > 0 ? fileName.left(dot) : fileName;
+    if (!m_cachedDatabaseArray.contains(name))
+        m_cachedDatabaseArray.append(name);
+}
+
+// ---- Version check ---------------------------------------------------------
+
+void VantrelAppController::autoCheckForNewVersion()
+{
+    const qint64 interval = defaults().integerForKey(PreferenceKeys::VersionCheckInterval);
+    if (!defaults().boolForKey(PreferenceKeys::AutomaticVersionCheck))
+        return;
+    const AbsoluteDate last = defaults()
+                                      .dateForKey(PreferenceKeys::LastVersionCheckDate)
+                                      .value_or(AbsoluteDate(distantPastSeconds));
+    const double age = std::abs(currentDate().secondsSinceReferenceDate()
+                                - last.secondsSinceReferenceDate());
+    if (age > double(interval) * secondsPerDay)
+        doCheckForNewVersion(this);
+}
+
+void VantrelAppController::subscribeToVersionCheck()
+{
+    // Once: a second subscription would report every outcome twice.
+    if (m_subscribedToVersionCheck)
+        return;
+    m_subscribedToVersionCheck = true;
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    center.addObserver(KVVersion::versionCheckSuccessfulNotification(), this,
+                       [this](const Notification &n) { versionCheckSuccessful(n); });
+    center.addObserver(KVVersion::versionCheckUnsuccessfulNotification(), this,
+                       [this](const Notification &n) { versionCheckUnsuccessful(n); });
+}
+
+void VantrelAppController::doCheckForNewVersion(const QObject *sender)
+{
+    subscribeToVersionCheck();
+    if (sender == this) {
+        showStatusString(tr("Checking for new version..."));
+        checkVersion(false);
+    } else {
+        checkVersion(true);
+    }
+}
+
+void VantrelAppController::checkVersion(bool verbose)
+{
+    KVVersion::kvVersion()->checkVersion(verbose);
+}
+
+void VantrelAppController::versionCheckSuccessful(const Notification &)
+{
+    showStatusString(tr("Version check successful..."));
+    defaults().setDate(currentDate(), PreferenceKeys::LastVersionCheckDate);
+    defaults().synchronize();
+    if (m_preferencesController)
+        m_preferencesController->updateVersionLastChecked();
+}
+
+void VantrelAppController::versionCheckUnsuccessful(const Notification &)
+{
+    showStatusString(tr("Version check unsuccessful..."));
+}
+
+// ---- Start-up script -------------------------------------------------------
+
+void VantrelAppController::doLaunchScript()
+{
+    const QString source = defaults().stringForKey(PreferenceKeys::LaunchScript);
+    if (source.isEmpty())
+        return;
+    showStatusString(tr("Running startup script..."));
+    // A script that never ends is stopped by the script's time limit and
+    // reported like any other error, so the application stays usable.
+    Script script(source);
+    Script::Error error;
+    script.execute(&error);
+    if (error.message.isEmpty())
+        return;
+    showStatusString(tr("Startup script error"));
+    qCWarning(lcApplication, "Startup script error: %s", qPrintable(error.message));
+}
+
+// ---- Batch open ------------------------------------------------------------
+
+void VantrelAppController::batchOpen(const Notification &notification)
+{
+    m_batchArray.append(notification.object.toString());
+    delayBatchOpen();
+}
+
+void VantrelAppController::delayBatchOpen()
+{
+    if (m_batchArray.isEmpty())
+        return;
+    const QString path = m_batchArray.takeFirst();
+    // A document the user already has open stays open: closing it would
+    // throw away whatever is being edited in it.
+    const bool alreadyOpen = documentForFileName(path) != nullptr;
+    QString error;
+    if (Document *document = openDocumentWithContentsOfFile(path, true, &error)) {
+        // The export without questions is the document's own invokable
+        // autoExport().
+        QMetaObject::invokeMethod(document, "autoExport");
+        if (!alreadyOpen) {
+            Scheduler::shared().performAfterDelay(1.0, document,
+                                                  [document] { document->close(); });
+        }
+    } else {
+        qCWarning(lcApplication, "Batch open of \"%s\" failed: %s", qPrintable(path),
+                  qPrintable(error));
+    }
+    Scheduler::shared().performAfterDelay(0.0, this, [this] { delayBatchOpen(); });
+}
+
+// ---- Documents handed over by the desktop ------------------------------------
+
+int VantrelAppController::runModalOpenPanel(FilePanel &panel, const QStringList &types)
+{
+    panel.setDirectory(databaseFolder());
+    return DocumentController::runModalOpenPanel(panel, types);
+}
+
+void VantrelAppController::applicationOpenFiles(const QStringList &paths)
+{
+    QStringList failures;
+    QStringList reasons;
+    for (const QString &path : paths) {
+        QString error;
+        if (openDocumentWithContentsOfFile(path, true, &error)) {
+            qCDebug(lcApplication, "Opened \"%s\"", qPrintable(path));
+        } else {
+            failures.append(path);
+            reasons.append(error);
+        }
+    }
+    // Asked only to come forward, or nothing opened: the front window rises,
+    // or a new patient opens. A window exists before any alert is shown, so
+    // that closing the alert never closes the application's last window.
+    if (paths.isEmpty() || failures.size() == paths.size()) {
+        if (Document *front = documents().value(0))
+            front->showWindows();
+        else
+            openUntitledDocumentAndDisplay(true);
+    }
+    for (qsizetype i = 0; i < failures.size(); ++i)
+        presentOpenError(failures[i], reasons[i]);
+}
+
+bool VantrelAppController::applicationPrintFile(const QString &path)
+{
+    const bool alreadyOpen = documentForFileName(path) != nullptr;
+    QString error;
+    Document *document = openDocumentWithContentsOfFile(path, true, &error);
+    if (!document) {
+        qCWarning(lcApplication, "Printing \"%s\" failed: %s", qPrintable(path),
+                  qPrintable(error));
+        return true;
+    }
+    document->printDocumentWithSettings({}, false, {});
+    // A document that was open before keeps its window and its edits; the
+    // last window stays too (opening may have replaced a blank one), since
+    // closing it would end the running application.
+    if (!alreadyOpen && documents().size() > 1)
+        document->close();
+    return true;
+}
+
+// ---- Menus -----------------------------------------------------------------
+
+bool VantrelAppController::validateMenuItem(const QAction *item) const
+{
+    if (plainTitle(item).startsWith(tr("Export")))
+        return currentDocument() != nullptr;
+    return true;
+}
+
+AboutController *VantrelAppController::aboutController() const
+{
+    return m_aboutController;
+}
+
+void VantrelAppController::doSplashAboutBox()
+{
+    if (!m_aboutController)
+        m_aboutController = new AboutController(this);
+    m_aboutController->showWindow();
+}
+
+void VantrelAppController::doPreferences()
+{
+    if (!m_preferencesController)
+        m_preferencesController = new PreferencesController(this);
+    m_preferencesController->showWindow();
+}
+
+void VantrelAppController::doBatchExport()
+{
+    // The batch-export window (made on first use, kept, shown each time)
+    // comes with batch export itself; its patient files then arrive here as
+    // "BatchOpen" notifications.
+}
+
+void VantrelAppController::doExport()
+{
+    // The document's own invokable doExport(bool) does the work.
+    if (Document *document = currentDocument())
+        QMetaObject::invokeMethod(document, "doExport", Q_ARG(bool, true));
+}
+
+void VantrelAppController::doCloseAllDocuments()
+{
+    closeAllDocuments([](bool) {});
+}
+
+void VantrelAppController::doGoToWebSite()
+{
+    Workspace::sharedWorkspace().openURL(QUrl(Bundle::mainBundle().webSite()));
+}
+
+QUrl VantrelAppController::supportMailURL()
+{
+    const Bundle &bundle = Bundle::mainBundle();
+    QUrl url(QStringLiteral("mailto:") + bundle.supportEmail());
+    url.setQuery(QStringLiteral("subject=Technical Support Query for %1 %2")
+                         .arg(bundle.name(), bundle.shortVersion()));
+    return url;
+}
+
+void VantrelAppController::doMailAuthor()
+{
+    Workspace::sharedWorkspace().openURL(supportMailURL());
+}
+
+// ---- The link with the viewer's plug-in ------------------------------------
+
+bool VantrelAppController::osirixPluginVersionCurrent() const
+{
+    return true;
+}
+
+void VantrelAppController::doInstallOsirixPlugin()
+{
+    qCWarning(lcApplication, "No plug-in to install");
+}

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "VantrelExport.h"
+
+#include "AbsoluteDate.h"
+#include "DocumentController.h"
+#include "Notification.h"
+
+#include <QPointer>
+#include <QStringList>
+#include <QVariantMap>
+
+class AboutController;
+class PreferencesController;
+class QAction;
+
+// The application's one controller: its shared document controller and the
+// receiver of the application's events. It registers the preference
+// defaults, runs the launch sequence (first-run questions, splash window,
+// start-up script, database cache, automatic version check), keeps the
+// database cache and the batch-open queue, and carries the menu commands
+// that are not a document's own.
+//
+// Documents reach it through sharedController() for the database cache.
+class VANTREL_EXPORT VantrelAppController : public DocumentController
+{
+    Q_OBJECT
+
+public:
+    explicit VantrelAppController(QObject *parent = nullptr);
+    ~VantrelAppController() override;
+
+    // The running application's controller; null when the shared document
+    // controller is not one.
+    static VantrelAppController *sharedController();
+
+    // Registers the defaults of the application's own preferences.
+    static void initialize();
+    // "Save Directory" with a leading "~" expanded.
+    static QString databaseFolder();
+    static QString expandTilde(const QString &path);
+
+    // Subscriptions and queues, once the controller is set up.
+    virtual void awakeFromNib();
+    // The launch sequence, once the event loop runs.
+    virtual void applicationDidFinishLaunching();
+    virtual void applicationWillTerminate();
+
+    // The Open command's panel starts in the database folder.
+    int runModalOpenPanel(FilePanel &panel, const QStringList &types) override;
+    // Commands whose title begins with "Export" need a current document.
+    bool validateMenuItem(const QAction *item) const;
+    // Files handed over by the desktop or a later start: opened and shown.
+    void applicationOpenFiles(const QStringList &paths);
+    // Opens, prints with the default printer without a panel, closes.
+    // True in every case, as the desktop expects.
+    bool applicationPrintFile(const QString &path);
+
+    // The database cache: patient files in the database folder by their
+    // relative path without extension.
+    void cacheDatabaseFiles();
+    bool fileIsInCachedDatabaseFiles(const QString &name) const;
+    void addToCachedDatabaseFiles(const QString &path);
+    QStringList cachedDatabaseFiles() const { return m_cachedDatabaseArray; }
+
+    // The version check.
+    void autoCheckForNewVersion();
+    // The controller itself as sender means the automatic, quiet check.
+    void doCheckForNewVersion(const QObject *sender);
+    void versionCheckSuccessful(const Notification &notification);
+    void versionCheckUnsuccessful(const Notification &notification);
+
+    void doLaunchScript();
+
+    // The batch-open queue: "BatchOpen" carries one patient file's path.
+    void batchOpen(const Notification &notification);
+    void delayBatchOpen();
+    QStringList batchQueue() const { return m_batchArray; }
+
+    // Menu commands.
+    void doSplashAboutBox();
+    void doPreferences();
+    void doBatchExport();
+    void doExport();
+    void doCloseAllDocuments();
+    void doGoToWebSite();
+    void doMailAuthor();
+
+    // The mail address of the support command, with its subject.
+    static QUrl supportMailURL();
+
+    AboutController *aboutController() const;
+
+    // ---- The link with the viewer's plug-in -------------------------------
+    // Subscriptions to "BatchExportToOsirix", "Install Plugin" and the
+    // distributed link request join awakeFromNib; the chart-return queue
+    // below is created there already.
+    //
+    // The installed plug-in is the application's own version. Without a
+    // plug-in to install there is nothing to update.
+    virtual bool osirixPluginVersionCurrent() const;
+    virtual void doInstallOsirixPlugin();
+    QList<QVariantMap> exportToOsirixQueue() const { return m_exportToOsirixArray; }
+    // ------------------------------------------------------------------------
+
+protected:
+    // Launch progress on the About window's status line.
+    virtual void showStatusString(const QString &status);
+    // Starts the shared version checker; verbose checks report to the user.
+    virtual void checkVersion(bool verbose);
+    virtual AbsoluteDate currentDate() const;
+
+private:
+    void askFirstRunQuestions();
+    void offerOsirixPluginUpdate();
+    void subscribeToVersionCheck();
+
+    QPointer<PreferencesController> m_preferencesController;
+    QPointer<AboutController> m_aboutController;
+    QStringList m_cachedDatabaseArray;
+    QStringList m_batchArray;
+    QList<QVariantMap> m_exportToOsirixArray;
+    bool m_subscribedToVersionCheck = false;
+};

@@ -1,0 +1,111 @@
+#include "TestSupport.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// Real Maturix processes on the private session bus of the test run
+// (dbus-run-session), each with a fresh home folder that has answered the
+// first-run questions already.
+class tst_SingleInstance : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void secondStartHandsItsFileToTheFirst();
+    void withoutBusEachStartRunsOnItsOwn();
+
+private:
+    std::unique_ptr<QProcess> start(const QStringList &arguments, const QString &workingFolder,
+                                    const QString &busAddress = {});
+    bool maturixIsRunning() const;
+
+    QTemporaryDir m_home;
+};
+
+void tst_SingleInstance::initTestCase()
+{
+    if (!QDBusConnection::sessionBus().isConnected())
+        QSKIP("needs a session bus: run under dbus-run-session");
+    QVERIFY(m_home.isValid());
+    QVERIFY(QDir(m_home.path()).mkpath(".config/Maturix"));
+    QVERIFY(writeFile(m_home.filePath(".config/Maturix/Maturix.ini"),
+                      "[General]\nVersion%20Check%20Interval=31\n"));
+    QVERIFY(!maturixIsRunning());
+}
+
+std::unique_ptr<QProcess> tst_SingleInstance::start(const QStringList &arguments,
+                                                    const QString &workingFolder,
+                                                    const QString &busAddress)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", m_home.path());
+    environment.insert("XDG_CONFIG_HOME", m_home.filePath(".config"));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("QT_LOGGING_RULES", "maturix.application.debug=true");
+    if (!busAddress.isEmpty())
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(workingFolder);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->start(QStringLiteral(MATURIX_APP), arguments);
+    return process;
+}
+
+bool tst_SingleInstance::maturixIsRunning() const
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered("org.vantrel.Maturix");
+}
+
+void tst_SingleInstance::secondStartHandsItsFileToTheFirst()
+{
+    QTemporaryDir folder;
+    const QString patient = folder.filePath("AB123.maturix");
+    QVERIFY(writeFile(patient, sampleBytes("patient-v3-example.bin")));
+
+    std::unique_ptr<QProcess> first = start({}, folder.path());
+    QTRY_VERIFY_WITH_TIMEOUT(maturixIsRunning(), 30000);
+
+    // Named relative to the second start's own folder.
+    std::unique_ptr<QProcess> second = start({ "AB123.maturix" }, folder.path());
+    QVERIFY(second->waitForFinished(30000));
+    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second->exitCode(), 0);
+    QVERIFY2(!second->readAll().contains("Opened"), "the second start opened the file itself");
+
+    QByteArray log;
+    const QByteArray opened = "Opened \"" + patient.toLocal8Bit() + '"';
+    QTRY_VERIFY_WITH_TIMEOUT((log += first->readAll()).contains(opened), 30000);
+    QCOMPARE(first->state(), QProcess::Running);
+
+    first->terminate();
+    QVERIFY(first->waitForFinished(30000));
+    QTRY_VERIFY_WITH_TIMEOUT(!maturixIsRunning(), 30000);
+}
+
+void tst_SingleInstance::withoutBusEachStartRunsOnItsOwn()
+{
+    QTemporaryDir folder;
+    const QString noBus = "unix:path=" + folder.filePath("no-bus");
+    std::unique_ptr<QProcess> first = start({}, folder.path(), noBus);
+    std::unique_ptr<QProcess> second = start({}, folder.path(), noBus);
+    QVERIFY(first->waitForStarted(30000));
+    QVERIFY(second->waitForStarted(30000));
+    // Both stay up: neither found the other.
+    QVERIFY(!second->waitForFinished(3000));
+    QCOMPARE(first->state(), QProcess::Running);
+    first->terminate();
+    second->terminate();
+    QVERIFY(first->waitForFinished(30000));
+    QVERIFY(second->waitForFinished(30000));
+}
+
+QTEST_GUILESS_MAIN(tst_SingleInstance)
+#include "tst_singleinstance.moc"

@@ -1,0 +1,128 @@
+#include "ChartSample.h"
+#include "DicomFileCheck.h"
+#include "SecondaryCaptureWriter.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ChartSample;
+
+static QImage throughJpeg(const QImage &image)
+{
+    return QImage::fromData(jpeg(image), "JPEG");
+}
+
+class tst_SecondaryCaptureWriter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writesValidImageOfPatient_data();
+    void writesValidImageOfPatient();
+    void refusesWhatCannotBeStored_data();
+    void refusesWhatCannotBeStored();
+};
+
+void tst_SecondaryCaptureWriter::writesValidImageOfPatient_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QDate>("birthDate");
+    QTest::addColumn<QString>("photometric");
+    QTest::addColumn<QColor>("expected");
+    QTest::addColumn<int>("tolerance");
+
+    QTest::newRow("chart JPEG 600x450") << throughJpeg(chart(QImage::Format_RGB32)) << "Doe^Jane"
+                                        << QDate(2014, 3, 9) << "RGB" << bandColour << 6;
+    // Stored B, G, R, A in memory: the file must still say R, G, B.
+    QTest::newRow("32-bit with alpha") << chart(QImage::Format_ARGB32) << "Doe^Jane"
+                                       << QDate(2014, 3, 9) << "RGB" << bandColour << 0;
+    // Rows of 3 × 601 bytes are padded to 1 804 in memory.
+    QTest::newRow("24-bit with padded rows")
+        << chart(QImage::Format_RGB888, QSize(601, 450)) << "Doe^Jane" << QDate(2014, 3, 9) << "RGB"
+        << bandColour << 0;
+    QTest::newRow("greyscale, no birth date")
+        << chart(QImage::Format_Grayscale8) << "Doe^Jane" << QDate() << "MONOCHROME2"
+        << QColor(qGray(bandColour.rgb()), qGray(bandColour.rgb()), qGray(bandColour.rgb())) << 1;
+    QTest::newRow("name beyond ASCII")
+        << chart(QImage::Format_RGB32) << QString::fromUtf8("Müller^Zoë") << QDate(2015, 12, 31)
+        << "RGB" << bandColour << 0;
+}
+
+void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
+{
+    QFETCH(QImage, image);
+    QFETCH(QString, name);
+    QFETCH(QDate, birthDate);
+    QFETCH(QString, photometric);
+    QFETCH(QColor, expected);
+    QFETCH(int, tolerance);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("VNL-10001-1.dcm"));
+    const QDateTime captured(QDate(2026, 12, 8), QTime(9, 30, 15));
+    SecondaryCaptureWriter writer(image, captured);
+    writer.setPatientsName(name);
+    writer.setPatientID(QStringLiteral("12-345-6"));
+    if (birthDate.isValid())
+        writer.setPatientsBirthDate(birthDate);
+    writer.setStudyDescription(QStringLiteral("Maturix Chart"));
+    QString error;
+    QVERIFY2(writer.writeToFile(path, &error), qPrintable(error));
+    // Nothing but the finished file is left in the folder.
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+        QStringList { QStringLiteral("VNL-10001-1.dcm") });
+
+    const DicomFileCheck check(path);
+    QVERIFY(check.loaded);
+    const QStringList errors = check.verifierErrors();
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
+    QCOMPARE(check.string(DCM_PatientName), name);
+    QCOMPARE(check.string(DCM_PatientID), QStringLiteral("12-345-6"));
+    QCOMPARE(check.string(DCM_PatientBirthDate),
+        birthDate.isValid() ? birthDate.toString(QStringLiteral("yyyyMMdd")) : QString());
+    QCOMPARE(check.string(DCM_StudyDescription), QStringLiteral("Maturix Chart"));
+    QCOMPARE(check.string(DCM_SeriesDescription), QStringLiteral("Maturix Chart"));
+    QCOMPARE(check.string(DCM_StudyDate), QStringLiteral("20261208"));
+    QCOMPARE(check.string(DCM_SeriesTime), QStringLiteral("093015"));
+    QCOMPARE(check.string(DCM_PhotometricInterpretation), photometric);
+    QCOMPARE(check.string(DCM_BurnedInAnnotation), QStringLiteral("YES"));
+    QCOMPARE(check.integer(DCM_SamplesPerPixel), photometric == "RGB" ? 3L : 1L);
+    QCOMPARE(check.integer(DCM_Columns), long(image.width()));
+    QCOMPARE(check.integer(DCM_Rows), long(image.height()));
+    QCOMPARE(QString::fromLatin1(DcmXfer(check.file.getDataset()->getOriginalXfer()).getXferID()),
+        QStringLiteral("1.2.840.10008.1.2.1"));
+
+    const QColor inside = check.pixel(inBand.x(), inBand.y());
+    QVERIFY2(isNear(inside, expected, tolerance), qPrintable(inside.name()));
+    QCOMPARE(check.pixel(10, 10).lightness() >= 250, true);
+    QCOMPARE(check.pixel(image.width() - 1, image.height() - 1).lightness() >= 250, true);
+}
+
+void tst_SecondaryCaptureWriter::refusesWhatCannotBeStored_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<QString>("patientID");
+
+    QTest::newRow("no picture") << QImage() << "12-345-6";
+    // A backslash would split the identifier into two values.
+    QTest::newRow("backslash in identifier") << chart(QImage::Format_RGB32) << "12\\345";
+}
+
+void tst_SecondaryCaptureWriter::refusesWhatCannotBeStored()
+{
+    QFETCH(QImage, image);
+    QFETCH(QString, patientID);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("refused.dcm"));
+    SecondaryCaptureWriter writer(image);
+    writer.setPatientID(patientID);
+    QString error;
+    QVERIFY(!writer.writeToFile(path, &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(QDir(folder.path()).isEmpty());
+}
+
+QTEST_MAIN(tst_SecondaryCaptureWriter)
+#include "tst_secondarycapturewriter.moc"
