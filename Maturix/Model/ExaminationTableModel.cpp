@@ -159,6 +159,20 @@ QVariant ExaminationTableModel::sortValue(quint64 exam, int column) const
 
 QVariant ExaminationTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Horizontal && role == Qt::ToolTipRole) {
+        switch (section) {
+        case BoneAgeMinusChronologicalAge:
+            return tr("Bone age minus chronological age, in whole months");
+        case BoneAgeAdvance:
+            return tr("Change of bone age per year of age since the previous examination, "
+                      "when both are assessed and at least three months apart");
+        case HeightVelocity:
+            return tr("Change of height in cm per year since the previous examination, "
+                      "when both heights are measured and at least three months apart");
+        default:
+            return {};
+        }
+    }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
@@ -167,27 +181,27 @@ QVariant ExaminationTableModel::headerData(int section, Qt::Orientation orientat
     case Name:
         return tr("Name");
     case ExamDate:
-        return tr("Examination Date");
+        return tr("Date");
     case ChronologicalAge:
-        return tr("Chronological Age");
+        return tr("Age");
     case BoneAge:
         return tr("Bone Age");
     case SDScore:
         return tr("SD Score");
     case MeanBoneAgeAndSD:
-        return tr("Mean Bone Age (Dev)");
+        return tr("Mean Bone Age (SD)");
     case BoneAgeMinusChronologicalAge:
-        return tr("Bone Age - Chronological Age");
+        return tr("Bone Age - Age");
     case Height:
         return tr("Height (cm)");
     case PercentageStature:
-        return tr("Percentage Stature");
+        return tr("% Adult Height");
     case PredictedAdultHeight:
-        return tr("Predicted Adult Height (cm)");
+        return tr("Adult Height (cm)");
     case BoneAgeAdvance:
-        return tr("Bone-Age Advance per Year");
+        return tr("Bone Age/Year");
     case HeightVelocity:
-        return tr("Height Velocity (cm/year)");
+        return tr("Height/Year (cm)");
     default:
         return {};
     }

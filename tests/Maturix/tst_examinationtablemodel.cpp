@@ -201,7 +201,7 @@ void tst_ExaminationTableModel::text()
     const QString csv = TableText::csv(model, { 0 });
     const QStringList csvLines = csv.split(QStringLiteral("\r\n"));
     QCOMPARE(csvLines.size(), 3); // header, row, and the empty rest after the last CR LF
-    QVERIFY(csvLines.at(0).startsWith(u"Identifier,Name,Examination Date,"));
+    QVERIFY(csvLines.at(0).startsWith(u"Identifier,Name,Date,Age,Bone Age,"));
     QVERIFY2(csvLines.at(1).startsWith(u"ID-7,\"Doe, \"\"Jr\"\"\",1/15/08,8y 0m,"),
              qPrintable(csvLines.at(1)));
 
