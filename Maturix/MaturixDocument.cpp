@@ -169,7 +169,7 @@ void MaturixDocument::windowControllerDidLoadNib()
         m_examinationTableModel = std::make_unique<ExaminationTableModel>(&m_assessment);
         m_examinationTable->setExaminationModel(m_examinationTableModel.get());
         connect(m_examinationTable, &ExaminationTableView::examinationChosen, this,
-                &MaturixDocument::setCurrentRecordFromTable);
+                &MaturixDocument::showExamination);
         if (auto *copy = root->findChild<QAbstractButton *>(QStringLiteral("copyTableButton")))
             connect(copy, &QAbstractButton::clicked, m_examinationTable, &ExaminationTableView::copy);
         if (auto *save = root->findChild<QAbstractButton *>(QStringLiteral("exportTableButton")))
@@ -388,9 +388,7 @@ void MaturixDocument::setCurrentRecordFromClick(const QPointF &point)
             bestDistance = (long long)distance;
         }
     }
-    synchronizeToData();
-    m_currentExam = chosen;
-    synchronizeFromData();
+    showExamination(chosen);
 }
 
 void MaturixDocument::setGender(qint64 gender)
@@ -410,9 +408,9 @@ void MaturixDocument::setMaturix(const QString &title)
     }
 }
 
-void MaturixDocument::setCurrentRecordFromTable(quint64 exam)
+void MaturixDocument::showExamination(quint64 exam)
 {
-    if (!m_patientRecord || exam == m_currentExam || exam > lastExam())
+    if (!m_patientRecord || exam > lastExam())
         return;
     synchronizeToData();
     m_currentExam = exam;

@@ -71,10 +71,10 @@ public:
     // Selects the standard with that title in the list of the sex on show.
     void setMaturix(const QString &title);
 
-    // The Table tab: choosing a row makes its examination current, as a
-    // click in the chart does.
+    // Makes the examination current, the window's edits stored first: what
+    // a click in the chart or the choice of a row in the table does.
+    void showExamination(quint64 exam);
     ExaminationTableView *examinationTable() const { return m_examinationTable.data(); }
-    void setCurrentRecordFromTable(quint64 exam);
     // Asks for a file and writes the table to it as CSV.
     void doExportTable();
 

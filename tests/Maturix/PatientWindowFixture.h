@@ -57,8 +57,8 @@ private:
     static MaturixDocument *shown(Document *opened)
     {
         auto *document = qobject_cast<MaturixDocument *>(opened);
-        if (document)
-            QTest::qWaitForWindowExposed(document->window());
+        if (document && !QTest::qWaitForWindowExposed(document->window()))
+            qWarning("the patient window was not shown");
         return document;
     }
 };
