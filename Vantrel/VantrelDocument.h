@@ -129,6 +129,6 @@ private:
 
     QPointer<QLineEdit> m_fieldBeingEdited;
     // Each text field's text when no editing was under way. Keys are never
-    // dereferenced: the fields go with the window, which may outlive this.
+    // dereferenced, so an entry that outlives its field does no harm.
     QHash<const QLineEdit *, QString> m_textsAtRest;
 };
