@@ -4,7 +4,6 @@
 #include "TableText.h"
 
 #include <QFile>
-#include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -67,7 +66,6 @@ private slots:
     void rows();
     void sortsNumbersAsNumbers_data();
     void sortsNumbersAsNumbers();
-    void followsEdits();
     void blindReadingHidesAgeColumns();
     void text();
 
@@ -158,22 +156,6 @@ void tst_ExaminationTableModel::sortsNumbersAsNumbers()
     for (int r = 0; r < sorted.rowCount(); ++r)
         got.append(sorted.mapToSource(sorted.index(r, 0)).row());
     QCOMPARE(got, order);
-}
-
-void tst_ExaminationTableModel::followsEdits()
-{
-    ExaminationTableModel model(&m_assessment);
-    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    m_record->examination(2)->setMaturixIndex(19);
-    model.refresh();
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(reset.count(), 0);
-    QCOMPARE(model.index(2, ExaminationTableModel::BoneAge).data().toString(), QStringLiteral("10y 0m"));
-    m_record->addTRRecord();
-    model.refresh();
-    QCOMPARE(reset.count(), 1);
-    QCOMPARE(model.rowCount(), 7);
 }
 
 void tst_ExaminationTableModel::blindReadingHidesAgeColumns()
