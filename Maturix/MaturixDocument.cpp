@@ -321,6 +321,14 @@ void MaturixDocument::setCurrentRecordFromClick(const QPointF &point)
     synchronizeFromData();
 }
 
+void MaturixDocument::exportChart()
+{
+    synchronizeToData();
+    m_currentExam = lastExam();
+    synchronizeFromData();
+    doExport(false);
+}
+
 void MaturixDocument::setGender(qint64 gender)
 {
     if (m_genderPopUp)
