@@ -66,6 +66,7 @@ private slots:
     void failedExportIsReported();
     void exportToOsirixPostsChartMessage();
     void exportedChartHasNoHighlight();
+    void chartOfWindowNeverShown();
     void printingToPdf();
     void recentlyPrintedOnceWithin30Seconds();
 
@@ -285,6 +286,24 @@ void tst_ChartExport::exportedChartHasNoHighlight()
              qPrintable(QStringLiteral("%1x%2").arg(differing.width()).arg(differing.height())));
     const QColor disc = onScreen.pixelColor(differing.center());
     QVERIFY(disc.red() == disc.green() && disc.green() == disc.blue() && disc.red() < 230);
+}
+
+// Batch export draws windows that are never shown: the chart is the same.
+void tst_ChartExport::chartOfWindowNeverShown()
+{
+    const QImage shown = QImage::fromData(newDocument(QStringLiteral("X1"))->getJPEGData(), "JPEG");
+    auto *hidden = qobject_cast<MaturixDocument *>(m_controller->openUntitledDocumentAndDisplay(false));
+    hidden->makeWindowControllers();
+    fillIn(hidden, QStringLiteral("X1"));
+    const QImage drawn = QImage::fromData(hidden->getJPEGData(), "JPEG");
+    QVERIFY(!hidden->window()->isVisible());
+    QCOMPARE(drawn.size(), shown.size());
+    int differing = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x)
+            differing += qGray(shown.pixel(x, y)) / 32 != qGray(drawn.pixel(x, y)) / 32;
+    }
+    QVERIFY2(differing < shown.width() * shown.height() / 100, qPrintable(QString::number(differing)));
 }
 
 void tst_ChartExport::printingToPdf()
