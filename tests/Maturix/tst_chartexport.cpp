@@ -61,6 +61,7 @@ private slots:
     void unattendedExport_data();
     void unattendedExport();
     void interactiveExportUsesPanelWithoutAutoSave();
+    void documentExportShowsLatestExamination();
     void folderFallbacks_data();
     void folderFallbacks();
     void failedExportIsReported();
@@ -181,6 +182,16 @@ void tst_ChartExport::interactiveExportUsesPanelWithoutAutoSave()
     QCOMPARE(panels.panels()[0].title(), QStringLiteral("Export"));
     QVERIFY(QImage::fromData(contents(chosen), "JPEG").width() > 0);
     QVERIFY(QDir(exportFolder()).isEmpty());
+}
+
+void tst_ChartExport::documentExportShowsLatestExamination()
+{
+    defaults().setBool(false, PreferenceKeys::AutoSave);
+    MaturixDocument *document = newDocument(QStringLiteral("X1"));
+    QCOMPARE(document->currentExam(), quint64(0));
+    document->exportChart();
+    QCOMPARE(document->currentExam(), quint64(2));
+    QVERIFY(QFileInfo::exists(exportFolder() + QStringLiteral("/X1.jpg")));
 }
 
 void tst_ChartExport::folderFallbacks_data()

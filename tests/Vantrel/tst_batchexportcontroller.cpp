@@ -29,6 +29,17 @@ bool writeChangedAgo(const QString &path, qint64 secondsAgo)
             && file.setFileTime(QDateTime::currentDateTime().addSecs(-secondsAgo),
                                 QFileDevice::FileModificationTime);
 }
+// The paths handed on as "BatchOpen" while it exists.
+struct BatchOpenRecorder : QObject
+{
+    QStringList opened;
+    BatchOpenRecorder()
+    {
+        NotificationCenter::defaultCenter().addObserver(
+                QStringLiteral("BatchOpen"), this,
+                [this](const Notification &notification) { opened.append(notification.object.toString()); });
+    }
+};
 } // namespace
 
 class tst_BatchExportController : public QObject
@@ -82,17 +93,13 @@ void tst_BatchExportController::cleanup()
 // Presses OK with the given choices; answers the paths handed on.
 QStringList tst_BatchExportController::runBatch(bool erase, const QString &days)
 {
-    QStringList opened;
-    QObject context;
-    NotificationCenter::defaultCenter().addObserver(
-            QStringLiteral("BatchOpen"), &context,
-            [&opened](const Notification &notification) { opened.append(notification.object.toString()); });
+    BatchOpenRecorder recorder;
     m_controller->showWindow();
     m_controller->howManyDaysField()->setText(days);
     m_controller->eraseOldFilesCheckBox()->setChecked(erase);
     m_controller->doOK();
-    opened.sort();
-    return opened;
+    recorder.opened.sort();
+    return recorder.opened;
 }
 
 void tst_BatchExportController::registeredDefaultsFillTheWindow()
@@ -187,11 +194,7 @@ void tst_BatchExportController::missingExportFolderStopsTheBatch()
 void tst_BatchExportController::cancelStoresNothing()
 {
     QVERIFY(writeChangedAgo(home("Patients/A1.maturix"), day));
-    QStringList opened;
-    QObject context;
-    NotificationCenter::defaultCenter().addObserver(
-            QStringLiteral("BatchOpen"), &context,
-            [&opened](const Notification &notification) { opened.append(notification.object.toString()); });
+    BatchOpenRecorder recorder;
     m_controller->showWindow();
     m_controller->howManyDaysField()->setText(QStringLiteral("30"));
     m_controller->eraseOldFilesCheckBox()->setChecked(true);
@@ -199,7 +202,7 @@ void tst_BatchExportController::cancelStoresNothing()
     m_controller->window()->reject();
 
     QVERIFY(!m_controller->window()->isVisible());
-    QVERIFY(opened.isEmpty());
+    QVERIFY(recorder.opened.isEmpty());
     QVERIFY(!defaults().hasStoredValue(PreferenceKeys::BatchExportDays));
     QVERIFY(!defaults().hasStoredValue(PreferenceKeys::AutoDelete));
 }
