@@ -1,8 +1,8 @@
 #include "VantrelAppController.h"
 
 #include "AboutController.h"
-#include "BatchExportController.h"
 #include "Alert.h"
+#include "BatchExportController.h"
 #include "Bundle.h"
 #include "Document.h"
 #include "FilePanel.h"
@@ -343,7 +343,7 @@ void VantrelAppController::exportPatientFile(const QString &path)
     // throw away whatever is being edited in it.
     Document *alreadyOpen = documentForFileName(path);
     QString error;
-    Document *document = alreadyOpen ? alreadyOpen : openDocumentWithContentsOfFile(path, false, &error);
+    Document *document = alreadyOpen ? alreadyOpen : readWindowlessDocument(path, &error);
     if (!document) {
         qCWarning(lcApplication, "Batch open of \"%s\" failed: %s", qPrintable(path),
                   qPrintable(error));
@@ -355,6 +355,24 @@ void VantrelAppController::exportPatientFile(const QString &path)
         patient->autoExport();
     if (!alreadyOpen)
         document->close();
+}
+
+Document *VantrelAppController::readWindowlessDocument(const QString &path, QString *error)
+{
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    const QString type = typeForContentsOfURL(url);
+    std::unique_ptr<Document> document(makeDocumentForType(type));
+    if (!document) {
+        *error = tr("No document can be made for the type \u201c%1\u201d.").arg(type);
+        return nullptr;
+    }
+    // The plain read: an empty untitled window the user has on screen does
+    // not give way to a document that is never shown, since closing it could
+    // leave the application without a window.
+    if (!document->Document::initWithContentsOfURL(url, type, error))
+        return nullptr;
+    addDocument(document.get());
+    return document.release();
 }
 
 void VantrelAppController::showBatchProgress()

@@ -129,6 +129,7 @@ private:
     void subscribeToVersionCheck();
     void scheduleBatchOpen();
     void exportPatientFile(const QString &path);
+    Document *readWindowlessDocument(const QString &path, QString *error);
     void showBatchProgress();
     void endBatch();
 

@@ -381,8 +381,14 @@ bool VantrelDocument::doExport(bool interactive)
         return true;
     }
     const QByteArray jpeg = getJPEGData();
-    if (jpeg.isEmpty())
-        return true;
+    if (jpeg.isEmpty()) {
+        // Nothing to export is no failure; a chart that could not be encoded is.
+        if (!m_currentDataPointsVisible)
+            return true;
+        reportExportFailure(ChartExport::exportFolder(), tr("The chart could not be drawn."),
+                            interactive);
+        return false;
+    }
 
     QString error;
     const bool namedAutomatically =

@@ -353,6 +353,9 @@ void tst_VantrelAppController::batchOpenOneAtATime()
     QPointer<Document> edited = m_controller->openDocumentWithContentsOfFile(paths[3], true);
     QVERIFY(edited);
     edited->updateChangeCount(Document::ChangeDone);
+    // An empty untitled window in front stays too.
+    QPointer<Document> blank = m_controller->openUntitledDocumentAndDisplay(true);
+    QVERIFY(blank && m_controller->currentDocument() == blank);
 
     // Each file is opened without a window on screen while the one before
     // is already closed; Cancel during the third stops after it.
@@ -360,7 +363,7 @@ void tst_VantrelAppController::batchOpenOneAtATime()
     int shown = 0;
     connect(m_controller.get(), &DocumentController::documentAdded, this, [&](Document *document) {
         shown += document->window() && document->window()->isVisible();
-        shown += m_controller->documents().size() != 2;
+        shown += m_controller->documents().size() != 3;
         progress.append(m_controller->batchProgress()->statusString());
         if (progress.size() == 3)
             m_controller->cancelBatch();
@@ -379,7 +382,7 @@ void tst_VantrelAppController::batchOpenOneAtATime()
     QCOMPARE(shown, 0);
     QVERIFY(m_controller->batchQueue().isEmpty());
     QVERIFY(!m_controller->batchProgress());
-    QCOMPARE(m_controller->documents(), QList<Document *> { edited.data() });
+    QCOMPARE(m_controller->documents(), (QList<Document *> { blank.data(), edited.data() }));
     // The document the user had open, with its changes, stays.
     QVERIFY(edited && !edited->isClosed() && edited->isDocumentEdited());
     QCOMPARE(lastWindowClosed.count(), 0);
