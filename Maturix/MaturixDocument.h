@@ -11,6 +11,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 
 // One open patient file with its window: the patient and examinations, the
@@ -115,7 +116,8 @@ private:
     void setPatientRecord(std::unique_ptr<PatientRecord> record);
     QComboBox *standardsPopUpForGender(qint64 gender) const;
     QString heightText(double height) const;
-    double heightFromText(const QString &text) const;
+    // The height typed, 0.0 for none; nothing when the text is no number.
+    std::optional<double> heightFromText(const QString &text) const;
 
     QPointer<QComboBox> m_genderPopUp;
     QPointer<QComboBox> m_maleMaturixPopUp;
