@@ -59,7 +59,7 @@ grep -qxF "Exec=\"/$prefix/bin/Maturix\" %F" "$root/$share/applications/org.vant
 # The program runs from the unpacked tree with its own libraries only.
 unset LD_LIBRARY_PATH
 cli=$root/$prefix/bin/maturix-cli
-ldd "$cli" | grep -q "$root/$libdir/maturix/libPlatformCore.so" || fail "RPATH: $(ldd "$cli")"
+ldd "$cli" | grep -qF "libPlatformCore.so => $root/" || fail "RPATH: $(ldd "$cli")"
 "$cli" --help >"$work/help" || fail "maturix-cli --help"
 grep -q "assess" "$work/help" || fail "maturix-cli --help: $(cat "$work/help")"
 readelf -d "$root/$share/maturix/MaturixLink.osirixplugin/libMaturixLink.so" |
