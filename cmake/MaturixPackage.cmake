@@ -13,8 +13,14 @@ set(CPACK_PACKAGE_HOMEPAGE_URL "${MATURIX_WEB_SITE}")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
+# The summary is the synopsis line; this is the text below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Bone-age assessment after Greulich and Pyle\n Maturix keeps one file per patient with their examinations and computes\n the chronological age, the bone age, its SD score, the percentage of\n adult height reached and the predicted adult height, with a chart.\n It includes maturix-cli and the plug-in of the DICOM viewer link.")
+    "Maturix keeps one file per patient with their examinations and computes \
+the chronological age, the bone age, its SD score, the percentage of adult \
+height reached and the predicted adult height, with a chart. It includes \
+maturix-cli and the plug-in of the DICOM viewer link.")
+# The build keeps its debugging information; the package does not.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
     "${CMAKE_INSTALL_PREFIX}/${MATURIX_INSTALL_LIBDIR}")
