@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExaminationTableView.h"
 #include "MaturixAssessment.h"
 #include "MaturixChartSource.h"
 #include "MaturixGraphView.h"
@@ -7,11 +8,14 @@
 #include "VantrelDocument.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
+class ExaminationTableModel;
 
 // One open patient file with its window: the patient and examinations, the
 // standards of the patient's sex, the chart and every derived value of an
@@ -29,7 +33,8 @@ public:
 
     QByteArray dataRepresentationOfType(const QString &type) override;
     bool loadDataRepresentation(const QByteArray &data, const QString &type) override;
-    // Reads the file and names the decoder's reason when it is no patient file.
+    // Reads the file; when it is no patient file, the error says so and gives
+    // the decoder's reason on a second line.
     bool readFromFile(const QString &path, const QString &type, QString *error) override;
 
     // The patient; null until a file is read or the window is loaded.
@@ -66,6 +71,13 @@ public:
     void setGender(qint64 gender);
     // Selects the standard with that title in the list of the sex on show.
     void setMaturix(const QString &title);
+
+    // Makes the examination current, the window's edits stored first: what
+    // a click in the chart or the choice of a row in the table does.
+    void showExamination(quint64 exam);
+    ExaminationTableView *examinationTable() const { return m_examinationTable.data(); }
+    // Asks for a file and writes the table to it as CSV.
+    void doExportTable();
 
     QString examDateStringForRecord(quint64 i) const { return m_assessment.examDateStringForRecord(i); }
     double chronologicalAgeForRecord(quint64 i) const { return m_assessment.chronologicalAgeForRecord(i); }
@@ -114,7 +126,8 @@ private:
     void setPatientRecord(std::unique_ptr<PatientRecord> record);
     QComboBox *standardsPopUpForGender(qint64 gender) const;
     QString heightText(double height) const;
-    double heightFromText(const QString &text) const;
+    // The height typed, 0.0 for none; nothing when the text is no number.
+    std::optional<double> heightFromText(const QString &text) const;
 
     QPointer<QComboBox> m_genderPopUp;
     QPointer<QComboBox> m_maleMaturixPopUp;
@@ -123,7 +136,11 @@ private:
     QPointer<QLineEdit> m_heightField;
     QPointer<QLineEdit> m_nameField;
     QPointer<MaturixGraphView> m_graphView;
+    QPointer<ExaminationTableView> m_examinationTable;
+    QPointer<QLabel> m_blindReadingField;
     std::unique_ptr<PatientRecord> m_patientRecord;
     MaturixAssessment m_assessment;
+    // Reads m_assessment, so it goes first.
+    std::unique_ptr<ExaminationTableModel> m_examinationTableModel;
     QString m_loadError;
 };
