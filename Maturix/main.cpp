@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDirIterator>
+#include <QIcon>
 #include <QTimer>
 
 int main(int argc, char *argv[])
@@ -15,6 +17,13 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(bundle.name());
     QApplication::setApplicationVersion(bundle.shortVersion());
     QApplication::setQuitOnLastWindowClosed(true);
+    // The desktop matches windows to the entry by this name; the icon in
+    // every size the build renders, for every window.
+    QGuiApplication::setDesktopFileName(bundle.identifier());
+    QIcon icon;
+    for (QDirIterator sizes(QStringLiteral(":/icons")); sizes.hasNext();)
+        icon.addFile(sizes.next());
+    QApplication::setWindowIcon(icon);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QApplication::translate(

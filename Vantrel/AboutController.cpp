@@ -19,6 +19,7 @@ namespace {
 constexpr double splashSeconds = 3.0;
 // A release later than this after a drag ends a move, not a click.
 constexpr double dragSeconds = 0.1;
+constexpr int iconSize = 64;
 // The build date of this library as the compiler writes it (Jul 15 2015,
 // Dec  8 2026: single days are padded with a space, which is not shown).
 constexpr const char buildDate[] = __DATE__;
@@ -49,6 +50,8 @@ void AboutController::windowDidLoad()
 {
     setBackgroundGradient();
     const Bundle &bundle = Bundle::mainBundle();
+    // The application's icon, as on its other windows.
+    m_ui->iconField->setPixmap(m_window->windowIcon().pixmap(iconSize, iconSize));
     m_ui->nameField->setText(QStringLiteral("%1 %2").arg(bundle.name(), bundle.shortVersion()));
     m_ui->versionField->setText(
             tr("Build %1 (%2)")

@@ -3,6 +3,7 @@
 #include "Scheduler.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QRegularExpression>
@@ -33,6 +34,10 @@ void tst_AboutController::init()
 
 void tst_AboutController::showsIdentityStatusAndGradient()
 {
+    // The application's icon, as every window shows it.
+    QPixmap applicationIcon(64, 64);
+    applicationIcon.fill(Qt::red);
+    QApplication::setWindowIcon(QIcon(applicationIcon));
     AboutController about;
     about.showWindow();
     QWidget *window = about.window();
@@ -46,6 +51,8 @@ void tst_AboutController::showsIdentityStatusAndGradient()
                                            .arg(QRegularExpression::escape(bundle.buildVersion())));
     QVERIFY2(build.match(text("versionField")).hasMatch(), qPrintable(text("versionField")));
     QCOMPARE(text("copyrightField"), bundle.copyright());
+    const QPixmap icon = window->findChild<QLabel *>(QStringLiteral("iconField"))->pixmap();
+    QCOMPARE(icon.toImage().pixelColor(32, 32), QColor(Qt::red));
 
     about.showStatusString(QStringLiteral("Caching database..."));
     QCOMPARE(text("statusField"), QStringLiteral("Caching database..."));
