@@ -1,8 +1,26 @@
 #include "MaturixApplicationController.h"
 
+#include "Logging.h"
 #include "MaturixDocument.h"
 #include "PreferenceKeys.h"
 #include "UserDefaults.h"
+
+namespace {
+const QString genderKey = QStringLiteral("Gender");
+
+bool isInteger(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
 
 MaturixApplicationController::MaturixApplicationController(QObject *parent)
     : VantrelAppController(parent)
@@ -16,4 +34,24 @@ void MaturixApplicationController::awakeFromNib()
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.registerDefaults({ { PreferenceKeys::DataFileExtension, QStringLiteral("maturix") } });
     setDefaultType(defaults.stringForKey(PreferenceKeys::DataFileExtension));
+}
+
+MaturixApplicationController::LinkOutcome
+MaturixApplicationController::doLinkFromOsirix(const Notification &notification)
+{
+    const QVariant gender = notification.userInfo.value(genderKey);
+    if (gender.isValid() && !isInteger(gender)) {
+        qCWarning(lcLink, "Link request ignored: \"Gender\" is not an integer");
+        return LinkOutcome::Ignored;
+    }
+    const LinkOutcome outcome = VantrelAppController::doLinkFromOsirix(notification);
+    // A found patient file keeps its stored sex; the document it replaces
+    // is closing and is left unchanged, so that closing it asks nothing.
+    if (outcome != LinkOutcome::Filled)
+        return outcome;
+    if (auto *document = qobject_cast<MaturixDocument *>(frontDocument())) {
+        document->setGender(gender.toLongLong());
+        document->directUpdateDisplayAndSetDirty();
+    }
+    return outcome;
 }
