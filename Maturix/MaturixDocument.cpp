@@ -5,6 +5,7 @@
 #include "GregorianCalendar.h"
 #include "MaturixGraphView.h"
 #include "PatientFile.h"
+#include "PrintableText.h"
 #include "ui_MyDocument.h"
 
 #include <QComboBox>
@@ -85,9 +86,12 @@ bool MaturixDocument::readFromFile(const QString &path, const QString &type, QSt
     m_loadError.clear();
     if (VantrelDocument::readFromFile(path, type, error))
         return true;
+    // The reader learns what the file is not; the decoder's reason, which
+    // quotes the file's bytes escaped, follows on a line of its own.
     if (error && !m_loadError.isEmpty())
-        *error = QCoreApplication::translate("MaturixDocument", "“%1” is not a patient file: %2.")
-                         .arg(QFileInfo(path).fileName(), m_loadError);
+        *error = QCoreApplication::translate("MaturixDocument", "“%1” is not a Maturix patient file.")
+                         .arg(PrintableText::escaped(QFileInfo(path).fileName()))
+                + u'\n' + m_loadError;
     return false;
 }
 

@@ -29,7 +29,8 @@ public:
 
     QByteArray dataRepresentationOfType(const QString &type) override;
     bool loadDataRepresentation(const QByteArray &data, const QString &type) override;
-    // Reads the file and names the decoder's reason when it is no patient file.
+    // Reads the file; when it is no patient file, the error says so and gives
+    // the decoder's reason on a second line.
     bool readFromFile(const QString &path, const QString &type, QString *error) override;
 
     // The patient; null until a file is read or the window is loaded.

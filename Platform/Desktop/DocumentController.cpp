@@ -3,6 +3,7 @@
 #include "Alert.h"
 #include "Document.h"
 #include "FilePanel.h"
+#include "Logging.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -273,8 +274,14 @@ void DocumentController::openDocument()
 
 void DocumentController::presentOpenError(const QString &path, const QString &error)
 {
-    const QString message = path.isEmpty()
-            ? tr("A new document could not be made.")
-            : tr("The document “%1” could not be opened.").arg(QFileInfo(path).fileName());
-    Alert::alertWithMessageText(message, QString(), QString(), QString(), error).runModal();
+    // An error of two lines is a sentence for the reader and its technical
+    // reason; one line is the reason alone.
+    const qsizetype lineBreak = error.indexOf(u'\n');
+    QString message = lineBreak >= 0 ? error.left(lineBreak) : QString();
+    const QString reason = lineBreak >= 0 ? error.mid(lineBreak + 1) : error;
+    if (message.isEmpty())
+        message = path.isEmpty() ? tr("A new document could not be made.")
+                                 : tr("The document “%1” could not be opened.").arg(QFileInfo(path).fileName());
+    qCWarning(lcDocument, "%s: %s", qUtf8Printable(path.isEmpty() ? message : path), qUtf8Printable(reason));
+    Alert::alertWithMessageText(message, QString(), QString(), QString(), reason).runModal();
 }

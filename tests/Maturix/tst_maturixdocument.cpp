@@ -5,6 +5,7 @@
 #include "MaturixGraphView.h"
 #include "PatientFile.h"
 #include "ScriptedAlertResponder.h"
+#include "ScriptedFilePanelResponder.h"
 #include "TestSupport.h"
 #include "UserDefaults.h"
 
@@ -572,6 +573,20 @@ void tst_MaturixDocument::corruptFileIsRefused()
     QString error;
     QVERIFY(!m_controller->openDocumentWithContentsOfFile(path, true, &error));
     QVERIFY2(error.contains(QStringLiteral("broken.maturix")), qPrintable(error));
+    QVERIFY(m_controller->documents().isEmpty());
+
+    // Opened with the Open command, a text file is named in plain words; the
+    // technical reason is the alert's informative text and goes to the log.
+    const QString text = m_dir->filePath(QStringLiteral("x.maturix"));
+    QVERIFY(writeFile(text, "hello\n"));
+    const QString reason = QStringLiteral("not a typedstream archive (streamer version 104) at byte 0");
+    ScriptedFilePanelResponder panels;
+    panels.choose(text);
+    QTest::ignoreMessage(QtWarningMsg, qPrintable(text + QStringLiteral(": ") + reason));
+    m_controller->openDocument();
+    QCOMPARE(m_alerts->alerts().size(), 1);
+    QCOMPARE(m_alerts->alerts()[0].messageText, QStringLiteral("“x.maturix” is not a Maturix patient file."));
+    QCOMPARE(m_alerts->alerts()[0].informativeText, reason);
     QVERIFY(m_controller->documents().isEmpty());
 }
 
