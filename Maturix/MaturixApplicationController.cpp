@@ -7,19 +7,6 @@
 
 namespace {
 const QString genderKey = QStringLiteral("Gender");
-
-bool isInteger(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return true;
-    default:
-        return false;
-    }
-}
 } // namespace
 
 MaturixApplicationController::MaturixApplicationController(QObject *parent)
@@ -40,7 +27,8 @@ MaturixApplicationController::LinkOutcome
 MaturixApplicationController::doLinkFromOsirix(const Notification &notification)
 {
     const QVariant gender = notification.userInfo.value(genderKey);
-    if (gender.isValid() && !isInteger(gender)) {
+    // Integers cross the bus as 64-bit values.
+    if (gender.isValid() && gender.metaType() != QMetaType::fromType<qint64>()) {
         qCWarning(lcLink, "Link request ignored: \"Gender\" is not an integer");
         return LinkOutcome::Ignored;
     }

@@ -41,7 +41,6 @@ const QString installPluginNotification = QStringLiteral("Install Plugin");
 const QString linkRequestObject = QStringLiteral("OsirixLink");
 const QString chartReturnObject = QStringLiteral("OsirixLinkReturn");
 const QString pluginInfoFileName = QStringLiteral("Info.json");
-const QString osirixIdentifier = QStringLiteral("com.quellmar.osirix");
 // The platform's distant past: the date of a version check never made.
 constexpr double distantPastSeconds = -63114076800.0;
 constexpr double secondsPerDay = 86400.0;
@@ -166,8 +165,8 @@ void VantrelAppController::askFirstRunQuestions()
 
 void VantrelAppController::offerOsirixPluginUpdate()
 {
-    Workspace &workspace = Workspace::sharedWorkspace();
-    if (!workspace.isApplicationInstalled(osirixIdentifier)
+    // The same test as Preferences' install button.
+    if (!PreferencesController::osirixIsInstalled()
         || !defaults().boolForKey(PreferenceKeys::ExportToOsiriX) || osirixPluginVersionCurrent())
         return;
     const Alert alert = Alert::alertWithMessageText(
@@ -471,7 +470,6 @@ void VantrelAppController::doMailAuthor()
     Workspace::sharedWorkspace().openURL(supportMailURL());
 }
 
-
 // ---- The link with the viewer's plug-in ------------------------------------
 
 namespace {
@@ -601,29 +599,25 @@ VantrelAppController::doLinkFromOsirix(const Notification &notification)
         qCWarning(lcLink, "Link request ignored: %s", qPrintable(fault));
         return LinkOutcome::Ignored;
     }
-    QString identifier = request.value(identifierKey).toString();
-    identifier.replace(u'/', u'-');
+    const QString identifier = request.value(identifierKey).toString().replace(u'/', u'-');
 
-    // The user may have closed every window since launch: the patient then
-    // gets a new document rather than being dropped.
-    if (documents().isEmpty()) {
-        QString error;
-        if (!openUntitledDocumentAndDisplay(true, &error)) {
-            qCWarning(lcLink, "Link request ignored: no document opens: %s", qPrintable(error));
-            return LinkOutcome::Ignored;
-        }
-    }
-    VantrelDocument *document = frontDocument();
-    if (!document) {
-        qCWarning(lcLink, "Link request ignored: the front document holds no patient");
+    VantrelDocument *document = frontOrNewDocument();
+    if (!document)
         return LinkOutcome::Ignored;
-    }
 
     if (document->lookUp(identifier, false)) {
         Scheduler::shared().performAfterDelay(
                 0.1, this, [this, notification] { deferredNewRecord(notification); });
         return LinkOutcome::Deferred;
     }
+    fillFromLinkRequest(document, request, identifier);
+    return LinkOutcome::Filled;
+}
+
+void VantrelAppController::fillFromLinkRequest(VantrelDocument *document,
+                                               const QVariantMap &request,
+                                               const QString &identifier)
+{
     document->setIdentifier(identifier);
     if (request.contains(dateOfBirthKey))
         document->setBirthDate(request.value(dateOfBirthKey).value<AbsoluteDate>());
@@ -631,17 +625,38 @@ VantrelAppController::doLinkFromOsirix(const Notification &notification)
     document->setName(request.value(nameKey).toString());
     document->setOsiriXStudyID(request.value(studyIDKey).toString());
     document->directUpdateDisplayAndSetDirty();
-    return LinkOutcome::Filled;
+}
+
+VantrelDocument *VantrelAppController::frontOrNewDocument()
+{
+    // The user may have closed every window since launch: the patient then
+    // gets a new document rather than being dropped.
+    if (documents().isEmpty()) {
+        QString error;
+        if (!openUntitledDocumentAndDisplay(true, &error)) {
+            qCWarning(lcLink, "Link request ignored: no document opens: %s", qPrintable(error));
+            return nullptr;
+        }
+    }
+    VantrelDocument *document = frontDocument();
+    if (!document)
+        qCWarning(lcLink, "Link request ignored: the front document holds no patient");
+    return document;
 }
 
 void VantrelAppController::deferredNewRecord(const Notification &notification)
 {
+    const QVariantMap &request = notification.userInfo;
+    const QString identifier = request.value(identifierKey).toString().replace(u'/', u'-');
     VantrelDocument *document = frontDocument();
-    if (!document) {
-        qCWarning(lcLink, "No patient document for the new examination of the link request");
+    // The patient's file did not open after all: the patient goes to the
+    // front document (or a new one), so that the request is not lost.
+    if (!document || QFileInfo(document->fileName()).completeBaseName() != identifier) {
+        qCWarning(lcLink, "The patient's file did not open; the patient goes to the front document");
+        if ((document = frontOrNewDocument()))
+            fillFromLinkRequest(document, request, identifier);
         return;
     }
-    const QVariantMap &request = notification.userInfo;
     document->doNewRecord();
     document->setName(request.value(nameKey).toString());
     document->setExamDate(request.value(dateOfStudyKey).value<AbsoluteDate>());

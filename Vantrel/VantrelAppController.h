@@ -148,6 +148,9 @@ private:
     void offerOsirixPluginUpdate();
     void subscribeToVersionCheck();
     void subscribeToOsirixLink();
+    VantrelDocument *frontOrNewDocument();
+    void fillFromLinkRequest(VantrelDocument *document, const QVariantMap &request,
+                             const QString &identifier);
 
     QPointer<PreferencesController> m_preferencesController;
     QPointer<AboutController> m_aboutController;

@@ -37,9 +37,9 @@ public:
         if (askForConfirmation || !knownFiles.contains(key))
             return false;
         Scheduler::shared().performAfterDelay(0.0, this, [this, key] {
-            VantrelAppController::sharedController()->openDocumentWithContentsOfFile(
-                    knownFiles.value(key), true);
-            close();
+            if (VantrelAppController::sharedController()->openDocumentWithContentsOfFile(
+                        knownFiles.value(key), true))
+                close();
         });
         return true;
     }
@@ -102,6 +102,7 @@ private slots:
 
     void linkRequest_data();
     void linkRequest();
+    void linkRequestForKnownPatient_data();
     void linkRequestForKnownPatient();
     void chartReturnQueue();
     void pluginVersion_data();
@@ -238,14 +239,25 @@ void tst_OsirixLink::linkRequest()
     QVERIFY(document.isDocumentEdited());
 }
 
+void tst_OsirixLink::linkRequestForKnownPatient_data()
+{
+    QTest::addColumn<bool>("fileOpens");
+    QTest::newRow("file opens") << true;
+    QTest::newRow("file does not open") << false;
+}
+
 // The patient's own file opens in place of the front document, and 0.1 s
 // later gains an examination of the study's date; who the patient is stays
-// as the file has it.
+// as the file has it. A file that does not open leaves the patient to a new
+// document.
 void tst_OsirixLink::linkRequestForKnownPatient()
 {
+    QFETCH(bool, fileOpens);
     QTemporaryDir database;
     const QString file = database.filePath(QStringLiteral("12-345-6.maturix"));
-    QVERIFY(writeFile(file, "patient"));
+    // A file gone since the cache scan does not open.
+    if (fileOpens)
+        QVERIFY(writeFile(file, "patient"));
     LinkDocument::knownFiles.insert(QStringLiteral("12-345-6"), file);
     QPointer<Document> untitled = m_controller->openUntitledDocumentAndDisplay(true);
 
@@ -258,22 +270,30 @@ void tst_OsirixLink::linkRequestForKnownPatient()
     QCOMPARE(m_controller->documents().size(), 1);
     QCoreApplication::processEvents();
 
+    // The blank front document gives way to the patient's file, or closes
+    // in vain when the file does not open.
     Scheduler::shared().advanceBy(0.0);
     QVERIFY(!untitled || untitled->isClosed());
-    LinkDocument *opened = front();
-    QVERIFY(opened && opened->fileName() == file);
-    opened->setBirthDate(localDate(2016, 3, 1)); // as the file holds it
-    QCOMPARE(opened->examinations, 1);
+    QCOMPARE(m_controller->documents().size(), fileOpens ? 1 : 0);
+    if (fileOpens) {
+        front()->setBirthDate(localDate(2016, 3, 1)); // as the file holds it
+        QCOMPARE(front()->examinations, 1);
+    }
 
     Scheduler::shared().advanceBy(0.099);
-    QCOMPARE(opened->examinations, 1);
+    QCOMPARE(m_controller->documents().size(), fileOpens ? 1 : 0);
     Scheduler::shared().advanceBy(0.001);
-    QCOMPARE(opened->examinations, 2);
-    QCOMPARE(opened->currentExam(), 1u);
-    QCOMPARE(opened->field("examDateField"), shortDate(QDate(2026, 12, 1)));
-    QCOMPARE(opened->patientName(), QStringLiteral("Doe^Jane"));
-    QCOMPARE(opened->field("birthDateField"), shortDate(QDate(2016, 3, 1)));
-    QVERIFY(opened->isDocumentEdited());
+    LinkDocument *patient = front();
+    QVERIFY(patient);
+    QCOMPARE(patient->fileName(), fileOpens ? file : QString());
+    QCOMPARE(patient->examinations, fileOpens ? 2 : 1);
+    QCOMPARE(patient->currentExam(), fileOpens ? 1u : 0u);
+    QCOMPARE(patient->field("examDateField"), shortDate(QDate(2026, 12, 1)));
+    QCOMPARE(patient->patientName(), QStringLiteral("Doe^Jane"));
+    QCOMPARE(patient->field("birthDateField"),
+             shortDate(fileOpens ? QDate(2016, 3, 1) : QDate(2016, 2, 29)));
+    QCOMPARE(patient->field("referenceIDField"), fileOpens ? QString() : QStringLiteral("12-345-6"));
+    QVERIFY(patient->isDocumentEdited());
 }
 
 // Three chart messages queued at once leave at 1 s, 5 s and 9 s; the chain
