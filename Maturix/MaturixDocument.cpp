@@ -1,11 +1,18 @@
 #include "MaturixDocument.h"
 
+#include "Alert.h"
 #include "CFormat.h"
+#include "ExaminationTableModel.h"
+#include "FilePanel.h"
 #include "Gender.h"
 #include "GregorianCalendar.h"
 #include "MaturixGraphView.h"
+#include "NotificationCenter.h"
 #include "PatientFile.h"
+#include "PreferenceKeys.h"
 #include "PrintableText.h"
+#include "TableText.h"
+#include "UserDefaults.h"
 #include "ui_MyDocument.h"
 
 #include <QComboBox>
@@ -14,15 +21,31 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QSortFilterProxyModel>
 
 #include <cmath>
 
 namespace {
+// Room left above a window for its title bar and frame, which the window
+// system adds outside the window's own size.
+constexpr int titleBarAllowance = 48;
+
 // The assessment document's texts live in the "TRDocument" table.
 QString localized(const char *text)
 {
     return QCoreApplication::translate("TRDocument", text);
+}
+
+// A height as typed: digits with a decimal separator, the user's own, a full
+// stop or a comma. Every prefix of a number matches too, so the field can be
+// typed into.
+QRegularExpression heightPattern()
+{
+    const QString separator = QRegularExpression::escape(QLocale::system().decimalPoint());
+    return QRegularExpression(
+            QStringLiteral("\\A\\s*[0-9]*(?:(?:[.,]|%1)[0-9]*)?\\s*\\z").arg(separator));
 }
 
 // Sex codes are the pop-up's item indexes; anything else shows as not set.
@@ -124,11 +147,18 @@ void MaturixDocument::windowControllerDidLoadNib()
     }
 
     printInfo().setPageOrientation(QPageLayout::Landscape);
-    if (m_heightField)
+    if (m_heightField) {
         m_heightField->setPlaceholderText(QStringLiteral("0.0"));
+        m_heightField->setValidator(new QRegularExpressionValidator(heightPattern(), m_heightField));
+    }
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        // A smaller screen gets a smaller window (its free area less a title
+        // bar), never below what the fields and a legible chart need.
+        const QRect available = screen->availableGeometry();
+        const QSize room = available.size() - QSize(0, titleBarAllowance);
+        root->resize(root->size().boundedTo(room).expandedTo(root->minimumSizeHint()));
         QRect frame = root->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
+        frame.moveCenter(available.center());
         root->move(frame.topLeft());
     }
 
@@ -137,6 +167,21 @@ void MaturixDocument::windowControllerDidLoadNib()
         m_graphView->setChartSource(this);
         setPrintableView(m_graphView);
     }
+
+    m_examinationTable = root->findChild<ExaminationTableView *>(QStringLiteral("examinationTable"));
+    if (m_examinationTable) {
+        m_examinationTableModel = std::make_unique<ExaminationTableModel>(&m_assessment);
+        m_examinationTable->setExaminationModel(m_examinationTableModel.get());
+        connect(m_examinationTable, &ExaminationTableView::examinationChosen, this,
+                &MaturixDocument::showExamination);
+        if (auto *copy = root->findChild<QAbstractButton *>(QStringLiteral("copyTableButton")))
+            connect(copy, &QAbstractButton::clicked, m_examinationTable, &ExaminationTableView::copy);
+        if (auto *save = root->findChild<QAbstractButton *>(QStringLiteral("exportTableButton")))
+            connect(save, &QAbstractButton::clicked, this, &MaturixDocument::doExportTable);
+    }
+    m_blindReadingField = root->findChild<QLabel *>(QStringLiteral("blindReadingField"));
+    NotificationCenter::defaultCenter().addObserver(PreferenceKeys::BlindReading, this,
+                                                    [this](const Notification &) { directUpdateDisplay(); });
 
     if (!m_patientRecord) {
         setPatientRecord(std::make_unique<PatientRecord>());
@@ -147,6 +192,10 @@ void MaturixDocument::windowControllerDidLoadNib()
         m_patientRecord->addTRRecord();
     m_currentExam = lastExam();
     synchronizeFromData();
+    // An opened patient starts in the examination on show; a new one in its
+    // identifier, the first field of the window.
+    if (!m_lookUpRequired && m_examDateField)
+        m_examDateField->setFocus();
 }
 
 quint64 MaturixDocument::lastExam() const
@@ -187,13 +236,22 @@ QString MaturixDocument::heightText(double height) const
             : QString();
 }
 
-double MaturixDocument::heightFromText(const QString &text) const
+std::optional<double> MaturixDocument::heightFromText(const QString &text) const
 {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return 0.0; // not measured
+    if (!heightPattern().match(trimmed).hasMatch())
+        return std::nullopt;
+    // Any of the separators the pattern allows; it allows no group separators.
+    QString plain = trimmed;
+    plain.replace(QLocale::system().decimalPoint(), QStringLiteral("."));
+    plain.replace(u',', u'.');
     bool ok = false;
-    double value = QLocale::system().toDouble(text.trimmed(), &ok);
-    if (!ok)
-        value = text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(value) ? value : 0.0;
+    const double value = plain.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
 void MaturixDocument::synchronizeFromData()
@@ -255,9 +313,14 @@ void MaturixDocument::synchronizeToData()
         const QString text = m_examDateField->text();
         exam->setExamDate(text.trimmed().isEmpty() ? std::nullopt : examDateFromText(text));
     }
-    // Likewise a height the field shows rounded stays as stored.
-    if (m_heightField && m_heightField->text() != heightText(exam->height()))
-        exam->setHeight(heightFromText(m_heightField->text()));
+    // Likewise a height the field shows rounded stays as stored; text that
+    // reads as no number never replaces it, the field shows it again.
+    if (m_heightField && m_heightField->text() != heightText(exam->height())) {
+        if (const std::optional<double> height = heightFromText(m_heightField->text()))
+            exam->setHeight(*height);
+        else
+            m_heightField->setText(heightText(exam->height()));
+    }
     if (QComboBox *standards = standardsPopUpForGender(record->gender()))
         exam->setMaturixIndex(std::max(0, standards->currentIndex()));
 }
@@ -267,8 +330,14 @@ void MaturixDocument::updateDisplay()
     VantrelDocument::updateDisplay();
     if (!m_patientRecord)
         return;
+    m_assessment.setBlindReading(
+            UserDefaults::standardUserDefaults().boolForKey(PreferenceKeys::BlindReading));
+    if (m_blindReadingField)
+        m_blindReadingField->setVisible(m_assessment.blindReading());
     if (m_ageField)
-        m_ageField->setText(chronologicalAgeStringForRecord(m_currentExam));
+        m_ageField->setText(m_assessment.hidesAgeForRecord(m_currentExam)
+                                    ? QString()
+                                    : chronologicalAgeStringForRecord(m_currentExam));
     const qint64 gender = m_patientRecord->gender();
     if (m_graphView)
         m_graphView->setRangeForGender(gender);
@@ -280,6 +349,10 @@ void MaturixDocument::updateDisplay()
         m_unspecifiedMaturixPopUp->setVisible(gender != Gender::Male && gender != Gender::Female);
     if (m_graphView)
         m_graphView->setNeedsDisplay();
+    if (m_examinationTableModel)
+        m_examinationTableModel->refresh();
+    if (m_examinationTable)
+        m_examinationTable->selectExamination(m_currentExam);
 }
 
 void MaturixDocument::setCurrentRecordFromRecord(const TRRecord *record)
@@ -312,9 +385,10 @@ void MaturixDocument::setCurrentRecordFromClick(const QPointF &point)
         return;
     const AbsoluteDate birth = *m_patientRecord->birthDate();
     // The best distance is kept in whole months, so a later examination wins
-    // only when it is nearer by more than the fraction.
+    // only when it is nearer by more than the fraction. Without a dated
+    // examination the first one stays chosen.
     long long bestDistance = 999999;
-    std::optional<quint64> chosen;
+    quint64 chosen = 0;
     const auto &exams = m_patientRecord->trRecordsArray();
     for (std::size_t i = 0; i < exams.size(); ++i) {
         if (!exams[i]->examDate())
@@ -326,11 +400,7 @@ void MaturixDocument::setCurrentRecordFromClick(const QPointF &point)
             bestDistance = (long long)distance;
         }
     }
-    if (!chosen)
-        return;
-    synchronizeToData();
-    m_currentExam = *chosen;
-    synchronizeFromData();
+    showExamination(chosen);
 }
 
 void MaturixDocument::setGender(qint64 gender)
@@ -348,4 +418,36 @@ void MaturixDocument::setMaturix(const QString &title)
         if (item >= 0)
             standards->setCurrentIndex(item);
     }
+}
+
+void MaturixDocument::showExamination(quint64 exam)
+{
+    if (!m_patientRecord || exam > lastExam())
+        return;
+    synchronizeToData();
+    m_currentExam = exam;
+    synchronizeFromData();
+}
+
+void MaturixDocument::doExportTable()
+{
+    if (!m_examinationTable)
+        return;
+    // The table then holds what the fields show.
+    directUpdateDisplay();
+    FilePanel panel = FilePanel::savePanel();
+    panel.setAllowedFileTypes({ QStringLiteral("csv") });
+    const QString name = preferredFileName().toUpper();
+    panel.setNameFieldStringValue(name.isEmpty() ? tr("Table.csv") : tr("%1 Table.csv").arg(name));
+    panel.beginSheetModalForWindow(window(), [this, &panel](int result) {
+        if (result != FilePanel::OKButton)
+            return;
+        QString error;
+        // As shown: in the order the table is sorted by.
+        if (TableText::writeCsv(panel.filename(), *m_examinationTable->sortedModel(), &error))
+            return;
+        Alert::alertWithMessageText(tr("The table could not be exported."), QString(), QString(),
+                                    QString(), tr("“%1”: %2").arg(panel.filename(), error))
+                .beginSheetModalForWindow(window(), {});
+    });
 }

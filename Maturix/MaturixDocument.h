@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExaminationTableView.h"
 #include "MaturixAssessment.h"
 #include "MaturixChartSource.h"
 #include "MaturixGraphView.h"
@@ -7,11 +8,14 @@
 #include "VantrelDocument.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
+class ExaminationTableModel;
 
 // One open patient file with its window: the patient and examinations, the
 // standards of the patient's sex, the chart and every derived value of an
@@ -70,6 +74,13 @@ public:
     // Selects the standard with that title in the list of the sex on show.
     void setMaturix(const QString &title);
 
+    // Makes the examination current, the window's edits stored first: what
+    // a click in the chart or the choice of a row in the table does.
+    void showExamination(quint64 exam);
+    ExaminationTableView *examinationTable() const { return m_examinationTable.data(); }
+    // Asks for a file and writes the table to it as CSV.
+    void doExportTable();
+
     QString examDateStringForRecord(quint64 i) const { return m_assessment.examDateStringForRecord(i); }
     double chronologicalAgeForRecord(quint64 i) const { return m_assessment.chronologicalAgeForRecord(i); }
     QString chronologicalAgeStringForRecord(quint64 i) const
@@ -117,7 +128,8 @@ private:
     void setPatientRecord(std::unique_ptr<PatientRecord> record);
     QComboBox *standardsPopUpForGender(qint64 gender) const;
     QString heightText(double height) const;
-    double heightFromText(const QString &text) const;
+    // The height typed, 0.0 for none; nothing when the text is no number.
+    std::optional<double> heightFromText(const QString &text) const;
 
     QPointer<QComboBox> m_genderPopUp;
     QPointer<QComboBox> m_maleMaturixPopUp;
@@ -126,7 +138,11 @@ private:
     QPointer<QLineEdit> m_heightField;
     QPointer<QLineEdit> m_nameField;
     QPointer<MaturixGraphView> m_graphView;
+    QPointer<ExaminationTableView> m_examinationTable;
+    QPointer<QLabel> m_blindReadingField;
     std::unique_ptr<PatientRecord> m_patientRecord;
     MaturixAssessment m_assessment;
+    // Reads m_assessment, so it goes first.
+    std::unique_ptr<ExaminationTableModel> m_examinationTableModel;
     QString m_loadError;
 };

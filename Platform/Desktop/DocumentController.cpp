@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QWidget>
 
 #include <algorithm>
@@ -156,6 +157,26 @@ void DocumentController::noteDocumentBroughtToFront(Document *document)
     const qsizetype index = m_documents.indexOf(document);
     if (index > 0)
         m_documents.move(index, 0);
+}
+
+void DocumentController::documentWindowDidClose()
+{
+    // Decided once the current event is handled: a window that takes the
+    // closed one's place at once (a look-up opening the patient's file)
+    // keeps the application running.
+    QMetaObject::invokeMethod(this, &DocumentController::terminateIfNoDocumentWindowIsLeft,
+                              Qt::QueuedConnection);
+}
+
+void DocumentController::terminateIfNoDocumentWindowIsLeft()
+{
+    if (!currentDocument() && applicationShouldTerminateAfterLastWindowClosed())
+        QCoreApplication::quit();
+}
+
+bool DocumentController::applicationShouldTerminateAfterLastWindowClosed() const
+{
+    return QGuiApplication::quitOnLastWindowClosed();
 }
 
 QList<Document *> DocumentController::documents() const

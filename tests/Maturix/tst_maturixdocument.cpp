@@ -1,15 +1,16 @@
 #include "DateFormatter.h"
-#include "DocumentController.h"
 #include "Gender.h"
 #include "MaturixDocument.h"
 #include "MaturixGraphView.h"
 #include "PatientFile.h"
-#include "ScriptedAlertResponder.h"
+#include "PatientWindowFixture.h"
 #include "ScriptedFilePanelResponder.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QMimeData>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -56,6 +57,8 @@ private slots:
     void sexSwitchesStandardsAndRange();
     void twoDigitBirthYear();
     void heightWithOneDecimal();
+    void heightKeepsStoredValueOnBadText_data();
+    void heightKeepsStoredValueOnBadText();
     void reorderKeepsExaminationOnShow();
     void stepping();
     void arrowKeysStep();
@@ -70,6 +73,8 @@ private slots:
     void unchangedFileSavesIdentically();
     void corruptFileIsRefused();
     void highlightOnlyOnScreen();
+    void windowFitsALaptopScreen();
+    void keyboardReachesEveryControl();
 
 private:
     MaturixDocument *newDocument();
@@ -81,9 +86,7 @@ private:
     void choose(MaturixDocument *document, const char *name, int item);
     QString counter(MaturixDocument *document) const;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<DocumentController> m_controller;
-    std::unique_ptr<ScriptedAlertResponder> m_alerts;
+    std::unique_ptr<PatientWindowFixture> m_fixture;
 };
 
 void tst_MaturixDocument::initTestCase()
@@ -93,43 +96,22 @@ void tst_MaturixDocument::initTestCase()
 
 void tst_MaturixDocument::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    UserDefaults::setStandardUserDefaults(
-            std::make_unique<UserDefaults>(m_dir->filePath(QStringLiteral("defaults.ini"))));
-    UserDefaults::standardUserDefaults().registerDefaults(
-            { { QStringLiteral("DataFile Extension"), QStringLiteral("maturix") } });
-    m_controller = std::make_unique<DocumentController>();
-    m_controller->setDefaultType(QStringLiteral("maturix"));
-    m_controller->setDocumentFactory([](const QString &) { return new MaturixDocument; });
-    m_alerts = std::make_unique<ScriptedAlertResponder>();
+    m_fixture = std::make_unique<PatientWindowFixture>();
 }
 
 void tst_MaturixDocument::cleanup()
 {
-    for (Document *document : m_controller->documents())
-        document->close();
-    m_controller.reset();
-    m_alerts.reset();
-    UserDefaults::setStandardUserDefaults(nullptr);
-    m_dir.reset();
+    m_fixture.reset();
 }
 
 MaturixDocument *tst_MaturixDocument::newDocument()
 {
-    auto *document = qobject_cast<MaturixDocument *>(m_controller->openUntitledDocumentAndDisplay(true));
-    if (document)
-        QTest::qWaitForWindowExposed(document->window());
-    return document;
+    return m_fixture->newDocument();
 }
 
 MaturixDocument *tst_MaturixDocument::openDocument(const QString &path)
 {
-    QString error;
-    auto *document = qobject_cast<MaturixDocument *>(
-            m_controller->openDocumentWithContentsOfFile(path, true, &error));
-    if (!document)
-        qWarning("%s", qPrintable(error));
-    return document;
+    return m_fixture->openDocument(path);
 }
 
 QLineEdit *tst_MaturixDocument::field(MaturixDocument *document, const char *name) const
@@ -200,10 +182,10 @@ void tst_MaturixDocument::firstEndOfEditingNormalisesIdentifier()
     QVERIFY(!document->isBlank());
     QVERIFY(!document->lookUpRequired());
     QVERIFY(document->isDocumentEdited());
-    QVERIFY(m_alerts->alerts().isEmpty());
+    QVERIFY(m_fixture->alerts.alerts().isEmpty());
 
     // Later ends of editing keep the identifier as typed.
-    m_alerts->answer(1);
+    m_fixture->alerts.answer(1);
     type(document, "referenceIDField", QStringLiteral("cd/34"));
     QCOMPARE(field(document, "referenceIDField")->text(), QStringLiteral("cd/34"));
     QCOMPARE(document->preferredFileName(), QStringLiteral("cd-34"));
@@ -225,20 +207,34 @@ void tst_MaturixDocument::editingGuard_data()
 {
     QTest::addColumn<QByteArray>("fieldName");
     QTest::addColumn<QString>("initial");
+    QTest::addColumn<QString>("source");
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("asks");
     QTest::addColumn<bool>("changes");
-    QTest::newRow("identifier, modify") << QByteArray("referenceIDField") << "AB-12" << 1 << true << true;
-    QTest::newRow("identifier, cancel") << QByteArray("referenceIDField") << "AB-12" << 0 << true << false;
-    QTest::newRow("birth date, cancel") << QByteArray("birthDateField") << "1/15/10" << 0 << true << false;
-    QTest::newRow("empty identifier") << QByteArray("referenceIDField") << "" << 0 << false << true;
-    QTest::newRow("exam date never asks") << QByteArray("examDateField") << "1/15/10" << 0 << false << true;
+    const QByteArray id("referenceIDField");
+    const QByteArray birth("birthDateField");
+    QTest::newRow("identifier, modify") << id << "AB-12" << "key" << 1 << true << true;
+    QTest::newRow("identifier, cancel") << id << "AB-12" << "key" << 0 << true << false;
+    QTest::newRow("birth date, cancel") << birth << "1/15/10" << "key" << 0 << true << false;
+    QTest::newRow("empty identifier") << id << "" << "key" << 0 << false << true;
+    QTest::newRow("exam date never asks") << QByteArray("examDateField") << "1/15/10" << "key" << 0
+                                          << false << true;
+    QTest::newRow("Ctrl+V, cancel") << id << "AB-12" << "Ctrl+V" << 0 << true << false;
+    QTest::newRow("menu paste, cancel") << id << "AB-12" << "menu paste" << 0 << true << false;
+    QTest::newRow("menu paste, modify") << id << "AB-12" << "menu paste" << 1 << true << true;
+    QTest::newRow("menu paste, empty") << id << "" << "menu paste" << 0 << false << true;
+    QTest::newRow("drop, cancel") << birth << "1/15/10" << "drop" << 0 << true << false;
+    QTest::newRow("drop, modify") << id << "AB-12" << "drop" << 1 << true << true;
+    QTest::newRow("input method, cancel") << birth << "1/15/10" << "input method" << 0 << true
+                                          << false;
+    QTest::newRow("input method, modify") << id << "AB-12" << "input method" << 1 << true << true;
 }
 
 void tst_MaturixDocument::editingGuard()
 {
     QFETCH(QByteArray, fieldName);
     QFETCH(QString, initial);
+    QFETCH(QString, source);
     QFETCH(int, answer);
     QFETCH(bool, asks);
     QFETCH(bool, changes);
@@ -247,11 +243,31 @@ void tst_MaturixDocument::editingGuard()
     edit->setText(initial);
     edit->setFocus();
     edit->end(false);
-    m_alerts->answer(answer);
-    QTest::keyClick(edit, Qt::Key_7);
-    QCOMPARE(m_alerts->alerts().size(), asks ? 1 : 0);
+    m_fixture->alerts.answer(answer);
+    QGuiApplication::clipboard()->setText(QStringLiteral("7"));
+    // Each way a user changes a field's text, inserting "7" at its end.
+    if (source == u"key") {
+        QTest::keyClick(edit, Qt::Key_7);
+    } else if (source == u"Ctrl+V") {
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    } else if (source == u"menu paste") {
+        edit->paste(); // what the context menu's Paste does
+    } else if (source == u"drop") {
+        QMimeData data;
+        data.setText(QStringLiteral("7"));
+        const QPoint end(edit->width() - 1, edit->height() / 2);
+        QDragEnterEvent enter(end, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(edit, &enter);
+        QDropEvent drop(end, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(edit, &drop);
+    } else {
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("7"));
+        QCoreApplication::sendEvent(edit, &commit);
+    }
+    QCOMPARE(m_fixture->alerts.alerts().size(), asks ? 1 : 0);
     if (asks) {
-        const auto &alert = m_alerts->alerts().first();
+        const auto &alert = m_fixture->alerts.alerts().first();
         QCOMPARE(alert.messageText, QStringLiteral("This entry has already been defined"));
         QCOMPARE(alert.informativeText, QStringLiteral("Are you sure you want to modify this item?"));
         QCOMPARE(alert.buttonTitles, (QStringList { "Modify", "Cancel" }));
@@ -259,11 +275,11 @@ void tst_MaturixDocument::editingGuard()
     }
     QCOMPARE(edit->text(), changes ? initial + u'7' : initial);
     QCOMPARE(document->isDocumentEdited(), changes);
-    // Once editing has begun, further keys do not ask again.
-    if (changes) {
-        QTest::keyClick(edit, Qt::Key_8);
-        QCOMPARE(m_alerts->alerts().size(), asks ? 1 : 0);
-    }
+    // Once editing has begun, further changes do not ask again; after a
+    // refusal the next change asks anew.
+    m_fixture->alerts.answer(answer);
+    edit->paste();
+    QCOMPARE(m_fixture->alerts.alerts().size(), asks ? (changes ? 1 : 2) : 0);
 }
 
 void tst_MaturixDocument::sexSwitchesStandardsAndRange()
@@ -300,7 +316,7 @@ void tst_MaturixDocument::twoDigitBirthYear()
     type(document, "birthDateField", QStringLiteral("3/14/10"));
     QCOMPARE(document->patientRecord()->birthDate(), std::optional(localDate(2010, 3, 14)));
     QCOMPARE(field(document, "birthDateField")->text(), QStringLiteral("3/14/10"));
-    m_alerts->answer(1);
+    m_fixture->alerts.answer(1);
     type(document, "birthDateField", QStringLiteral("not a date"));
     QVERIFY(!document->patientRecord()->birthDate());
     QCOMPARE(field(document, "ageField")->text(), QStringLiteral("-"));
@@ -315,6 +331,29 @@ void tst_MaturixDocument::heightWithOneDecimal()
     type(document, "heightField", QString());
     QCOMPARE(document->patientRecord()->examination(0)->height(), 0.0);
     QCOMPARE(field(document, "heightField")->text(), QString());
+}
+
+void tst_MaturixDocument::heightKeepsStoredValueOnBadText_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letters never reach the field") << "130.0zz" << 130.0 << "130.0";
+    QTest::newRow("a separator alone keeps the height") << "." << 150.0 << "150.0";
+    QTest::newRow("decimal comma") << "130,5" << 130.5 << "130.5";
+    QTest::newRow("empty is not measured") << "" << 0.0 << "";
+}
+
+void tst_MaturixDocument::heightKeepsStoredValueOnBadText()
+{
+    QFETCH(QString, typed);
+    QFETCH(double, stored);
+    QFETCH(QString, shown);
+    MaturixDocument *document = newDocument();
+    type(document, "heightField", QStringLiteral("150"));
+    type(document, "heightField", typed);
+    QCOMPARE(document->patientRecord()->examination(0)->height(), stored);
+    QCOMPARE(field(document, "heightField")->text(), shown);
 }
 
 void tst_MaturixDocument::reorderKeepsExaminationOnShow()
@@ -408,10 +447,10 @@ void tst_MaturixDocument::removal()
     while (document->currentExam() > quint64(onShow))
         document->doPreviousRecord();
     QSignalSpy effect(document, &VantrelDocument::examinationRemovedAt);
-    m_alerts->answer(answer);
+    m_fixture->alerts.answer(answer);
     document->doDeleteRecord();
-    QCOMPARE(m_alerts->alerts().size(), 1);
-    const auto &alert = m_alerts->alerts().first();
+    QCOMPARE(m_fixture->alerts.alerts().size(), 1);
+    const auto &alert = m_fixture->alerts.alerts().first();
     QCOMPARE(alert.messageText, QStringLiteral("Are you sure you want to remove this exam?"));
     QCOMPARE(alert.buttonTitles, (QStringList { "Remove", "Cancel" }));
     QCOMPARE(alert.informativeText, QString());
@@ -428,7 +467,7 @@ void tst_MaturixDocument::removingTheOnlyExaminationDoesNothing()
 {
     MaturixDocument *document = newDocument();
     document->doDeleteRecord();
-    QVERIFY(m_alerts->alerts().isEmpty());
+    QVERIFY(m_fixture->alerts.alerts().isEmpty());
     QCOMPARE(document->patientRecord()->trRecordsArray().size(), std::size_t(1));
     QVERIFY(!document->isDocumentEdited());
 }
@@ -444,6 +483,7 @@ void tst_MaturixDocument::chartClickSelectsNearestExamination_data()
     QTest::newRow("fraction under the kept whole months") << QList<int> { 116, 123 } << 9.9583333 << 0;
     QTest::newRow("undated never chosen") << QList<int> { -1, 130 } << 0.0 << 1;
     QTest::newRow("far outside the axes") << QList<int> { 12, 200 } << 80.0 << 1;
+    QTest::newRow("no dated exam: the first") << QList<int> { -1, -1 } << 5.0 << 0;
 }
 
 void tst_MaturixDocument::chartClickSelectsNearestExamination()
@@ -462,6 +502,7 @@ void tst_MaturixDocument::chartClickSelectsNearestExamination()
                            : std::optional(AbsoluteDate::fromLocalDate(QDate(2000, 1, 1).addMonths(months))));
     }
     document->synchronizeFromData();
+    document->doNextRecord(); // the click starts elsewhere than its choice
     document->setCurrentRecordFromClick(QPointF(x, 3.0));
     QCOMPARE(document->currentExam(), quint64(expected));
 }
@@ -508,7 +549,7 @@ void tst_MaturixDocument::saveCloseReopen()
     document->doNewRecord();
     type(document, "examDateField", QString());
 
-    const QString path = m_dir->filePath(QStringLiteral("AB-12.maturix"));
+    const QString path = m_fixture->dir.filePath(QStringLiteral("AB-12.maturix"));
     bool saved = false;
     document->saveToURL(QUrl::fromLocalFile(path), QStringLiteral("maturix"), Document::SaveOperation,
                         [&](Document *, bool didSave) { saved = didSave; });
@@ -549,7 +590,7 @@ void tst_MaturixDocument::unchangedFileSavesIdentically()
     patient.examination(0)->setExamDate(AbsoluteDate(700000000.523));
     patient.examination(0)->setHeight(140.25);
     patient.examination(0)->setMaturixIndex(18);
-    const QString path = m_dir->filePath(QStringLiteral("T-1.maturix"));
+    const QString path = m_fixture->dir.filePath(QStringLiteral("T-1.maturix"));
     const QByteArray original = PatientFile::write(patient);
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -565,29 +606,29 @@ void tst_MaturixDocument::unchangedFileSavesIdentically()
 
 void tst_MaturixDocument::corruptFileIsRefused()
 {
-    const QString path = m_dir->filePath(QStringLiteral("broken.maturix"));
+    const QString path = m_fixture->dir.filePath(QStringLiteral("broken.maturix"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QByteArray::fromHex("040b73747265616d7479706564"));
     file.close();
     QString error;
-    QVERIFY(!m_controller->openDocumentWithContentsOfFile(path, true, &error));
+    QVERIFY(!m_fixture->controller.openDocumentWithContentsOfFile(path, true, &error));
     QVERIFY2(error.contains(QStringLiteral("broken.maturix")), qPrintable(error));
-    QVERIFY(m_controller->documents().isEmpty());
+    QVERIFY(m_fixture->controller.documents().isEmpty());
 
     // Opened with the Open command, a text file is named in plain words; the
     // technical reason is the alert's informative text and goes to the log.
-    const QString text = m_dir->filePath(QStringLiteral("x.maturix"));
+    const QString text = m_fixture->dir.filePath(QStringLiteral("x.maturix"));
     QVERIFY(writeFile(text, "hello\n"));
     const QString reason = QStringLiteral("not a typedstream archive (streamer version 104) at byte 0");
     ScriptedFilePanelResponder panels;
     panels.choose(text);
     QTest::ignoreMessage(QtWarningMsg, qPrintable(text + QStringLiteral(": ") + reason));
-    m_controller->openDocument();
-    QCOMPARE(m_alerts->alerts().size(), 1);
-    QCOMPARE(m_alerts->alerts()[0].messageText, QStringLiteral("“x.maturix” is not a Maturix patient file."));
-    QCOMPARE(m_alerts->alerts()[0].informativeText, reason);
-    QVERIFY(m_controller->documents().isEmpty());
+    m_fixture->controller.openDocument();
+    QCOMPARE(m_fixture->alerts.alerts().size(), 1);
+    QCOMPARE(m_fixture->alerts.alerts()[0].messageText, QStringLiteral("“x.maturix” is not a Maturix patient file."));
+    QCOMPARE(m_fixture->alerts.alerts()[0].informativeText, reason);
+    QVERIFY(m_fixture->controller.documents().isEmpty());
 }
 
 void tst_MaturixDocument::highlightOnlyOnScreen()
@@ -597,6 +638,48 @@ void tst_MaturixDocument::highlightOnlyOnScreen()
     QVERIFY(!document->shouldShowGraphHilite());
     QVERIFY(document->showGraphHilite());
     QCOMPARE(document->graphView()->owningDocument(), document);
+}
+
+void tst_MaturixDocument::windowFitsALaptopScreen()
+{
+    QWidget *window = newDocument()->window();
+    // 1366 x 768 less a desktop panel (about 700 pixels left) and a title bar.
+    const QSize laptop(1366, 700 - 40);
+    const QSize hint = window->sizeHint();
+    QVERIFY2(hint.width() <= laptop.width() && hint.height() <= laptop.height(),
+             qPrintable(QStringLiteral("%1 x %2").arg(hint.width()).arg(hint.height())));
+    // A smaller window keeps every field and a legible chart.
+    window->resize(window->minimumSizeHint());
+    QVERIFY(window->minimumSizeHint().height() < laptop.height() - 80);
+    QCoreApplication::sendPostedEvents();
+    for (const QWidget *child : window->findChildren<QWidget *>()) {
+        if (child->isVisible())
+            QVERIFY2(window->rect().contains(QRect(child->mapTo(window, QPoint()), child->size())),
+                     qPrintable(child->objectName()));
+    }
+}
+
+void tst_MaturixDocument::keyboardReachesEveryControl()
+{
+    const QString path = m_fixture->dir.filePath(QStringLiteral("K-1.maturix"));
+    PatientRecord record;
+    record.setReferenceString(QStringLiteral("K-1"));
+    record.setBirthDate(localDate(2015, 6, 1));
+    QVERIFY(writeFile(path, PatientFile::write(record)));
+    MaturixDocument *document = openDocument(path);
+    QWidget *window = document->window();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    // An opened patient starts in the examination, where typing asks nothing.
+    QCOMPARE(QApplication::focusWidget(), field(document, "examDateField"));
+
+    field(document, "heightField")->setFocus();
+    QStringList reached;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(reached, (QStringList { "previousStudyButton", "nextStudyButton", "newStudyButton",
+                                     "deleteStudyButton" }));
 }
 
 int main(int argc, char *argv[])
