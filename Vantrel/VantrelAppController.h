@@ -11,9 +11,9 @@
 #include <QVariantMap>
 
 class AboutController;
-class VantrelDocument;
 class PreferencesController;
 class QAction;
+class VantrelDocument;
 
 // The application's one controller: its shared document controller and the
 // receiver of the application's events. It registers the preference
