@@ -403,6 +403,14 @@ void MaturixDocument::setCurrentRecordFromClick(const QPointF &point)
     showExamination(chosen);
 }
 
+void MaturixDocument::exportChart()
+{
+    synchronizeToData();
+    m_currentExam = lastExam();
+    synchronizeFromData();
+    doExport(false);
+}
+
 void MaturixDocument::setGender(qint64 gender)
 {
     if (m_genderPopUp)

@@ -64,6 +64,10 @@ public:
     void setCurrentRecordFromClick(const QPointF &point) override;
     void updateDisplay() override;
 
+    // The document's own export: the latest examination is put on show first,
+    // then the chart is exported without a save panel.
+    void exportChart();
+
     // Makes that very examination current, found by identity.
     void setCurrentRecordFromRecord(const TRRecord *record);
     // Shows the name in the window too, where the record takes it from.
