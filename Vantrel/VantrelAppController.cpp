@@ -7,7 +7,6 @@
 #include "DistributedNotificationCenter.h"
 #include "Document.h"
 #include "FilePanel.h"
-#include "KVFile.h"
 #include "KVVersion.h"
 #include "Logging.h"
 #include "NotificationCenter.h"
@@ -23,6 +22,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -215,13 +215,18 @@ void VantrelAppController::cacheDatabaseFiles()
 
     const QString folder = databaseFolder();
     const QString extension = defaults().stringForKey(PreferenceKeys::DataFileExtension);
-    const QDir database(folder);
-    for (const QString &entry : KVFile::kvFile().enumeratorAtPath(folder)) {
-        const QFileInfo info(database.filePath(entry));
-        if (info.suffix() != extension || !info.isFile())
+    // The walk takes each entry's kind from the directory listing itself:
+    // no file is examined one by one, which matters for a large database.
+    const QString root = QDir::cleanPath(folder);
+    const qsizetype prefix = root.size() + 1;
+    QDirIterator walk(root, QDir::Files | QDir::Hidden | QDir::System,
+                      QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        const QString path = walk.next();
+        if (walk.fileInfo().suffix() != extension)
             continue;
         m_cachedDatabaseArray.append(
-                entry.chopped(extension.isEmpty() ? 0 : extension.size() + 1));
+                path.mid(prefix).chopped(extension.isEmpty() ? 0 : extension.size() + 1));
     }
 
     Scheduler &scheduler = Scheduler::shared();

@@ -7,11 +7,13 @@
 #include "ChartExport.h"
 #include "DateFormatter.h"
 #include "DisappearingItemEffect.h"
+#include "DocumentController.h"
 #include "FilePanel.h"
 #include "GraphicsContext.h"
 #include "Logging.h"
 #include "NotificationCenter.h"
 #include "PreferenceKeys.h"
+#include "Scheduler.h"
 #include "UserDefaults.h"
 #include "VantrelAppController.h"
 #include "Workspace.h"
@@ -71,6 +73,17 @@ bool changesText(const QEvent *event)
     default:
         return false;
     }
+}
+
+bool autoSaveIsOn()
+{
+    return UserDefaults::standardUserDefaults().boolForKey(PreferenceKeys::AutoSave);
+}
+
+// A patient file directly in the database folder (never in a sub-folder).
+QString patientFilePath(const QString &name, const QString &extension)
+{
+    return VantrelAppController::databaseFolder() + u'/' + name + u'.' + extension;
 }
 } // namespace
 
@@ -355,9 +368,45 @@ void VantrelDocument::updateDisplay()
                                                    long(m_currentExam + 1), long(lastExam() + 1)));
 }
 
-bool VantrelDocument::lookUp(const QString &, bool)
+// ---- Patient files in the database folder ----------------------------------
+
+bool VantrelDocument::lookUp(const QString &key, bool askForConfirmation)
 {
-    return false;
+    if (!autoSaveIsOn())
+        return false;
+    VantrelAppController *controller = VantrelAppController::sharedController();
+    if (!controller || !controller->fileIsInCachedDatabaseFiles(key))
+        return false;
+    // The cache is only a quick test; the file itself decides.
+    const QString path = patientFilePath(key, m_dataFileExtension);
+    if (!QFileInfo(path).isFile())
+        return false;
+    if (askForConfirmation) {
+        const Alert alert = Alert::alertWithMessageText(
+                tr("Patient Data Found"), tr("Open"), tr("Cancel"), QString(),
+                tr("A previously saved data file is available for patient '%1'.  Would you like "
+                   "to open it?")
+                        .arg(key.toUpper()));
+        if (alert.runModal() != Alert::DefaultReturn)
+            return false;
+    }
+    // Not inside the end of editing that asked, and after its caller is done.
+    Scheduler::shared().performAfterDelay(0.0, this,
+                                          [this, path] { deferredOpenLookedUpFile(path); });
+    return true;
+}
+
+void VantrelDocument::deferredOpenLookedUpFile(const QString &path)
+{
+    QString error;
+    if (!DocumentController::sharedDocumentController()->openDocumentWithContentsOfFile(path, true,
+                                                                                        &error)) {
+        // Closing anyway would throw away what was typed into this one.
+        qCWarning(lcDocument, "The patient file \"%s\" could not be opened: %s", qPrintable(path),
+                  qPrintable(error));
+        return;
+    }
+    close();
 }
 
 QString VantrelDocument::preferredFileName() const
@@ -365,6 +414,150 @@ QString VantrelDocument::preferredFileName() const
     if (!m_referenceIDField)
         return QString();
     return m_referenceIDField->text().replace(u'/', u'-');
+}
+
+bool VantrelDocument::prepareSavePanel(FilePanel &panel)
+{
+    const QString folder = VantrelAppController::databaseFolder();
+    panel.setDirectory(folder);
+    panel.setAllowedFileTypes({ m_dataFileExtension });
+    const QString name = preferredFileName();
+    // Without an extension: the panel adds the type's own.
+    if (fileURL().isEmpty() && !name.isEmpty())
+        setFileName(folder + u'/' + name);
+    return true;
+}
+
+void VantrelDocument::runModalSavePanelForSaveOperation(SaveOperationType operation,
+                                                        SaveCompletion completion)
+{
+    const QString name = preferredFileName();
+    const QString folder = VantrelAppController::databaseFolder();
+    if (autoSaveIsOn() && !name.isEmpty() && QFileInfo(folder).isDir()) {
+        saveAutomatically(patientFilePath(name, m_dataFileExtension), operation,
+                          std::move(completion));
+        return;
+    }
+    KVAutoNameDocument::runModalSavePanelForSaveOperation(operation, std::move(completion));
+}
+
+bool VantrelDocument::mayReplaceWithAutomaticSave(const QString &path) const
+{
+    const QFileInfo target(path);
+    if (!target.exists())
+        return true;
+    if (!fileURL().isEmpty()
+        && QFileInfo(fileName()).canonicalFilePath() == target.canonicalFilePath())
+        return true;
+    // Another patient's file, or this identifier's file that the user chose
+    // not to open: replacing it loses the examinations it holds.
+    const Alert alert = Alert::alertWithMessageText(
+            tr("A patient file named “%1” already exists.").arg(target.fileName()),
+            tr("Replace"), tr("Cancel"), QString(), tr("Replacing it removes its examinations."));
+    return alert.runModal() == Alert::DefaultReturn;
+}
+
+void VantrelDocument::saveAutomatically(const QString &path, SaveOperationType operation,
+                                        SaveCompletion completion)
+{
+    if (!mayReplaceWithAutomaticSave(path)) {
+        if (completion)
+            completion(this, false);
+        return;
+    }
+    auto saved = std::make_shared<bool>(false);
+    saveToURL(QUrl::fromLocalFile(path), QFileInfo(path).suffix(), operation,
+              [saved, completion](Document *document, bool didSave) {
+                  *saved = didSave;
+                  if (completion)
+                      completion(document, didSave);
+              });
+    // A failed save has been reported; the document stays open with its
+    // changes rather than vanish.
+    if (!*saved)
+        return;
+    close();
+    if (m_closeRequested)
+        return;
+    // The user goes on in a document tied to its file.
+    QString error;
+    if (!DocumentController::sharedDocumentController()->openDocumentWithContentsOfFile(path, true,
+                                                                                        &error))
+        qCWarning(lcDocument, "The saved patient file \"%s\" could not be reopened: %s",
+                  qPrintable(path), qPrintable(error));
+}
+
+void VantrelDocument::documentDidSave(Document *document, bool didSave,
+                                      const QUrl &previousLocation)
+{
+    KVAutoNameDocument::documentDidSave(document, didSave, previousLocation);
+    if (didSave)
+        m_closeAfterSave = true;
+}
+
+void VantrelDocument::saveToURL(const QUrl &url, const QString &type, SaveOperationType operation,
+                                SaveCompletion completion)
+{
+    // The file holds what the window shows.
+    synchronizeToData();
+    m_lookUpRequired = false;
+    KVAutoNameDocument::saveToURL(url, type, operation, std::move(completion));
+    if (!url.isEmpty()) {
+        if (VantrelAppController *controller = VantrelAppController::sharedController())
+            controller->addToCachedDatabaseFiles(QFileInfo(url.toLocalFile()).fileName());
+    }
+    if (m_closeAfterSave)
+        close();
+}
+
+QString VantrelDocument::fileTypeFromLastRunSavePanel() const
+{
+    return m_dataFileExtension;
+}
+
+void VantrelDocument::canCloseDocument(CloseCompletion completion)
+{
+    const auto answer = [this, &completion](bool shouldClose) {
+        if (!shouldClose)
+            m_closeRequested = false;
+        if (completion)
+            completion(this, shouldClose);
+    };
+    if (!isDocumentEdited()) {
+        m_closeRequested = true;
+        answer(true);
+        return;
+    }
+    const bool automatic = autoSaveIsOn() && !preferredFileName().isEmpty();
+    const Alert alert = Alert::alertWithMessageText(
+            tr("Save changes to document?"), automatic ? tr("Save") : tr("Save As..."),
+            tr("Don't Save"), tr("Cancel"), QString());
+    switch (alert.runModal()) {
+    case Alert::AlternateReturn:
+        answer(true);
+        return;
+    case Alert::OtherReturn:
+        answer(false);
+        return;
+    default:
+        break;
+    }
+    if (automatic) {
+        // The document being closed is not opened again after its save.
+        m_closeRequested = true;
+        saveDocument();
+    } else {
+        saveDocumentAs();
+    }
+    // Closing goes ahead only once the changes are safe: a cancelled panel,
+    // a refused replacement or a failed write keeps the document open.
+    answer(!isDocumentEdited());
+}
+
+void VantrelDocument::documentShouldClose(Document *document, bool shouldClose)
+{
+    if (document && shouldClose)
+        document->close();
 }
 
 void VantrelDocument::setName(const QString &name)

@@ -70,11 +70,33 @@ public:
     void directUpdateDisplay();
     virtual void updateDisplay();
 
-    // Finding an existing patient file for a new identifier. Answers whether
-    // one will be opened; this document opens none yet.
+    // ---- Patient files in the database folder ------------------------------
+    // Finding an existing patient file for a new identifier (the upper-cased
+    // preferred file name). Answers whether the file will be opened: on a
+    // later pass of the main loop, in place of this document.
     virtual bool lookUp(const QString &key, bool askForConfirmation);
+    void deferredOpenLookedUpFile(const QString &path);
     // The identifier with every "/" replaced by "-", as typed otherwise.
     QString preferredFileName() const;
+
+    // The save panel starts in the database folder and proposes the
+    // identifier-derived name.
+    bool prepareSavePanel(FilePanel &panel) override;
+    // With "Auto Save" on, an identifier and a database folder, saves there
+    // without a panel, closes, and reopens the file unless closing.
+    void runModalSavePanelForSaveOperation(SaveOperationType operation,
+                                           SaveCompletion completion) override;
+    // A successful panel save closes the document.
+    void documentDidSave(Document *document, bool didSave, const QUrl &previousLocation) override;
+    // Every save: the window into the model first; afterwards the
+    // application's cache knows the name.
+    void saveToURL(const QUrl &url, const QString &type, SaveOperationType operation,
+                   SaveCompletion completion) override;
+    QString fileTypeFromLastRunSavePanel() const override;
+    // "Save changes to document?": Save (automatic save) or Save As... (panel).
+    void canCloseDocument(CloseCompletion completion) override;
+    // A should-close completion for callers: closes when shouldClose is set.
+    void documentShouldClose(Document *document, bool shouldClose);
 
     QString patientName() const { return m_patientName; }
     QString osiriXStudyID() const { return m_osiriXStudyID; }
@@ -141,6 +163,11 @@ protected:
 
 private:
     void reportExportFailure(const QString &path, const QString &error, bool interactive);
+    // Whether the automatic save may write to path: a file this document was
+    // not read from is replaced only when the user agrees.
+    bool mayReplaceWithAutomaticSave(const QString &path) const;
+    void saveAutomatically(const QString &path, SaveOperationType operation,
+                           SaveCompletion completion);
     void connectTextField(QLineEdit *field);
     void beginEditing(QLineEdit *field);
     // The editing guard for a field whose text is currentText.
