@@ -3,7 +3,8 @@
 #include "VantrelAppController.h"
 
 // The application's own controller: patient documents of the "maturix"
-// extension (unless the preferences name another).
+// extension (unless the preferences name another), and the patient's sex
+// from the viewer's link request.
 class MaturixApplicationController : public VantrelAppController
 {
     Q_OBJECT
@@ -12,4 +13,7 @@ public:
     explicit MaturixApplicationController(QObject *parent = nullptr);
 
     void awakeFromNib() override;
+    // "Gender" (1 male, 2 female; absent: not set) goes to the document the
+    // request filled.
+    LinkOutcome doLinkFromOsirix(const Notification &notification) override;
 };

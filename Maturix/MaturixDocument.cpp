@@ -280,6 +280,14 @@ void MaturixDocument::synchronizeFromData()
     updateDisplay();
 }
 
+void MaturixDocument::setName(const QString &name)
+{
+    VantrelDocument::setName(name);
+    // Unchanged text is left alone, so a field being typed in keeps its cursor.
+    if (m_nameField && m_nameField->text() != name)
+        m_nameField->setText(name);
+}
+
 void MaturixDocument::synchronizeToData()
 {
     PatientRecord *record = m_patientRecord.get();

@@ -70,6 +70,8 @@ public:
 
     // Makes that very examination current, found by identity.
     void setCurrentRecordFromRecord(const TRRecord *record);
+    // Shows the name in the window too, where the record takes it from.
+    void setName(const QString &name) override;
     // Selects a sex in the window; the record takes it at the next
     // synchronizeToData.
     void setGender(qint64 gender);

@@ -4,6 +4,7 @@
 #include "Alert.h"
 #include "BatchExportController.h"
 #include "Bundle.h"
+#include "DistributedNotificationCenter.h"
 #include "Document.h"
 #include "FilePanel.h"
 #include "KVVersion.h"
@@ -23,15 +24,25 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <QWidget>
 
 #include <cmath>
+#include <filesystem>
+#include <optional>
 
 namespace {
 const QString batchOpenNotification = QStringLiteral("BatchOpen");
-const QString osirixIdentifier = QStringLiteral("com.quellmar.osirix");
+const QString batchExportToOsirixNotification = QStringLiteral("BatchExportToOsirix");
+const QString installPluginNotification = QStringLiteral("Install Plugin");
+const QString linkRequestObject = QStringLiteral("OsirixLink");
+const QString chartReturnObject = QStringLiteral("OsirixLinkReturn");
+const QString pluginInfoFileName = QStringLiteral("Info.json");
 // The platform's distant past: the date of a version check never made.
 constexpr double distantPastSeconds = -63114076800.0;
 constexpr double secondsPerDay = 86400.0;
@@ -99,10 +110,20 @@ void VantrelAppController::awakeFromNib()
                        [this](const Notification &notification) { batchOpen(notification); });
     m_batchArray.clear();
 
-    // The link with the viewer's plug-in subscribes here, in this order:
-    // "BatchExportToOsirix" (the chart-return queue), "Install Plugin", and
-    // the distributed link request "<identifier>.osirixLink" / "OsirixLink".
+    center.addObserver(batchExportToOsirixNotification, this,
+                       [this](const Notification &notification) { batchExportToOsirix(notification); });
     m_exportToOsirixArray.clear();
+    center.addObserver(installPluginNotification, this, [this](const Notification &) {
+        doInstallOsirixPlugin();
+    });
+    subscribeToOsirixLink();
+}
+
+void VantrelAppController::subscribeToOsirixLink()
+{
+    DistributedNotificationCenter::defaultCenter().addObserver(
+            osirixLinkNotificationName(), linkRequestObject, this,
+            [this](const Notification &notification) { notifiedOfLinkFromOsirix(notification); });
 }
 
 void VantrelAppController::applicationDidFinishLaunching()
@@ -146,8 +167,8 @@ void VantrelAppController::askFirstRunQuestions()
 
 void VantrelAppController::offerOsirixPluginUpdate()
 {
-    Workspace &workspace = Workspace::sharedWorkspace();
-    if (!workspace.isApplicationInstalled(osirixIdentifier)
+    // The same test as Preferences' install button.
+    if (!PreferencesController::osirixIsInstalled()
         || !defaults().boolForKey(PreferenceKeys::ExportToOsiriX) || osirixPluginVersionCurrent())
         return;
     const Alert alert = Alert::alertWithMessageText(
@@ -164,6 +185,7 @@ void VantrelAppController::offerOsirixPluginUpdate()
 void VantrelAppController::applicationWillTerminate()
 {
     NotificationCenter::defaultCenter().removeObservers(this);
+    DistributedNotificationCenter::defaultCenter().removeObservers(this);
     Scheduler::shared().cancelAll(this);
     m_subscribedToVersionCheck = false;
     m_exportToOsirixArray.clear();
@@ -537,12 +559,279 @@ void VantrelAppController::doMailAuthor()
 
 // ---- The link with the viewer's plug-in ------------------------------------
 
+namespace {
+const QString identifierKey = QStringLiteral("Identifier");
+const QString nameKey = QStringLiteral("Name");
+const QString dateOfBirthKey = QStringLiteral("DateOfBirth");
+const QString dateOfStudyKey = QStringLiteral("DateOfStudy");
+const QString studyIDKey = QStringLiteral("OsiriXStudyID");
+
+// Why a link request cannot be applied; empty when it can. The request comes
+// from another process, so nothing in it is taken on trust.
+QString linkRequestFault(const QVariantMap &request)
+{
+    const QMetaType string = QMetaType::fromType<QString>();
+    const QMetaType date = QMetaType::fromType<AbsoluteDate>();
+    struct Expected
+    {
+        const QString &key;
+        QMetaType type;
+        bool required;
+    };
+    for (const Expected &value : { Expected { identifierKey, string, true },
+                                   Expected { dateOfStudyKey, date, true },
+                                   Expected { dateOfBirthKey, date, false },
+                                   Expected { nameKey, string, false } }) {
+        if (!request.contains(value.key)) {
+            if (value.required)
+                return QStringLiteral("no \"%1\"").arg(value.key);
+        } else if (request.value(value.key).metaType() != value.type) {
+            return QStringLiteral("\"%1\" is not a %2").arg(value.key, value.type.name());
+        }
+    }
+    return {};
+}
+
+std::filesystem::path fileSystemPath(const QString &path)
+{
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString describe(const std::error_code &error)
+{
+    return QString::fromLocal8Bit(error.message());
+}
+
+// A plug-in bundle's CFBundleVersion; none without a readable property list
+// or a version string.
+std::optional<QString> bundleVersion(const QString &bundle)
+{
+    QFile info(QDir(bundle).filePath(pluginInfoFileName));
+    if (!info.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QJsonValue version =
+            QJsonDocument::fromJson(info.readAll()).object().value(QLatin1String("CFBundleVersion"));
+    if (!version.isString())
+        return std::nullopt;
+    return version.toString();
+}
+
+// Copies the source beside the target under a hidden name and swaps it in by
+// renaming, so that a failure at any step leaves the old copy as it was.
+bool replaceWithCopy(const QString &source, const QString &target, QString *error)
+{
+    const QFileInfo targetInfo(target);
+    // Hidden names: the viewer lists only visible entries as plug-ins.
+    const QString pattern =
+            targetInfo.dir().filePath(u'.' + targetInfo.fileName() + QStringLiteral("-XXXXXX"));
+    QTemporaryDir staging(pattern);
+    if (!staging.isValid()) {
+        *error = staging.errorString();
+        return false;
+    }
+    std::error_code code;
+    const std::filesystem::path copy = fileSystemPath(staging.filePath(targetInfo.fileName()));
+    std::filesystem::copy(fileSystemPath(source), copy, std::filesystem::copy_options::recursive,
+                          code);
+    if (code) {
+        *error = describe(code);
+        return false;
+    }
+
+    QTemporaryDir retired(pattern);
+    const std::filesystem::path old = fileSystemPath(retired.filePath(targetInfo.fileName()));
+    bool movedOld = false;
+    if (targetInfo.exists() || targetInfo.isSymLink()) {
+        if (retired.isValid())
+            std::filesystem::rename(fileSystemPath(target), old, code);
+        movedOld = retired.isValid() && !code;
+        if (!movedOld)
+            qCWarning(lcLink, "Remove old plugin failed: %s",
+                      qPrintable(retired.isValid() ? describe(code) : retired.errorString()));
+    }
+    std::filesystem::rename(copy, fileSystemPath(target), code);
+    if (code) {
+        *error = describe(code);
+        if (movedOld)
+            std::filesystem::rename(old, fileSystemPath(target), code);
+        return false;
+    }
+    if (movedOld && !retired.remove())
+        qCWarning(lcLink, "Remove old plugin failed: %s", qPrintable(retired.path()));
+    return true;
+}
+} // namespace
+
+QString VantrelAppController::osirixLinkNotificationName()
+{
+    return Bundle::mainBundle().identifier() + QStringLiteral(".osirixLink");
+}
+
+VantrelDocument *VantrelAppController::frontDocument() const
+{
+    return qobject_cast<VantrelDocument *>(documents().value(0));
+}
+
+void VantrelAppController::notifiedOfLinkFromOsirix(const Notification &notification)
+{
+    QMetaObject::invokeMethod(
+            this, [this, notification] { doLinkFromOsirix(notification); }, Qt::QueuedConnection);
+}
+
+VantrelAppController::LinkOutcome
+VantrelAppController::doLinkFromOsirix(const Notification &notification)
+{
+    const QVariantMap &request = notification.userInfo;
+    if (const QString fault = linkRequestFault(request); !fault.isEmpty()) {
+        qCWarning(lcLink, "Link request ignored: %s", qPrintable(fault));
+        return LinkOutcome::Ignored;
+    }
+    const QString identifier = request.value(identifierKey).toString().replace(u'/', u'-');
+
+    VantrelDocument *document = frontOrNewDocument();
+    if (!document)
+        return LinkOutcome::Ignored;
+
+    if (document->lookUp(identifier, false)) {
+        Scheduler::shared().performAfterDelay(
+                0.1, this, [this, notification] { deferredNewRecord(notification); });
+        return LinkOutcome::Deferred;
+    }
+    fillFromLinkRequest(document, request, identifier);
+    return LinkOutcome::Filled;
+}
+
+void VantrelAppController::fillFromLinkRequest(VantrelDocument *document,
+                                               const QVariantMap &request,
+                                               const QString &identifier)
+{
+    document->setIdentifier(identifier);
+    if (request.contains(dateOfBirthKey))
+        document->setBirthDate(request.value(dateOfBirthKey).value<AbsoluteDate>());
+    document->setExamDate(request.value(dateOfStudyKey).value<AbsoluteDate>());
+    document->setName(request.value(nameKey).toString());
+    document->setOsiriXStudyID(request.value(studyIDKey).toString());
+    document->directUpdateDisplayAndSetDirty();
+}
+
+VantrelDocument *VantrelAppController::frontOrNewDocument()
+{
+    // The user may have closed every window since launch: the patient then
+    // gets a new document rather than being dropped.
+    if (documents().isEmpty()) {
+        QString error;
+        if (!openUntitledDocumentAndDisplay(true, &error)) {
+            qCWarning(lcLink, "Link request ignored: no document opens: %s", qPrintable(error));
+            return nullptr;
+        }
+    }
+    VantrelDocument *document = frontDocument();
+    if (!document)
+        qCWarning(lcLink, "Link request ignored: the front document holds no patient");
+    return document;
+}
+
+void VantrelAppController::deferredNewRecord(const Notification &notification)
+{
+    const QVariantMap &request = notification.userInfo;
+    const QString identifier = request.value(identifierKey).toString().replace(u'/', u'-');
+    VantrelDocument *document = frontDocument();
+    // The patient's file did not open after all: the patient goes to the
+    // front document (or a new one), so that the request is not lost.
+    if (!document || QFileInfo(document->fileName()).completeBaseName() != identifier) {
+        qCWarning(lcLink, "The patient's file did not open; the patient goes to the front document");
+        if ((document = frontOrNewDocument()))
+            fillFromLinkRequest(document, request, identifier);
+        return;
+    }
+    document->doNewRecord();
+    document->setName(request.value(nameKey).toString());
+    document->setExamDate(request.value(dateOfStudyKey).value<AbsoluteDate>());
+    document->directUpdateDisplayAndSetDirty();
+}
+
+void VantrelAppController::batchExportToOsirix(const Notification &notification)
+{
+    qCInfo(lcLink, "Batch export to osirix");
+    if (notification.object.metaType() != QMetaType::fromType<QVariantMap>()) {
+        qCWarning(lcLink, "Chart message ignored: not a dictionary");
+        return;
+    }
+    if (m_exportToOsirixArray.isEmpty()) {
+        qCInfo(lcLink, "Initialise delayed batch export");
+        Scheduler::shared().performAfterDelay(1.0, this, [this] { delayBatchExportToOsirix(); });
+    }
+    m_exportToOsirixArray.append(notification.object.toMap());
+}
+
+void VantrelAppController::delayBatchExportToOsirix()
+{
+    qCInfo(lcLink, "Delayed batch export");
+    if (m_exportToOsirixArray.isEmpty()) {
+        qCInfo(lcLink, "Zero items in array, exiting");
+        return;
+    }
+    qCInfo(lcLink, "Sending notification to OsiriX plugin");
+    DistributedNotificationCenter::defaultCenter().postNotification(
+            osirixLinkNotificationName(), chartReturnObject, m_exportToOsirixArray.takeFirst());
+    Scheduler::shared().performAfterDelay(4.0, this, [this] { delayBatchExportToOsirix(); });
+    qCInfo(lcLink, "Queue next delayed batch export");
+}
+
+QString VantrelAppController::applicationOsirixPluginsFolder() const
+{
+    return Bundle::mainBundle().pathForResource(QStringLiteral("OsiriX Plugins"));
+}
+
+QString VantrelAppController::installedOsirixPluginsFolder()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+            .absoluteFilePath(QStringLiteral("OsiriX/Plugins"));
+}
+
+QString VantrelAppController::nameOfInstallableOsirixPlugin() const
+{
+    return QDir(applicationOsirixPluginsFolder())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name)
+            .value(0);
+}
+
 bool VantrelAppController::osirixPluginVersionCurrent() const
 {
-    return true;
+    const QString name = nameOfInstallableOsirixPlugin();
+    if (name.isEmpty())
+        return true;
+    const QString installed = QDir(installedOsirixPluginsFolder()).filePath(name);
+    if (!QFileInfo::exists(installed))
+        return false;
+    const std::optional<QString> version = bundleVersion(installed);
+    return version && version == bundleVersion(QDir(applicationOsirixPluginsFolder()).filePath(name));
 }
 
 void VantrelAppController::doInstallOsirixPlugin()
 {
-    qCWarning(lcApplication, "No plug-in to install");
+    const QString name = nameOfInstallableOsirixPlugin();
+    const QString folder = installedOsirixPluginsFolder();
+    if (!QFileInfo(folder).isDir()) {
+        std::error_code code;
+        std::filesystem::create_directories(fileSystemPath(folder), code);
+        if (code)
+            qCWarning(lcLink, "Create directory failed: %s", qPrintable(describe(code)));
+    }
+
+    QString error = tr("No plug-in among the application's resources");
+    const bool installed =
+            !name.isEmpty()
+            && replaceWithCopy(QDir(applicationOsirixPluginsFolder()).filePath(name),
+                               QDir(folder).filePath(name), &error);
+    if (installed) {
+        Alert::alertWithMessageText(
+                tr("Installation Succeeded"), tr("OK"), QString(), QString(),
+                tr("The plugin will be available the next time OsiriX is launched."))
+                .runModal();
+        return;
+    }
+    qCWarning(lcLink, "Copy plugin failed: %s", qPrintable(error));
+    Alert::alertWithMessageText(tr("Installation Failed"), tr("OK"), QString(), QString(), QString())
+            .runModal();
 }

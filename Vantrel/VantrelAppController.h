@@ -15,8 +15,9 @@
 class AboutController;
 class BatchExportController;
 class PreferencesController;
-class WaitController;
 class QAction;
+class VantrelDocument;
+class WaitController;
 
 // The application's one controller: its shared document controller and the
 // receiver of the application's events. It registers the preference
@@ -103,15 +104,42 @@ public:
     BatchExportController *batchExportController() const;
 
     // ---- The link with the viewer's plug-in -------------------------------
-    // Subscriptions to "BatchExportToOsirix", "Install Plugin" and the
-    // distributed link request join awakeFromNib; the chart-return queue
-    // below is created there already.
-    //
-    // The installed plug-in is the application's own version. Without a
-    // plug-in to install there is nothing to update.
-    virtual bool osirixPluginVersionCurrent() const;
-    virtual void doInstallOsirixPlugin();
+    // The name of every message between the application and the plug-in:
+    // the application's identifier with ".osirixLink" appended.
+    static QString osirixLinkNotificationName();
+
+    // A link request from the bus, handed to the main loop without waiting.
+    void notifiedOfLinkFromOsirix(const Notification &notification);
+    // What became of a link request.
+    enum class LinkOutcome {
+        Ignored, // unusable request: logged, no document touched
+        Filled, // the front document holds the request's patient
+        Deferred, // the patient's own file opens; deferredNewRecord follows
+    };
+    // Applies a link request to the front document, opening a new one when
+    // none is open.
+    virtual LinkOutcome doLinkFromOsirix(const Notification &notification);
+    // A new examination in the patient's file that the look-up opened.
+    void deferredNewRecord(const Notification &notification);
+
+    // The chart-return queue: "BatchExportToOsirix" carries one chart
+    // message; the first leaves 1 s after it was queued, each further one
+    // 4 s after the previous.
+    void batchExportToOsirix(const Notification &notification);
+    void delayBatchExportToOsirix();
     QList<QVariantMap> exportToOsirixQueue() const { return m_exportToOsirixArray; }
+
+    // The plug-in bundle the application carries; empty when it has none.
+    QString nameOfInstallableOsirixPlugin() const;
+    // Whether the installed plug-in has the version (CFBundleVersion, as a
+    // string) of the application's copy. Without a plug-in to install there
+    // is nothing to update.
+    virtual bool osirixPluginVersionCurrent() const;
+    // Copies the application's plug-in into the viewer's plug-in folder,
+    // replacing an older copy, and tells the user the outcome.
+    virtual void doInstallOsirixPlugin();
+    // The viewer's plug-in folder: the XDG data folder's "OsiriX/Plugins".
+    static QString installedOsirixPluginsFolder();
     // ------------------------------------------------------------------------
 
     // Progress and failures of background steps on the About window's
@@ -122,11 +150,20 @@ protected:
     // Starts the shared version checker; verbose checks report to the user.
     virtual void checkVersion(bool verbose);
     virtual AbsoluteDate currentDate() const;
+    // The application's copy of the plug-in: "OsiriX Plugins" among its
+    // resources.
+    virtual QString applicationOsirixPluginsFolder() const;
+    // The first document front to back, if it is a patient document.
+    VantrelDocument *frontDocument() const;
 
 private:
     void askFirstRunQuestions();
     void offerOsirixPluginUpdate();
     void subscribeToVersionCheck();
+    void subscribeToOsirixLink();
+    VantrelDocument *frontOrNewDocument();
+    void fillFromLinkRequest(VantrelDocument *document, const QVariantMap &request,
+                             const QString &identifier);
     void scheduleBatchOpen();
     void exportPatientFile(const QString &path);
     Document *readWindowlessDocument(const QString &path, QString *error);

@@ -100,7 +100,8 @@ public:
 
     QString patientName() const { return m_patientName; }
     QString osiriXStudyID() const { return m_osiriXStudyID; }
-    void setName(const QString &name);
+    // A subclass that shows the name in its window overrides this.
+    virtual void setName(const QString &name);
     void setIdentifier(const QString &identifier);
     void setBirthDate(const std::optional<AbsoluteDate> &date);
     void setExamDate(const std::optional<AbsoluteDate> &date);
