@@ -5,7 +5,7 @@
 set(MATURIX_INSTALL_LIBDIR "${CMAKE_INSTALL_LIBDIR}/maturix")
 set(MATURIX_INSTALL_RESOURCES "${CMAKE_INSTALL_DATADIR}/maturix")
 
-set(maturix_programs Maturix maturix-cli osirix-host)
+set(maturix_programs Maturix maturix-cli)
 set(maturix_libraries PlatformCore PlatformArchive Platform KVClasses Vantrel OsiriXDicom OsiriXHost)
 
 set_target_properties(${maturix_programs} PROPERTIES
@@ -17,15 +17,22 @@ set_target_properties(MaturixLink PROPERTIES
     INSTALL_RPATH "${CMAKE_INSTALL_PREFIX}/${MATURIX_INSTALL_LIBDIR}")
 
 install(TARGETS ${maturix_programs} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+# The stand-in viewer is for trying and testing the link. Its desktop entry
+# would make Maturix take it for the real viewer, so it is not part of a
+# plain install or of the package:
+#   cmake --install build --component ViewerStandIn
+set_target_properties(osirix-host PROPERTIES INSTALL_RPATH "$ORIGIN/../${MATURIX_INSTALL_LIBDIR}")
+install(TARGETS osirix-host RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
+    COMPONENT ViewerStandIn EXCLUDE_FROM_ALL)
 install(TARGETS ${maturix_libraries} LIBRARY DESTINATION "${MATURIX_INSTALL_LIBDIR}")
 
 # The plug-in bundle among Maturix's resources, from where the application
 # installs it into the viewer.
 get_property(maturix_link_bundle GLOBAL PROPERTY MATURIX_LINK_BUNDLE)
 cmake_path(GET maturix_link_bundle FILENAME maturix_link_bundle_name)
-install(TARGETS MaturixLink LIBRARY DESTINATION "${MATURIX_INSTALL_RESOURCES}/${maturix_link_bundle_name}")
-install(FILES "${maturix_link_bundle}/Info.json"
-    DESTINATION "${MATURIX_INSTALL_RESOURCES}/${maturix_link_bundle_name}")
+set(maturix_link_destination "${MATURIX_INSTALL_RESOURCES}/OsiriX Plugins/${maturix_link_bundle_name}")
+install(TARGETS MaturixLink LIBRARY DESTINATION "${maturix_link_destination}")
+install(FILES "${maturix_link_bundle}/Info.json" DESTINATION "${maturix_link_destination}")
 # Resources kept in the source tree, when there are any.
 if(IS_DIRECTORY "${PROJECT_SOURCE_DIR}/Resources")
     install(DIRECTORY "${PROJECT_SOURCE_DIR}/Resources/" DESTINATION "${MATURIX_INSTALL_RESOURCES}")

@@ -20,18 +20,17 @@ version=$(dpkg-deb -f "$deb" Version)
 [ "$(basename "$deb")" = "maturix_${version}_amd64.deb" ] || fail "package file name $(basename "$deb")"
 
 # Contents: everything installed, nothing of the build's tests.
-dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' >"$work/contents"
+dpkg-deb -c "$deb" | sed -E 's|^([^ ]+ +){5}\./||' >"$work/contents"
 share=$prefix/share
 for path in \
-    "$prefix/bin/Maturix" "$prefix/bin/maturix-cli" "$prefix/bin/osirix-host" \
+    "$prefix/bin/Maturix" "$prefix/bin/maturix-cli" \
     "$libdir/maturix/libPlatformCore.so" "$libdir/maturix/libPlatformArchive.so" \
     "$libdir/maturix/libPlatform.so" "$libdir/maturix/libKVClasses.so" \
     "$libdir/maturix/libVantrel.so" "$libdir/maturix/libOsiriXHost.so" \
     "$libdir/maturix/libOsiriXDicom.so" \
-    "$share/maturix/MaturixLink.osirixplugin/Info.json" \
-    "$share/maturix/MaturixLink.osirixplugin/libMaturixLink.so" \
+    "$share/maturix/OsiriX Plugins/MaturixLink.osirixplugin/Info.json" \
+    "$share/maturix/OsiriX Plugins/MaturixLink.osirixplugin/libMaturixLink.so" \
     "$share/applications/org.vantrel.Maturix.desktop" \
-    "$share/applications/com.quellmar.osirix.desktop" \
     "$share/metainfo/org.vantrel.Maturix.metainfo.xml" \
     "$share/mime/packages/org.vantrel.Maturix.xml" \
     "$share/icons/hicolor/scalable/apps/org.vantrel.Maturix.svg" \
@@ -42,7 +41,11 @@ for path in \
     grep -qxF "$path" "$work/contents" || fail "$path missing from the package"
 done
 ! grep -E '(^|/)(tst_|fuzz_|bench_)|\.a$|/include/' "$work/contents" || fail "build-only files in the package"
-grep -vE "^($prefix(/|$)|$)" "$work/contents" && fail "files outside /$prefix"
+# The stand-in viewer would pass for the real one on a user's desktop.
+! grep -E 'osirix-host|com\.quellmar\.osirix\.desktop' "$work/contents" || fail "the stand-in viewer is in the package"
+# Everything lies under the prefix; only the prefix's own parent folders stand beside it.
+awk -v p="$prefix/" 'length($0) && index(p, $0) != 1 && index($0, p) != 1' "$work/contents" |
+    grep . && fail "files outside /$prefix"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libqt6widgets6 libqt6dbus6 libicu libdcmtk libc6; do
@@ -62,7 +65,7 @@ cli=$root/$prefix/bin/maturix-cli
 ldd "$cli" | grep -qF "libPlatformCore.so => $root/" || fail "RPATH: $(ldd "$cli")"
 "$cli" --help >"$work/help" || fail "maturix-cli --help"
 grep -q "assess" "$work/help" || fail "maturix-cli --help: $(cat "$work/help")"
-readelf -d "$root/$share/maturix/MaturixLink.osirixplugin/libMaturixLink.so" |
+readelf -d "$root/$share/maturix/OsiriX Plugins/MaturixLink.osirixplugin/libMaturixLink.so" |
     grep -qF "[/$libdir/maturix]" || fail "the plug-in does not name the installed libraries"
 
 # The patient-file type, in a data folder of its own: a file written by
