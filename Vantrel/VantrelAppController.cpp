@@ -9,6 +9,7 @@
 #include "KVVersion.h"
 #include "Logging.h"
 #include "NotificationCenter.h"
+#include "PacsAddress.h"
 #include "PreferenceKeys.h"
 #include "PreferencesController.h"
 #include "Scheduler.h"
@@ -68,6 +69,11 @@ void VantrelAppController::initialize()
             { PreferenceKeys::ExportDirectory, desktop },
             { PreferenceKeys::AutoSave, false },
             { PreferenceKeys::ExportToOsiriX, false },
+            { PreferenceKeys::ExportToPACS, false },
+            { PreferenceKeys::PACSCalledAETitle, QString() },
+            { PreferenceKeys::PACSHost, QString() },
+            { PreferenceKeys::PACSPort, int(PacsAddress::defaultPort) },
+            { PreferenceKeys::PACSCallingAETitle, PacsAddress::defaultCallingAETitle },
             { PreferenceKeys::LaunchScript, QString() },
             { PreferenceKeys::AutomaticVersionCheck, false },
             { PreferenceKeys::VersionCheckInterval, 0 },
