@@ -26,26 +26,38 @@ bool PacsExport::isBusy() const
 
 void PacsExport::exportChart(const Chart &chart, bool interactive)
 {
-    if (!interactive || m_batchOpen) {
+    const bool batch = !interactive || m_batchOpen;
+    if (chart.dicom.isEmpty()) {
+        const PacsResult failed = PacsResult::failure(chart.dicomError);
+        if (!batch) {
+            answerInteractive(chart, failed);
+            return;
+        }
+        m_unsent.append({ chart, failed.reason });
+        sendPending();
+        return;
+    }
+    if (batch) {
         m_pending.append(chart);
         sendPending();
         return;
     }
     ++m_interactiveInFlight;
-    PacsSender::storeInBackground(
-            PacsPreferences::address(), { chart.dicom }, this,
-            [this, chart](const QList<PacsResult> &results) {
-                --m_interactiveInFlight;
-                const PacsResult &result = results.constFirst();
-                if (!result.confirmed)
-                    offerFiles({ { chart, result.reason } },
-                               tr("The chart could not be stored in the PACS"),
-                               tr("%1\n\nWrite the chart as a file into the export folder instead?")
-                                       .arg(result.reason));
-               
-                if (!isBusy())
-                    emit idle();
-            });
+    PacsSender::storeInBackground(PacsPreferences::address(), { chart.dicom }, this,
+                                  [this, chart](const QList<PacsResult> &results) {
+                                      --m_interactiveInFlight;
+                                      answerInteractive(chart, results.constFirst());
+                                  });
+}
+
+void PacsExport::answerInteractive(const Chart &chart, const PacsResult &result)
+{
+    if (!result.confirmed)
+        offerFiles({ { chart, result.reason } }, tr("The chart could not be stored in the PACS"),
+                   tr("%1\n\nWrite the chart as a file into the export folder instead?")
+                           .arg(result.reason));
+    if (!isBusy())
+        emit idle();
 }
 
 void PacsExport::beginBatch()

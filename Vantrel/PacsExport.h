@@ -25,6 +25,7 @@ public:
     {
         QString patient; // as the user knows the patient, for the reports
         QByteArray dicom; // the secondary-capture file for the PACS
+        QString dicomError; // why there is no such file, when there is none
         QByteArray jpeg; // the same chart, for a file if the PACS does not take it
         QString filePath; // where that file goes in the export folder
     };
@@ -51,6 +52,7 @@ private:
         QString reason;
     };
 
+    void answerInteractive(const Chart &chart, const PacsResult &result);
     void sendPending();
     void reportIfDone();
     void offerFiles(const QList<Unsent> &unsent, const QString &messageText,

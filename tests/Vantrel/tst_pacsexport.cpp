@@ -24,7 +24,8 @@ private slots:
     void interactiveFailure();
 
 private:
-    PacsExport::Chart chart(const QString &patientID) const;
+    PacsExport::Chart chart(const QString &patientID,
+                            const QString &name = QStringLiteral("Patient")) const;
     void setPacsPort(quint16 port);
 
     QTemporaryDir m_dir;
@@ -54,12 +55,13 @@ void tst_PacsExport::cleanup()
     UserDefaults::setStandardUserDefaults(nullptr);
 }
 
-PacsExport::Chart tst_PacsExport::chart(const QString &patientID) const
+PacsExport::Chart tst_PacsExport::chart(const QString &patientID, const QString &name) const
 {
     const QImage image = ChartSample::chart(QImage::Format_RGB32);
-    return { QStringLiteral("Patient %1").arg(patientID),
-             PacsChart(image, QStringLiteral("Patient"), patientID).data(),
-             ChartSample::jpeg(image), m_dir.filePath(patientID + QStringLiteral(".jpg")) };
+    QString error;
+    const QByteArray dicom = PacsChart(image, name, patientID).data(&error);
+    return { QStringLiteral("Patient %1").arg(patientID), dicom, error, ChartSample::jpeg(image),
+             m_dir.filePath(patientID + QStringLiteral(".jpg")) };
 }
 
 void tst_PacsExport::setPacsPort(quint16 port)
@@ -113,14 +115,21 @@ void tst_PacsExport::batchWithPacsStoppedMidway()
 
 void tst_PacsExport::interactiveFailure_data()
 {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
     QTest::addColumn<QString>("button");
     QTest::addColumn<bool>("written");
-    QTest::newRow("written as a file") << "Write File" << true;
-    QTest::newRow("not written") << "Don't Write" << false;
+    QTest::newRow("unreachable, written as a file")
+            << "Patient" << "cannot be reached" << "Write File" << true;
+    QTest::newRow("unreachable, not written") << "Patient" << "cannot be reached" << "Don't Write" << false;
+    // DICOM cannot hold a backslash in a name: never sent, still offered.
+    QTest::newRow("no DICOM file") << "Doe\\Jane" << "cannot" << "Write File" << true;
 }
 
 void tst_PacsExport::interactiveFailure()
 {
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
     QFETCH(QString, button);
     QFETCH(bool, written);
 
@@ -128,11 +137,12 @@ void tst_PacsExport::interactiveFailure()
     ScriptedAlertResponder alerts;
     alerts.answerWithButton(button);
     QSignalSpy idle(m_export.get(), &PacsExport::idle);
-    m_export->exportChart(chart("ALONE"), true);
+    m_export->exportChart(chart("ALONE", name), true);
     // The answer may come before the export call has returned.
     QTRY_VERIFY_WITH_TIMEOUT(!idle.isEmpty(), 20000);
     QCOMPARE(alerts.messageTexts(), QStringList { "The chart could not be stored in the PACS" });
-    QVERIFY(alerts.alerts().first().informativeText.contains("cannot be reached"));
+    QVERIFY2(alerts.alerts().first().informativeText.contains(reason),
+             qPrintable(alerts.alerts().first().informativeText));
     QCOMPARE(alerts.unmatchedAnswers(), 0);
     QCOMPARE(QFile::exists(m_dir.filePath("ALONE.jpg")), written);
     QFile::remove(m_dir.filePath("ALONE.jpg"));
