@@ -123,7 +123,7 @@ void tst_PacsExport::interactiveFailure_data()
             << "Patient" << "cannot be reached" << "Write File" << true;
     QTest::newRow("unreachable, not written") << "Patient" << "cannot be reached" << "Don't Write" << false;
     // DICOM cannot hold a backslash in a name: never sent, still offered.
-    QTest::newRow("no DICOM file") << "Doe\\Jane" << "cannot" << "Write File" << true;
+    QTest::newRow("no DICOM file") << "Doe\\Jane" << "Cannot set the attributes" << "Write File" << true;
 }
 
 void tst_PacsExport::interactiveFailure()
