@@ -5,6 +5,7 @@
 #include "GregorianCalendar.h"
 #include "MaturixGraphView.h"
 #include "PatientFile.h"
+#include "PrintableText.h"
 #include "ui_MyDocument.h"
 
 #include <QComboBox>
@@ -13,15 +14,30 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 
 #include <cmath>
 
 namespace {
+// Room left above a window for its title bar and frame, which the window
+// system adds outside the window's own size.
+constexpr int titleBarAllowance = 48;
+
 // The assessment document's texts live in the "TRDocument" table.
 QString localized(const char *text)
 {
     return QCoreApplication::translate("TRDocument", text);
+}
+
+// A height as typed: digits with a decimal separator, the user's own, a full
+// stop or a comma. Every prefix of a number matches too, so the field can be
+// typed into.
+QRegularExpression heightPattern()
+{
+    const QString separator = QRegularExpression::escape(QLocale::system().decimalPoint());
+    return QRegularExpression(
+            QStringLiteral("\\A\\s*[0-9]*(?:(?:[.,]|%1)[0-9]*)?\\s*\\z").arg(separator));
 }
 
 // Sex codes are the pop-up's item indexes; anything else shows as not set.
@@ -85,9 +101,12 @@ bool MaturixDocument::readFromFile(const QString &path, const QString &type, QSt
     m_loadError.clear();
     if (VantrelDocument::readFromFile(path, type, error))
         return true;
+    // The reader learns what the file is not; the decoder's reason, which
+    // quotes the file's bytes escaped, follows on a line of its own.
     if (error && !m_loadError.isEmpty())
-        *error = QCoreApplication::translate("MaturixDocument", "“%1” is not a patient file: %2.")
-                         .arg(QFileInfo(path).fileName(), m_loadError);
+        *error = QCoreApplication::translate("MaturixDocument", "“%1” is not a Maturix patient file.")
+                         .arg(PrintableText::escaped(QFileInfo(path).fileName()))
+                + u'\n' + m_loadError;
     return false;
 }
 
@@ -120,11 +139,18 @@ void MaturixDocument::windowControllerDidLoadNib()
     }
 
     printInfo().setPageOrientation(QPageLayout::Landscape);
-    if (m_heightField)
+    if (m_heightField) {
         m_heightField->setPlaceholderText(QStringLiteral("0.0"));
+        m_heightField->setValidator(new QRegularExpressionValidator(heightPattern(), m_heightField));
+    }
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        // A smaller screen gets a smaller window (its free area less a title
+        // bar), never below what the fields and a legible chart need.
+        const QRect available = screen->availableGeometry();
+        const QSize room = available.size() - QSize(0, titleBarAllowance);
+        root->resize(root->size().boundedTo(room).expandedTo(root->minimumSizeHint()));
         QRect frame = root->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
+        frame.moveCenter(available.center());
         root->move(frame.topLeft());
     }
 
@@ -143,6 +169,10 @@ void MaturixDocument::windowControllerDidLoadNib()
         m_patientRecord->addTRRecord();
     m_currentExam = lastExam();
     synchronizeFromData();
+    // An opened patient starts in the examination on show; a new one in its
+    // identifier, the first field of the window.
+    if (!m_lookUpRequired && m_examDateField)
+        m_examDateField->setFocus();
 }
 
 quint64 MaturixDocument::lastExam() const
@@ -183,13 +213,22 @@ QString MaturixDocument::heightText(double height) const
             : QString();
 }
 
-double MaturixDocument::heightFromText(const QString &text) const
+std::optional<double> MaturixDocument::heightFromText(const QString &text) const
 {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return 0.0; // not measured
+    if (!heightPattern().match(trimmed).hasMatch())
+        return std::nullopt;
+    // Any of the separators the pattern allows; it allows no group separators.
+    QString plain = trimmed;
+    plain.replace(QLocale::system().decimalPoint(), QStringLiteral("."));
+    plain.replace(u',', u'.');
     bool ok = false;
-    double value = QLocale::system().toDouble(text.trimmed(), &ok);
-    if (!ok)
-        value = text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(value) ? value : 0.0;
+    const double value = plain.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
 void MaturixDocument::synchronizeFromData()
@@ -243,9 +282,14 @@ void MaturixDocument::synchronizeToData()
         const QString text = m_examDateField->text();
         exam->setExamDate(text.trimmed().isEmpty() ? std::nullopt : examDateFromText(text));
     }
-    // Likewise a height the field shows rounded stays as stored.
-    if (m_heightField && m_heightField->text() != heightText(exam->height()))
-        exam->setHeight(heightFromText(m_heightField->text()));
+    // Likewise a height the field shows rounded stays as stored; text that
+    // reads as no number never replaces it, the field shows it again.
+    if (m_heightField && m_heightField->text() != heightText(exam->height())) {
+        if (const std::optional<double> height = heightFromText(m_heightField->text()))
+            exam->setHeight(*height);
+        else
+            m_heightField->setText(heightText(exam->height()));
+    }
     if (QComboBox *standards = standardsPopUpForGender(record->gender()))
         exam->setMaturixIndex(std::max(0, standards->currentIndex()));
 }
@@ -300,9 +344,10 @@ void MaturixDocument::setCurrentRecordFromClick(const QPointF &point)
         return;
     const AbsoluteDate birth = *m_patientRecord->birthDate();
     // The best distance is kept in whole months, so a later examination wins
-    // only when it is nearer by more than the fraction.
+    // only when it is nearer by more than the fraction. Without a dated
+    // examination the first one stays chosen.
     long long bestDistance = 999999;
-    std::optional<quint64> chosen;
+    quint64 chosen = 0;
     const auto &exams = m_patientRecord->trRecordsArray();
     for (std::size_t i = 0; i < exams.size(); ++i) {
         if (!exams[i]->examDate())
@@ -314,10 +359,8 @@ void MaturixDocument::setCurrentRecordFromClick(const QPointF &point)
             bestDistance = (long long)distance;
         }
     }
-    if (!chosen)
-        return;
     synchronizeToData();
-    m_currentExam = *chosen;
+    m_currentExam = chosen;
     synchronizeFromData();
 }
 

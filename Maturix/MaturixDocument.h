@@ -11,6 +11,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 
 // One open patient file with its window: the patient and examinations, the
@@ -29,7 +30,8 @@ public:
 
     QByteArray dataRepresentationOfType(const QString &type) override;
     bool loadDataRepresentation(const QByteArray &data, const QString &type) override;
-    // Reads the file and names the decoder's reason when it is no patient file.
+    // Reads the file; when it is no patient file, the error says so and gives
+    // the decoder's reason on a second line.
     bool readFromFile(const QString &path, const QString &type, QString *error) override;
 
     // The patient; null until a file is read or the window is loaded.
@@ -114,7 +116,8 @@ private:
     void setPatientRecord(std::unique_ptr<PatientRecord> record);
     QComboBox *standardsPopUpForGender(qint64 gender) const;
     QString heightText(double height) const;
-    double heightFromText(const QString &text) const;
+    // The height typed, 0.0 for none; nothing when the text is no number.
+    std::optional<double> heightFromText(const QString &text) const;
 
     QPointer<QComboBox> m_genderPopUp;
     QPointer<QComboBox> m_maleMaturixPopUp;

@@ -11,7 +11,13 @@
 #include "ui_VantrelDocument.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QPrinter>
 #include <QTabWidget>
@@ -21,7 +27,7 @@ namespace {
 constexpr double distantPastSeconds = -63114076800.0;
 
 // Whether a key press in a text field would change its text.
-bool changesText(const QKeyEvent *event)
+bool keyChangesText(const QKeyEvent *event)
 {
     if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)
         || event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)
@@ -33,6 +39,28 @@ bool changesText(const QKeyEvent *event)
     const QString text = event->text();
     return !text.isEmpty() && text.at(0).isPrint()
             && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
+}
+
+// Whether an event that reaches a text field is about to change its text:
+// a key, a drop, an input method's text, or a middle click that pastes the
+// selection where the window system has one.
+bool changesText(const QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return keyChangesText(static_cast<const QKeyEvent *>(event));
+    case QEvent::Drop:
+        return static_cast<const QDropEvent *>(event)->mimeData()->hasText();
+    case QEvent::InputMethod: {
+        const auto *input = static_cast<const QInputMethodEvent *>(event);
+        return !input->commitString().isEmpty() || !input->preeditString().isEmpty();
+    }
+    case QEvent::MouseButtonRelease:
+        return static_cast<const QMouseEvent *>(event)->button() == Qt::MiddleButton
+                && QGuiApplication::clipboard()->supportsSelection();
+    default:
+        return false;
+    }
 }
 } // namespace
 
@@ -123,35 +151,60 @@ void VantrelDocument::windowControllerDidLoadNib()
 void VantrelDocument::connectTextField(QLineEdit *field)
 {
     field->installEventFilter(this);
+    m_textsAtRest.insert(field, field->text());
     connect(field, &QLineEdit::textEdited, this, [this, field] {
-        if (m_fieldBeingEdited != field) {
-            m_fieldBeingEdited = field;
-            controlTextDidBeginEditing(field);
+        if (m_fieldBeingEdited == field)
+            return;
+        // A change that no event announced first (the context menu's Paste,
+        // Delete or Undo): ask now and take the change back when refused.
+        const QString before = m_textsAtRest.value(field);
+        if (!shouldModify(field, before)) {
+            field->setText(before);
+            return;
         }
+        beginEditing(field);
+    });
+    // The text before an edit, for the question above. QLineEdit reports an
+    // edit before the change of text, so this still holds the old text then.
+    connect(field, &QLineEdit::textChanged, this, [this, field] {
+        if (m_fieldBeingEdited != field)
+            m_textsAtRest.insert(field, field->text());
     });
     connect(field, &QLineEdit::editingFinished, this, [this, field] {
         m_fieldBeingEdited = nullptr;
+        m_textsAtRest.insert(field, field->text());
         controlTextDidEndEditing(field);
     });
+}
+
+void VantrelDocument::beginEditing(QLineEdit *field)
+{
+    m_fieldBeingEdited = field;
+    controlTextDidBeginEditing(field);
 }
 
 bool VantrelDocument::eventFilter(QObject *watched, QEvent *event)
 {
     auto *field = qobject_cast<QLineEdit *>(watched);
-    if (field && event->type() == QEvent::KeyPress && m_fieldBeingEdited != field
-        && changesText(static_cast<QKeyEvent *>(event))) {
-        if (!controlTextShouldBeginEditing(field))
-            return true; // the key never reaches the field
-        m_fieldBeingEdited = field;
-        controlTextDidBeginEditing(field);
+    if (field && m_fieldBeingEdited != field && !field->isReadOnly() && changesText(event)) {
+        if (!controlTextShouldBeginEditing(field)) {
+            event->ignore();
+            return true; // the change never reaches the field
+        }
+        beginEditing(field);
     }
     return KVAutoNameDocument::eventFilter(watched, event);
 }
 
 bool VantrelDocument::controlTextShouldBeginEditing(QLineEdit *control)
 {
+    return shouldModify(control, control ? control->text() : QString());
+}
+
+bool VantrelDocument::shouldModify(QLineEdit *control, const QString &currentText)
+{
     const bool guarded = control && (control == m_referenceIDField || control == m_birthDateField);
-    if (!guarded || control->text().isEmpty())
+    if (!guarded || currentText.isEmpty())
         return true;
     const Alert alert = Alert::alertWithMessageText(
             tr("This entry has already been defined"), tr("Modify"), tr("Cancel"), QString(),

@@ -6,6 +6,7 @@
 #include "KVAutoNameDocument.h"
 
 #include <QAbstractButton>
+#include <QHash>
 #include <QLineEdit>
 #include <QPointF>
 #include <QPointer>
@@ -121,7 +122,13 @@ protected:
 
 private:
     void connectTextField(QLineEdit *field);
+    void beginEditing(QLineEdit *field);
+    // The editing guard for a field whose text is currentText.
+    bool shouldModify(QLineEdit *control, const QString &currentText);
     void showRemovalEffect();
 
     QPointer<QLineEdit> m_fieldBeingEdited;
+    // Each text field's text when no editing was under way. Keys are never
+    // dereferenced, so an entry that outlives its field does no harm.
+    QHash<const QLineEdit *, QString> m_textsAtRest;
 };

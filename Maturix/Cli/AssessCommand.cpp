@@ -84,8 +84,7 @@ int AssessCommand::run(const QStringList &arguments, QTextStream &out, QTextStre
     if (!ok || standard < 0 || standard >= standardCount)
         return fail(err, UsageError,
                     QStringLiteral("standard '%1' is not an index of the %2 list (0 to %3)")
-                            .arg(standardText, sexText)
-                            .arg(standardCount - 1));
+                            .arg(standardText, sexText, QString::number(standardCount - 1)));
 
     double height = 0.0;
     if (options.isSet(QStringLiteral("height"))) {

@@ -1,6 +1,7 @@
 #include "CliCommand.h"
 
 #include "CommandLineOptions.h"
+#include "PrintableText.h"
 
 #include <QTextStream>
 
@@ -12,7 +13,9 @@ int CliCommand::fail(QTextStream &err, int status, const QString &message) const
 
 int CliCommand::failFile(QTextStream &err, const QString &path, const QString &reason) const
 {
-    return fail(err, FileError, QStringLiteral("%1: %2").arg(path, reason));
+    // Reasons quote the file's bytes escaped already; a name may hold a line
+    // break of its own.
+    return fail(err, FileError, QStringLiteral("%1: %2").arg(PrintableText::escaped(path), reason));
 }
 
 std::optional<int> CliCommand::parseFileArguments(const QStringList &arguments, int fileCount,

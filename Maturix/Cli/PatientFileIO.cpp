@@ -60,7 +60,7 @@ bool PatientFileIO::save(const QString &path, const PatientRecord &record, QStri
         const std::optional<QJsonObject> object = PatientJson::toJson(record, current, error);
         if (!object)
             return false;
-        data = QJsonDocument(*object).toJson(QJsonDocument::Compact) + '\n';
+        data = PatientJson::text(*object);
     } else {
         data = PatientFile::write(record);
     }

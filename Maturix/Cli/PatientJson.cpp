@@ -4,6 +4,7 @@
 #include "MaturixAssessment.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
 
 #include <charconv>
@@ -226,4 +227,20 @@ std::unique_ptr<PatientRecord> PatientJson::fromJson(const QJsonObject &object, 
     }
     record->setTRRecordsArray(std::move(list));
     return record;
+}
+
+QByteArray PatientJson::text(const QJsonObject &object)
+{
+    // Outside its strings JSON is ASCII, so these characters stand in a
+    // string, where the escape means the same.
+    const QString json = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    QString text;
+    text.reserve(json.size() + 1);
+    for (QChar c : json) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            text += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar(u'0'));
+        else
+            text += c;
+    }
+    return text.toUtf8() + '\n';
 }

@@ -22,6 +22,11 @@ public:
     // The record the object describes; derived values and versions are
     // ignored. Null with the reason when a field is missing its type.
     static std::unique_ptr<PatientRecord> fromJson(const QJsonObject &object, QString *error);
+    // The object as one line of compact JSON with its line end. DEL, the C1
+    // controls and the line and paragraph separators, which JSON allows raw
+    // in strings, are written as \u escapes, so that the text is safe to
+    // print on a terminal.
+    static QByteArray text(const QJsonObject &object);
 
     // Empty when the date has no calendar form in years 1 to 9999.
     static QString dateString(const AbsoluteDate &date);

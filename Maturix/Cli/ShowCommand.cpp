@@ -5,8 +5,8 @@
 #include "MaturixAssessment.h"
 #include "PatientFileIO.h"
 #include "PatientJson.h"
+#include "PrintableText.h"
 
-#include <QJsonDocument>
 #include <QTextStream>
 
 namespace {
@@ -63,14 +63,16 @@ int ShowCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
         const std::optional<QJsonObject> object = PatientJson::toJson(*record, versions, &error);
         if (!object)
             return failFile(err, path, error);
-        out << QJsonDocument(*object).toJson(QJsonDocument::Compact) << '\n';
+        out << PatientJson::text(*object);
         return Success;
     }
 
     MaturixAssessment assessment;
     assessment.setPatientRecord(record.get());
-    out << "Reference: " << record->referenceString() << '\n'
-        << "Name: " << record->nameString() << '\n'
+    // The texts are the file's: a control character in them must not reach
+    // the terminal.
+    out << "Reference: " << PrintableText::escaped(record->referenceString()) << '\n'
+        << "Name: " << PrintableText::escaped(record->nameString()) << '\n'
         << "Birth date: " << dateText(record->birthDate()) << '\n'
         << "Gender: " << record->gender() << '\n'
         << "Versions: PatientRecord " << versionText(versions.patientRecord) << ", TRRecord "

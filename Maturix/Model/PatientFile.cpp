@@ -1,6 +1,7 @@
 #include "PatientFile.h"
 
 #include "Archiver.h"
+#include "PrintableText.h"
 #include "Unarchiver.h"
 
 namespace {
@@ -40,8 +41,8 @@ public:
         if (!cls || cls->name != className || !superclass || superclass->name != "NSObject"
             || superclass->superclass >= 0) {
             fail(QStringLiteral("object #%1 is of class %2, expected %3")
-                         .arg(value.reference)
-                         .arg(QString::fromUtf8(m_archive.classNameOf(*object)), QLatin1String(className)));
+                         .arg(QString::number(value.reference),
+                              PrintableText::fromUtf8(m_archive.classNameOf(*object)), QLatin1String(className)));
             return nullptr;
         }
         return object;
@@ -64,9 +65,8 @@ public:
         const TypedStreamGroup &group = m_object->groups[m_next++];
         if (group.type != type || group.values.size() != 1) {
             fail(QStringLiteral("%1 holds a \"%2\" value group at byte %3 where \"%4\" belongs")
-                         .arg(m_className, QString::fromLatin1(group.type))
-                         .arg(group.offset)
-                         .arg(QLatin1String(type)));
+                         .arg(m_className, PrintableText::fromUtf8(group.type), QString::number(group.offset),
+                              QLatin1String(type)));
             return nullptr;
         }
         return &group.values[0];

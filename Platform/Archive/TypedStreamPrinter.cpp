@@ -1,8 +1,7 @@
 #include "TypedStreamPrinter.h"
 
+#include "PrintableText.h"
 #include "Unarchiver.h"
-
-#include <QStringDecoder>
 
 #include <vector>
 
@@ -33,7 +32,7 @@ private:
 
     void printGroup(const TypedStreamGroup &group, int depth)
     {
-        line(depth, QStringLiteral("group \"%1\"").arg(QString::fromLatin1(group.type)));
+        line(depth, QStringLiteral("group \"%1\"").arg(PrintableText::fromUtf8(group.type)));
         for (const TypedStreamValue &value : group.values)
             printValue(value, depth + 1);
     }
@@ -45,26 +44,18 @@ private:
              cls = m_archive.entry(cls->superclass)) {
             const qint64 number = cls - m_archive.entries().data();
             if (m_printed[number]) {
-                parts << QStringLiteral("%1 -> #%2").arg(QString::fromUtf8(cls->name)).arg(number);
+                parts << QStringLiteral("%1 -> #%2").arg(PrintableText::fromUtf8(cls->name), QString::number(number));
                 break;
             }
             m_printed[number] = true;
-            parts << QStringLiteral("%1 v%2 #%3").arg(QString::fromUtf8(cls->name)).arg(cls->version).arg(number);
+            parts << QStringLiteral("%1 v%2 #%3")
+                             .arg(PrintableText::fromUtf8(cls->name), QString::number(cls->version),
+                                  QString::number(number));
         }
         return parts.join(QStringLiteral(" : "));
     }
 
-    static QString bytesText(const QByteArray &bytes)
-    {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString text = decoder.decode(bytes);
-        bool printable = !decoder.hasError();
-        for (QChar c : text)
-            printable = printable && (c.isPrint() || c == u' ');
-        if (printable)
-            return u'"' + text + u'"';
-        return QStringLiteral("<%1>").arg(QString::fromLatin1(bytes.toHex(' ')));
-    }
+    static QString bytesText(const QByteArray &bytes) { return u'"' + PrintableText::fromUtf8(bytes) + u'"'; }
 
     void printValue(const TypedStreamValue &value, int depth)
     {
@@ -84,14 +75,15 @@ private:
             if (value.isNull)
                 line(depth, QStringLiteral("%1 NULL").arg(code));
             else
-                line(depth, QStringLiteral("%1 %2 bytes %3").arg(code).arg(value.bytes.size()).arg(bytesText(value.bytes)));
+                line(depth, QStringLiteral("%1 %2 bytes %3")
+                                    .arg(code, QString::number(value.bytes.size()), bytesText(value.bytes)));
             return;
         case Kind::Symbol:
             line(depth, value.isNull ? code + QStringLiteral(" NULL") : code + u' ' + bytesText(value.bytes));
             return;
         case Kind::CString: {
             const TypedStreamEntry *e = m_archive.entry(value.reference);
-            line(depth, e ? QStringLiteral("* #%1 %2").arg(value.reference).arg(bytesText(e->name))
+            line(depth, e ? QStringLiteral("* #%1 %2").arg(QString::number(value.reference), bytesText(e->name))
                           : QStringLiteral("* NULL"));
             return;
         }
@@ -106,12 +98,12 @@ private:
             }
             if (m_printed[value.reference]) {
                 line(depth, QStringLiteral("@ -> #%1 (%2)")
-                                    .arg(value.reference)
-                                    .arg(QString::fromUtf8(m_archive.classNameOf(*object))));
+                                    .arg(QString::number(value.reference),
+                                         PrintableText::fromUtf8(m_archive.classNameOf(*object))));
                 return;
             }
             m_printed[value.reference] = true;
-            line(depth, QStringLiteral("@ #%1 %2").arg(value.reference).arg(chain(object->classReference)));
+            line(depth, QStringLiteral("@ #%1 %2").arg(QString::number(value.reference), chain(object->classReference)));
             for (const TypedStreamGroup &group : object->groups)
                 printGroup(group, depth + 1);
             line(depth, QStringLiteral("end #%1").arg(value.reference));

@@ -1,5 +1,6 @@
 #include "Unarchiver.h"
 
+#include "PrintableText.h"
 #include "TypedStreamTag.h"
 
 #include <QStringDecoder>
@@ -33,7 +34,7 @@ QString hexByte(qint8 byte)
 bool Unarchiver::fail(const QString &reason)
 {
     if (m_error.isEmpty())
-        m_error = QStringLiteral("%1 at byte %2").arg(reason).arg(m_position);
+        m_error = QStringLiteral("%1 at byte %2").arg(reason, QString::number(m_position));
     return false;
 }
 
@@ -218,7 +219,7 @@ bool Unarchiver::readTypes(const TypeList **types, QByteArray *typeString)
         if (!TypedStreamType::parse(*typeString, parsed.get(), &reason)) {
             m_position = start;
             return fail(QStringLiteral("bad type string \"%1\": %2")
-                                .arg(QString::fromLatin1(*typeString), reason));
+                                .arg(PrintableText::fromUtf8(*typeString), reason));
         }
         m_typeCache[index] = std::move(parsed);
     }
@@ -447,7 +448,7 @@ bool Unarchiver::readClass(qint64 *reference)
         if (!readLead(TypedStreamEntry::Kind::Class, &superclass, &isNew))
             return false;
         if (!isNew && superclass >= chainStart)
-            return fail(QStringLiteral("class %1 is its own superclass").arg(QString::fromUtf8(name)));
+            return fail(QStringLiteral("class %1 is its own superclass").arg(PrintableText::fromUtf8(name)));
         m_entries[number].superclass = superclass;
         number = superclass;
     }
@@ -539,7 +540,7 @@ bool Unarchiver::objectOfClass(const TypedStreamValue &value, QByteArrayView cla
     }
     if (!isKindOfClass(*target, className)) {
         *error = QStringLiteral("expected %1, found %2")
-                         .arg(QString::fromLatin1(className), QString::fromUtf8(classNameOf(*target)));
+                         .arg(QString::fromLatin1(className), PrintableText::fromUtf8(classNameOf(*target)));
         return false;
     }
     *object = target;
@@ -559,10 +560,9 @@ bool checkGroups(const Unarchiver &archive, const TypedStreamEntry &object,
         exact = exact || name == cls;
     if (object.groups.size() < expected || (exact && object.groups.size() != expected)) {
         *error = QStringLiteral("%1 object #%2 holds %3 value groups, expected %4")
-                         .arg(QString::fromUtf8(name))
-                         .arg(&object - archive.entries().data())
-                         .arg(object.groups.size())
-                         .arg(expected);
+                         .arg(PrintableText::fromUtf8(name),
+                              QString::number(&object - archive.entries().data()),
+                              QString::number(object.groups.size()), QString::number(expected));
         return false;
     }
     return true;
@@ -572,8 +572,8 @@ bool checkGroupType(const TypedStreamGroup &group, const char *type, QString *er
 {
     if (group.type != type || group.values.size() != 1) {
         *error = QStringLiteral("value group \"%1\" where \"%2\" belongs (byte %3)")
-                         .arg(QString::fromLatin1(group.type), QLatin1String(type))
-                         .arg(group.offset);
+                         .arg(PrintableText::fromUtf8(group.type), QLatin1String(type),
+                              QString::number(group.offset));
         return false;
     }
     return true;

@@ -3,11 +3,18 @@
 #include <QRegularExpression>
 
 namespace {
-// The locale's short format with every two-digit year field widened to four.
+// The locale's short format with its year field widened to four digits or
+// narrowed to two, so that either can be typed whatever the locale shows.
 QString withFourDigitYears(QString format)
 {
     static const QRegularExpression shortYear(QStringLiteral("(?<!y)yy(?!y)"));
     return format.replace(shortYear, QStringLiteral("yyyy"));
+}
+
+QString withTwoDigitYears(QString format)
+{
+    static const QRegularExpression longYear(QStringLiteral("(?<!y)yyyy(?!y)"));
+    return format.replace(longYear, QStringLiteral("yy"));
 }
 
 QDate inCentury(const QDate &parsed, int century)
@@ -36,17 +43,18 @@ QDate DateFormatter::calendarDateFromString(const QString &text, TwoDigitYears t
     if (trimmed.isEmpty())
         return {};
     const QString format = m_locale.dateFormat(QLocale::ShortFormat);
-    const QString longYears = withFourDigitYears(format);
+    const QString shortYearFormat = withTwoDigitYears(format);
 
-    if (const QDate date = m_locale.toDate(trimmed, longYears); date.isValid())
-        return date;
-    if (const QDate date = QDate::fromString(trimmed, Qt::ISODate); date.isValid())
-        return date;
-    if (longYears == format)
-        return {};
-    const QDate parsed = m_locale.toDate(trimmed, format); // Qt puts two-digit years in 19xx
-    if (!parsed.isValid())
-        return {};
+    // Two digits first: a four-digit field would read "16" as the year 16.
+    // Qt puts two-digit years in 19xx; the century is chosen below.
+    const QDate parsed = shortYearFormat.contains(QStringLiteral("yy"))
+            ? m_locale.toDate(trimmed, shortYearFormat)
+            : QDate();
+    if (!parsed.isValid()) {
+        if (const QDate date = m_locale.toDate(trimmed, withFourDigitYears(format)); date.isValid())
+            return date;
+        return QDate::fromString(trimmed, Qt::ISODate);
+    }
 
     const int thisCentury = today.year() - today.year() % 100;
     QDate date = inCentury(parsed, thisCentury);

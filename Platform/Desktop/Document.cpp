@@ -385,8 +385,12 @@ void Document::close()
         return;
     m_closed = true;
     emit aboutToClose(this);
-    if (m_documentController)
-        m_documentController->removeDocument(this);
+    const bool windowWasOnScreen = m_window && m_window->isVisible();
+    if (DocumentController *controller = m_documentController.data()) {
+        controller->removeDocument(this);
+        if (windowWasOnScreen)
+            controller->documentWindowDidClose();
+    }
     if (m_window) {
         m_window->removeEventFilter(m_windowWatcher);
         m_window->hide();

@@ -62,6 +62,9 @@ public:
     // The bytes of the document. A null array means they could not be made.
     virtual QByteArray dataRepresentationOfType(const QString &type);
     virtual bool loadDataRepresentation(const QByteArray &data, const QString &type);
+    // On failure, `error` is the reason; or a sentence for the reader, a line
+    // break and the technical reason, which the alert shows as its message
+    // and informative text.
     virtual bool readFromFile(const QString &path, const QString &type, QString *error);
     // Atomic: a failed write leaves an existing file as it was.
     virtual bool writeToFile(const QString &path, const QString &type, QString *error);

@@ -3,10 +3,12 @@
 #include "Alert.h"
 #include "Document.h"
 #include "FilePanel.h"
+#include "Logging.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QWidget>
 
 #include <algorithm>
@@ -157,6 +159,26 @@ void DocumentController::noteDocumentBroughtToFront(Document *document)
         m_documents.move(index, 0);
 }
 
+void DocumentController::documentWindowDidClose()
+{
+    // Decided once the current event is handled: a window that takes the
+    // closed one's place at once (a look-up opening the patient's file)
+    // keeps the application running.
+    QMetaObject::invokeMethod(this, &DocumentController::terminateIfNoDocumentWindowIsLeft,
+                              Qt::QueuedConnection);
+}
+
+void DocumentController::terminateIfNoDocumentWindowIsLeft()
+{
+    if (!currentDocument() && applicationShouldTerminateAfterLastWindowClosed())
+        QCoreApplication::quit();
+}
+
+bool DocumentController::applicationShouldTerminateAfterLastWindowClosed() const
+{
+    return QGuiApplication::quitOnLastWindowClosed();
+}
+
 QList<Document *> DocumentController::documents() const
 {
     QList<Document *> withWindows;
@@ -273,8 +295,14 @@ void DocumentController::openDocument()
 
 void DocumentController::presentOpenError(const QString &path, const QString &error)
 {
-    const QString message = path.isEmpty()
-            ? tr("A new document could not be made.")
-            : tr("The document “%1” could not be opened.").arg(QFileInfo(path).fileName());
-    Alert::alertWithMessageText(message, QString(), QString(), QString(), error).runModal();
+    // An error of two lines is a sentence for the reader and its technical
+    // reason; one line is the reason alone.
+    const qsizetype lineBreak = error.indexOf(u'\n');
+    QString message = lineBreak >= 0 ? error.left(lineBreak) : QString();
+    const QString reason = lineBreak >= 0 ? error.mid(lineBreak + 1) : error;
+    if (message.isEmpty())
+        message = path.isEmpty() ? tr("A new document could not be made.")
+                                 : tr("The document “%1” could not be opened.").arg(QFileInfo(path).fileName());
+    qCWarning(lcDocument, "%s: %s", qUtf8Printable(path.isEmpty() ? message : path), qUtf8Printable(reason));
+    Alert::alertWithMessageText(message, QString(), QString(), QString(), reason).runModal();
 }

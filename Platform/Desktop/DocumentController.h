@@ -64,6 +64,12 @@ public:
     // closes it; stops at the first that may not.
     void closeAllDocuments(CloseAllCompletion completion);
 
+    // Whether closing the last document window on screen ends the
+    // application: on a desktop without a global menu bar nothing would be
+    // left to reach it by. Follows QGuiApplication::quitOnLastWindowClosed.
+    // Documents opened without a window never end it.
+    virtual bool applicationShouldTerminateAfterLastWindowClosed() const;
+
     // Commands of the File menu. Failures are shown as alerts.
     void newDocument();
     void openDocument();
@@ -83,6 +89,8 @@ protected:
 private:
     friend class Document;
     void noteDocumentBroughtToFront(Document *document);
+    void documentWindowDidClose();
+    void terminateIfNoDocumentWindowIsLeft();
     Document *makeDocumentOrFail(const QString &type, QString *error);
     Document *adopt(Document *document, bool display);
 

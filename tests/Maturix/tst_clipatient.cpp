@@ -10,6 +10,19 @@
 
 namespace {
 
+// A byte that a terminal takes for a command: C0 other than the line end,
+// DEL, or C1 in UTF-8.
+bool holdsControlCharacters(const QByteArray &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto byte = quint8(text[i]);
+        if ((byte < 0x20 && byte != '\n') || byte == 0x7f
+            || (byte == 0xc2 && i + 1 < text.size() && quint8(text[i + 1]) >= 0x80 && quint8(text[i + 1]) < 0xa0))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 class tst_CliPatient : public QObject
@@ -31,6 +44,7 @@ private slots:
     void convertRefusesBadJson();
     void convertNeverLeavesHalfFiles();
     void dump();
+    void fileTextIsPrintedEscaped();
 };
 
 void tst_CliPatient::showJson_data()
@@ -268,6 +282,43 @@ void tst_CliPatient::dump()
     const CliResult text = runCli({ "dump", sample(QStringLiteral("README.md")) });
     QCOMPARE(text.status, 1);
     QVERIFY(text.out.isEmpty());
+}
+
+void tst_CliPatient::fileTextIsPrintedEscaped()
+{
+    auto patient = PatientRecord::blank();
+    patient->setReferenceString(QStringLiteral("A") + QChar(0) + QStringLiteral("B\u009b%2"));
+    patient->setNameString(QStringLiteral("N%1\u0085\u00e9"));
+    patient->trRecordsArray().push_back(std::make_unique<TRRecord>(TRRecord::blank()));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("odd.bin"));
+    QByteArray bytes = PatientFile::write(*patient);
+    QVERIFY(writeFile(path, bytes));
+    // A class name of the same length, with placeholders and bytes no text has.
+    const QString renamed = dir.filePath(QStringLiteral("renamed.bin"));
+    QVERIFY(writeFile(renamed, bytes.replace("TRRecord", QByteArray("TR%2R\x81\x00" "d", 8))));
+
+    const CliResult shown = runCli({ "show", path });
+    QCOMPARE(shown.status, 0);
+    QVERIFY2(shown.out.contains("Reference: A\\x00B\\x9b%2\n") && shown.out.contains("Name: N%1\\x85\xc3\xa9\n"),
+             shown.out.constData());
+    // JSON keeps the exact text, with the controls as escapes.
+    const CliResult json = runCli({ "show", path, "--json" });
+    const QJsonObject object = QJsonDocument::fromJson(json.out).object();
+    QCOMPARE(object.value("referenceString").toString(), patient->referenceString());
+    QCOMPARE(object.value("nameString").toString(), patient->nameString());
+    const CliResult dumped = runCli({ "dump", renamed });
+    QCOMPARE(dumped.status, 0);
+    QVERIFY2(dumped.out.contains(R"("A\x00B\x9b%2")") && dumped.out.contains(R"(TR%2R\x81\x00d v1 #)"),
+             dumped.out.constData());
+    const CliResult refused = runCli({ "show", renamed });
+    QCOMPARE(refused.status, 1);
+    QCOMPARE(refused.err.count('\n'), 1);
+    QVERIFY2(refused.err.contains(R"(of class TR%2R\x81\x00d, expected TRRecord)"), refused.err.constData());
+    for (const CliResult &result : { shown, json, dumped, refused }) {
+        QVERIFY(!holdsControlCharacters(result.out) && !holdsControlCharacters(result.err));
+        QVERIFY2(!result.err.contains("QString::arg"), result.err.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_CliPatient)

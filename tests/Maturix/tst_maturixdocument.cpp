@@ -5,10 +5,14 @@
 #include "MaturixGraphView.h"
 #include "PatientFile.h"
 #include "ScriptedAlertResponder.h"
+#include "ScriptedFilePanelResponder.h"
 #include "TestSupport.h"
 #include "UserDefaults.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QMimeData>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -55,6 +59,8 @@ private slots:
     void sexSwitchesStandardsAndRange();
     void twoDigitBirthYear();
     void heightWithOneDecimal();
+    void heightKeepsStoredValueOnBadText_data();
+    void heightKeepsStoredValueOnBadText();
     void reorderKeepsExaminationOnShow();
     void stepping();
     void arrowKeysStep();
@@ -69,6 +75,8 @@ private slots:
     void unchangedFileSavesIdentically();
     void corruptFileIsRefused();
     void highlightOnlyOnScreen();
+    void windowFitsALaptopScreen();
+    void keyboardReachesEveryControl();
 
 private:
     MaturixDocument *newDocument();
@@ -224,20 +232,34 @@ void tst_MaturixDocument::editingGuard_data()
 {
     QTest::addColumn<QByteArray>("fieldName");
     QTest::addColumn<QString>("initial");
+    QTest::addColumn<QString>("source");
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("asks");
     QTest::addColumn<bool>("changes");
-    QTest::newRow("identifier, modify") << QByteArray("referenceIDField") << "AB-12" << 1 << true << true;
-    QTest::newRow("identifier, cancel") << QByteArray("referenceIDField") << "AB-12" << 0 << true << false;
-    QTest::newRow("birth date, cancel") << QByteArray("birthDateField") << "1/15/10" << 0 << true << false;
-    QTest::newRow("empty identifier") << QByteArray("referenceIDField") << "" << 0 << false << true;
-    QTest::newRow("exam date never asks") << QByteArray("examDateField") << "1/15/10" << 0 << false << true;
+    const QByteArray id("referenceIDField");
+    const QByteArray birth("birthDateField");
+    QTest::newRow("identifier, modify") << id << "AB-12" << "key" << 1 << true << true;
+    QTest::newRow("identifier, cancel") << id << "AB-12" << "key" << 0 << true << false;
+    QTest::newRow("birth date, cancel") << birth << "1/15/10" << "key" << 0 << true << false;
+    QTest::newRow("empty identifier") << id << "" << "key" << 0 << false << true;
+    QTest::newRow("exam date never asks") << QByteArray("examDateField") << "1/15/10" << "key" << 0
+                                          << false << true;
+    QTest::newRow("Ctrl+V, cancel") << id << "AB-12" << "Ctrl+V" << 0 << true << false;
+    QTest::newRow("menu paste, cancel") << id << "AB-12" << "menu paste" << 0 << true << false;
+    QTest::newRow("menu paste, modify") << id << "AB-12" << "menu paste" << 1 << true << true;
+    QTest::newRow("menu paste, empty") << id << "" << "menu paste" << 0 << false << true;
+    QTest::newRow("drop, cancel") << birth << "1/15/10" << "drop" << 0 << true << false;
+    QTest::newRow("drop, modify") << id << "AB-12" << "drop" << 1 << true << true;
+    QTest::newRow("input method, cancel") << birth << "1/15/10" << "input method" << 0 << true
+                                          << false;
+    QTest::newRow("input method, modify") << id << "AB-12" << "input method" << 1 << true << true;
 }
 
 void tst_MaturixDocument::editingGuard()
 {
     QFETCH(QByteArray, fieldName);
     QFETCH(QString, initial);
+    QFETCH(QString, source);
     QFETCH(int, answer);
     QFETCH(bool, asks);
     QFETCH(bool, changes);
@@ -247,7 +269,27 @@ void tst_MaturixDocument::editingGuard()
     edit->setFocus();
     edit->end(false);
     m_alerts->answer(answer);
-    QTest::keyClick(edit, Qt::Key_7);
+    QGuiApplication::clipboard()->setText(QStringLiteral("7"));
+    // Each way a user changes a field's text, inserting "7" at its end.
+    if (source == u"key") {
+        QTest::keyClick(edit, Qt::Key_7);
+    } else if (source == u"Ctrl+V") {
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    } else if (source == u"menu paste") {
+        edit->paste(); // what the context menu's Paste does
+    } else if (source == u"drop") {
+        QMimeData data;
+        data.setText(QStringLiteral("7"));
+        const QPoint end(edit->width() - 1, edit->height() / 2);
+        QDragEnterEvent enter(end, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(edit, &enter);
+        QDropEvent drop(end, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(edit, &drop);
+    } else {
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("7"));
+        QCoreApplication::sendEvent(edit, &commit);
+    }
     QCOMPARE(m_alerts->alerts().size(), asks ? 1 : 0);
     if (asks) {
         const auto &alert = m_alerts->alerts().first();
@@ -258,11 +300,11 @@ void tst_MaturixDocument::editingGuard()
     }
     QCOMPARE(edit->text(), changes ? initial + u'7' : initial);
     QCOMPARE(document->isDocumentEdited(), changes);
-    // Once editing has begun, further keys do not ask again.
-    if (changes) {
-        QTest::keyClick(edit, Qt::Key_8);
-        QCOMPARE(m_alerts->alerts().size(), asks ? 1 : 0);
-    }
+    // Once editing has begun, further changes do not ask again; after a
+    // refusal the next change asks anew.
+    m_alerts->answer(answer);
+    edit->paste();
+    QCOMPARE(m_alerts->alerts().size(), asks ? (changes ? 1 : 2) : 0);
 }
 
 void tst_MaturixDocument::sexSwitchesStandardsAndRange()
@@ -314,6 +356,29 @@ void tst_MaturixDocument::heightWithOneDecimal()
     type(document, "heightField", QString());
     QCOMPARE(document->patientRecord()->examination(0)->height(), 0.0);
     QCOMPARE(field(document, "heightField")->text(), QString());
+}
+
+void tst_MaturixDocument::heightKeepsStoredValueOnBadText_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letters never reach the field") << "130.0zz" << 130.0 << "130.0";
+    QTest::newRow("a separator alone keeps the height") << "." << 150.0 << "150.0";
+    QTest::newRow("decimal comma") << "130,5" << 130.5 << "130.5";
+    QTest::newRow("empty is not measured") << "" << 0.0 << "";
+}
+
+void tst_MaturixDocument::heightKeepsStoredValueOnBadText()
+{
+    QFETCH(QString, typed);
+    QFETCH(double, stored);
+    QFETCH(QString, shown);
+    MaturixDocument *document = newDocument();
+    type(document, "heightField", QStringLiteral("150"));
+    type(document, "heightField", typed);
+    QCOMPARE(document->patientRecord()->examination(0)->height(), stored);
+    QCOMPARE(field(document, "heightField")->text(), shown);
 }
 
 void tst_MaturixDocument::reorderKeepsExaminationOnShow()
@@ -443,6 +508,7 @@ void tst_MaturixDocument::chartClickSelectsNearestExamination_data()
     QTest::newRow("fraction under the kept whole months") << QList<int> { 116, 123 } << 9.9583333 << 0;
     QTest::newRow("undated never chosen") << QList<int> { -1, 130 } << 0.0 << 1;
     QTest::newRow("far outside the axes") << QList<int> { 12, 200 } << 80.0 << 1;
+    QTest::newRow("no dated exam: the first") << QList<int> { -1, -1 } << 5.0 << 0;
 }
 
 void tst_MaturixDocument::chartClickSelectsNearestExamination()
@@ -461,6 +527,7 @@ void tst_MaturixDocument::chartClickSelectsNearestExamination()
                            : std::optional(AbsoluteDate::fromLocalDate(QDate(2000, 1, 1).addMonths(months))));
     }
     document->synchronizeFromData();
+    document->doNextRecord(); // the click starts elsewhere than its choice
     document->setCurrentRecordFromClick(QPointF(x, 3.0));
     QCOMPARE(document->currentExam(), quint64(expected));
 }
@@ -573,6 +640,20 @@ void tst_MaturixDocument::corruptFileIsRefused()
     QVERIFY(!m_controller->openDocumentWithContentsOfFile(path, true, &error));
     QVERIFY2(error.contains(QStringLiteral("broken.maturix")), qPrintable(error));
     QVERIFY(m_controller->documents().isEmpty());
+
+    // Opened with the Open command, a text file is named in plain words; the
+    // technical reason is the alert's informative text and goes to the log.
+    const QString text = m_dir->filePath(QStringLiteral("x.maturix"));
+    QVERIFY(writeFile(text, "hello\n"));
+    const QString reason = QStringLiteral("not a typedstream archive (streamer version 104) at byte 0");
+    ScriptedFilePanelResponder panels;
+    panels.choose(text);
+    QTest::ignoreMessage(QtWarningMsg, qPrintable(text + QStringLiteral(": ") + reason));
+    m_controller->openDocument();
+    QCOMPARE(m_alerts->alerts().size(), 1);
+    QCOMPARE(m_alerts->alerts()[0].messageText, QStringLiteral("“x.maturix” is not a Maturix patient file."));
+    QCOMPARE(m_alerts->alerts()[0].informativeText, reason);
+    QVERIFY(m_controller->documents().isEmpty());
 }
 
 void tst_MaturixDocument::highlightOnlyOnScreen()
@@ -582,6 +663,48 @@ void tst_MaturixDocument::highlightOnlyOnScreen()
     QVERIFY(!document->shouldShowGraphHilite());
     QVERIFY(document->showGraphHilite());
     QCOMPARE(document->graphView()->owningDocument(), document);
+}
+
+void tst_MaturixDocument::windowFitsALaptopScreen()
+{
+    QWidget *window = newDocument()->window();
+    // 1366 x 768 less a desktop panel (about 700 pixels left) and a title bar.
+    const QSize laptop(1366, 700 - 40);
+    const QSize hint = window->sizeHint();
+    QVERIFY2(hint.width() <= laptop.width() && hint.height() <= laptop.height(),
+             qPrintable(QStringLiteral("%1 x %2").arg(hint.width()).arg(hint.height())));
+    // A smaller window keeps every field and a legible chart.
+    window->resize(window->minimumSizeHint());
+    QVERIFY(window->minimumSizeHint().height() < laptop.height() - 80);
+    QCoreApplication::sendPostedEvents();
+    for (const QWidget *child : window->findChildren<QWidget *>()) {
+        if (child->isVisible())
+            QVERIFY2(window->rect().contains(QRect(child->mapTo(window, QPoint()), child->size())),
+                     qPrintable(child->objectName()));
+    }
+}
+
+void tst_MaturixDocument::keyboardReachesEveryControl()
+{
+    const QString path = m_dir->filePath(QStringLiteral("K-1.maturix"));
+    PatientRecord record;
+    record.setReferenceString(QStringLiteral("K-1"));
+    record.setBirthDate(localDate(2015, 6, 1));
+    QVERIFY(writeFile(path, PatientFile::write(record)));
+    MaturixDocument *document = openDocument(path);
+    QWidget *window = document->window();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    // An opened patient starts in the examination, where typing asks nothing.
+    QCOMPARE(QApplication::focusWidget(), field(document, "examDateField"));
+
+    field(document, "heightField")->setFocus();
+    QStringList reached;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(reached, (QStringList { "previousStudyButton", "nextStudyButton", "newStudyButton",
+                                     "deleteStudyButton" }));
 }
 
 int main(int argc, char *argv[])

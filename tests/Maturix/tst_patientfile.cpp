@@ -239,12 +239,18 @@ void TestPatientFile::refusesWrongContent_data()
     QTest::newRow("nil examination") << replaced(hex("92 84 9d 92 85 99 00 9d 00 86"), hex("92 85")) << "no TRRecord object";
     QTest::newRow("trailing group") << example + hex("99 01") << "exactly one root object";
     QTest::newRow("nil root") << example.left(16) + hex("840140 85") << "no PatientRecord object";
+    // Text of the file in a reason is escaped and never taken for a placeholder.
+    QTest::newRow("class name with control bytes") << replaced("PatientRecord", QByteArray("P%2t\x81\x00ntRec%1", 13))
+                                                   << R"(of class P%2t\x81\x00ntRec%1, expected PatientRecord)";
+    QTest::newRow("struct where the gender belongs") << replaced(hex("840169 01"), hex("8406 7b25323d697d 01"))
+                                                     << R"(PatientRecord holds a "{%2=i}" value group at byte 97 where "i")";
 }
 
 void TestPatientFile::refusesWrongContent()
 {
     QFETCH(QByteArray, data);
     QFETCH(QString, reason);
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
     QString error;
     PatientFile::Versions versions;
     QVERIFY(!PatientFile::read(data, &error, &versions));

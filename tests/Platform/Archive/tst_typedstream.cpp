@@ -1,4 +1,5 @@
 #include "Archiver.h"
+#include "PrintableText.h"
 #include "TestSupport.h"
 #include "TypedStreamPrinter.h"
 #include "Unarchiver.h"
@@ -49,6 +50,10 @@ private slots:
     void rejectsMalformedStreams();
     void boundsObjectNesting();
     void boundsValueCount();
+    void printableText_data();
+    void printableText();
+    void fileTextInReasonsIsEscapedNotFormatted_data();
+    void fileTextInReasonsIsEscapedNotFormatted();
 };
 
 void TestTypedStream::compactIntegers_data()
@@ -392,6 +397,75 @@ void TestTypedStream::boundsValueCount()
         data += i == 0 ? QByteArray::fromHex("840169 00") : QByteArray::fromHex("92 00");
     QVERIFY(!archive.read(data));
     QVERIFY2(archive.errorString().contains(QStringLiteral("more than")), qPrintable(archive.errorString()));
+}
+
+void TestTypedStream::printableText_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("printed");
+    QTest::newRow("plain") << QByteArray("Doe^Jane 12") << "Doe^Jane 12";
+    QTest::newRow("letters beyond ASCII") << QByteArray("M\xc3\xbcller \xf0\x9f\x98\x80") << "Müller 😀";
+    QTest::newRow("C0 controls") << QByteArray("a\0b\nc\x1b[2J", 9) << "a\\x00b\\x0ac\\x1b[2J";
+    QTest::newRow("C1 controls") << QByteArray("\xc2\x81\xc2\x9b") << "\\x81\\x9b";
+    QTest::newRow("no UTF-8") << QByteArray("\x81x\xff") << "\\x81x\\xff";
+    QTest::newRow("sequence cut short") << QByteArray("\xe2\x82") << "\\xe2\\x82";
+    QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80") << "\\xed\\xa0\\x80";
+    QTest::newRow("line separator and direction override") << QByteArray("\xe2\x80\xa8\xe2\x80\xae")
+                                                            << "\\u2028\\u202e";
+    QTest::newRow("backslash") << QByteArray("a\\x81") << "a\\\\x81";
+    QTest::newRow("placeholders") << QByteArray("%1%2%\xc2\xb2") << "%1%2%²";
+}
+
+void TestTypedStream::printableText()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, printed);
+    QCOMPARE(PrintableText::fromUtf8(bytes), printed);
+    // Text already decoded is escaped the same way.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    if (!decoder.hasError())
+        QCOMPARE(PrintableText::escaped(text), printed);
+}
+
+// Class names, type strings and struct names from a file appear in reasons
+// as they are, escaped, and never as part of the format.
+void TestTypedStream::fileTextInReasonsIsEscapedNotFormatted_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("printed");
+    const auto hex = [](const char *text) { return header + QByteArray::fromHex(text); };
+    QTest::newRow("type string") << hex("8404 25320081") << R"(bad type string "%2\x00\x81": unknown type code 0x32 at byte 16)"
+                                 << QString();
+    QTest::newRow("own superclass") << hex("840140 84 84 8406 25312532009b 00 93 86")
+                                    << R"(class %1%2\x00\x9b is its own superclass at byte 31)" << QString();
+    QTest::newRow("unknown class") << hex("840140 84 84 8403 253281 00 85 86")
+                                   << R"(expected NSString, found %2\x81)" << R"(@ #0 %2\x81 v0 #1)";
+    QTest::newRow("subclass without groups") << hex("840140 84 84 8405 5374722532 00 84 8408 4e53537472696e67 00 85 86")
+                                             << "Str%2 object #0 holds 0 value groups, expected 1"
+                                             << "@ #0 Str%2 v0 #1 : NSString v0 #2";
+    QTest::newRow("struct name") << hex("840140 84 84 8408 4e53537472696e67 00 85 8406 7b25323d697d 05 86")
+                                 << R"(value group "{%2=i}" where "+" belongs (byte 33))" << R"(group "{%2=i}")";
+}
+
+void TestTypedStream::fileTextInReasonsIsEscapedNotFormatted()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, reason);
+    QFETCH(QString, printed);
+    // QString::arg() warns when a format runs out of placeholders.
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    Unarchiver archive;
+    if (!archive.read(data)) {
+        QCOMPARE(archive.errorString(), reason);
+        return;
+    }
+    QString string;
+    QString error;
+    QVERIFY(!archive.decodeString(archive.groups().at(0).values.at(0), &string, &error));
+    QCOMPARE(error, reason);
+    QVERIFY2(TypedStreamPrinter::describe(archive).contains(printed), qPrintable(TypedStreamPrinter::describe(archive)));
 }
 
 QTEST_GUILESS_MAIN(TestTypedStream)

@@ -36,6 +36,13 @@ void tst_DateFormatter::parse_data()
     QTest::newRow("British four-digit") << "en_GB" << "14/03/2010" << birth << QDate(2010, 3, 14);
     QTest::newRow("ISO always") << "en_GB" << "2010-03-14" << birth << QDate(2010, 3, 14);
     QTest::newRow("C locale") << "C" << "14 Mar 2010" << birth << QDate(2010, 3, 14);
+    // Locales that show four-digit years still take two.
+    QTest::newRow("C two-digit birth") << "C" << "15 Jan 16" << birth << QDate(2016, 1, 15);
+    QTest::newRow("C birth later this year") << "C" << "31 Dec 26" << birth << QDate(1926, 12, 31);
+    QTest::newRow("C exam next year") << "C" << "5 Jan 27" << !birth << QDate(2027, 1, 5);
+    QTest::newRow("British two-digit birth") << "en_GB" << "15/01/16" << birth << QDate(2016, 1, 15);
+    QTest::newRow("British two-digit exam") << "en_GB" << "05/01/27" << !birth << QDate(2027, 1, 5);
+    QTest::newRow("US two-digit 15 Jan 16") << "en_US" << "1/15/16" << birth << QDate(2016, 1, 15);
     QTest::newRow("surrounding spaces") << "en_US" << " 3/14/2010 " << birth << QDate(2010, 3, 14);
     QTest::newRow("garbage") << "en_US" << "yesterday" << birth << QDate();
     QTest::newRow("impossible day") << "en_US" << "2/30/2010" << birth << QDate();

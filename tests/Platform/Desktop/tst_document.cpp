@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -50,6 +51,8 @@ private slots:
     void controllerOpensAndFindsDocuments();
     void controllerOrderFollowsWindows();
     void closeAllStopsAtCancel();
+    void closingLastWindowEndsApplication_data();
+    void closingLastWindowEndsApplication();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -418,6 +421,34 @@ void tst_Document::closeAllStopsAtCancel()
     QVERIFY(all);
     QVERIFY(m_controller->documents().isEmpty());
     QVERIFY(clean->isClosed() || clean.isNull());
+}
+
+void tst_Document::closingLastWindowEndsApplication_data()
+{
+    QTest::addColumn<bool>("displayed");
+    QTest::addColumn<int>("otherWindows");
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("last window") << true << 0 << true;
+    QTest::newRow("another window left") << true << 1 << false;
+    QTest::newRow("document without a window") << false << 0 << false;
+}
+
+void tst_Document::closingLastWindowEndsApplication()
+{
+    QFETCH(bool, displayed);
+    QFETCH(int, otherWindows);
+    QFETCH(bool, ends);
+    Document *document = m_controller->openUntitledDocumentAndDisplay(displayed);
+    for (int i = 0; i < otherWindows; ++i)
+        m_controller->openUntitledDocumentAndDisplay(true);
+
+    QTimer::singleShot(0, document, &Document::performClose);
+    // When closing does not end the loop, this does, with its own code.
+    QTimer stop;
+    stop.setSingleShot(true);
+    connect(&stop, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    stop.start(500);
+    QCOMPARE(QCoreApplication::exec(), ends ? 0 : 7);
 }
 
 QTEST_MAIN(tst_Document)
