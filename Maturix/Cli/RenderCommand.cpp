@@ -35,6 +35,14 @@ void drawChart(MaturixGraphView &view, QPainter &painter)
     view.renderInto(painter, QRectF(QPointF(0.0, 0.0), QSizeF(view.size())));
 }
 
+void showPatient(MaturixGraphView &view, PatientChartSource &source, const PatientRecord &record,
+                 const QSize &size)
+{
+    view.resize(size);
+    view.setChartSource(&source);
+    view.setRangeForGender(record.gender());
+}
+
 // The chart on white, one pixel per point; a null image with the reason
 // when there is not enough memory.
 QImage imageOf(MaturixGraphView &view, QString *error)
@@ -124,16 +132,6 @@ std::optional<RenderCommand::Format> RenderCommand::formatForPath(const QString 
         return Format::Pdf;
     return std::nullopt;
 }
-
-namespace {
-void showPatient(MaturixGraphView &view, PatientChartSource &source, const PatientRecord &record,
-                 const QSize &size)
-{
-    view.resize(size);
-    view.setChartSource(&source);
-    view.setRangeForGender(record.gender());
-}
-} // namespace
 
 QImage RenderCommand::chartImage(const PatientRecord &record, const QSize &size, QString *error)
 {
