@@ -3,6 +3,7 @@
 #include "Assertion.h"
 #include "ui_Wait.h"
 
+#include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -55,6 +56,7 @@ void WaitController::windowDidLoad()
         m_window->move(frame.topLeft());
     }
     m_ui->statusText->setText(m_initialStatusString);
+    connect(m_ui->cancelButtonBox, &QDialogButtonBox::rejected, this, &WaitController::cancelled);
 }
 
 void WaitController::showWindow()
@@ -118,6 +120,13 @@ void WaitController::setStatusString(const QString &statusString)
         return;
     window();
     m_ui->statusText->setText(statusString);
+}
+
+void WaitController::setCancellable(bool cancellable)
+{
+    window();
+    m_ui->cancelButtonBox->setVisible(cancellable);
+    m_window->adjustSize();
 }
 
 QString WaitController::statusString() const

@@ -36,10 +36,17 @@ public:
     // A null string is an internal consistency failure.
     void setStatusString(const QString &statusString);
 
+    // A Cancel button under the bar, hidden unless asked for; pressing it
+    // emits cancelled() and leaves the panel up.
+    void setCancellable(bool cancellable);
+
     QString statusString() const;
     double progressBarValue() const { return m_value; }
     double progressBarMax() const { return m_maximum; }
     bool isIndeterminate() const { return m_indeterminate; }
+
+signals:
+    void cancelled();
 
 protected:
     virtual void windowDidLoad();

@@ -1,11 +1,18 @@
 #include "MaturixDocument.h"
 
+#include "Alert.h"
 #include "CFormat.h"
+#include "ExaminationTableModel.h"
+#include "FilePanel.h"
 #include "Gender.h"
 #include "GregorianCalendar.h"
 #include "MaturixGraphView.h"
+#include "NotificationCenter.h"
 #include "PatientFile.h"
+#include "PreferenceKeys.h"
 #include "PrintableText.h"
+#include "TableText.h"
+#include "UserDefaults.h"
 #include "ui_MyDocument.h"
 
 #include <QComboBox>
@@ -16,6 +23,7 @@
 #include <QPrinter>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QSortFilterProxyModel>
 
 #include <cmath>
 
@@ -160,6 +168,21 @@ void MaturixDocument::windowControllerDidLoadNib()
         setPrintableView(m_graphView);
     }
 
+    m_examinationTable = root->findChild<ExaminationTableView *>(QStringLiteral("examinationTable"));
+    if (m_examinationTable) {
+        m_examinationTableModel = std::make_unique<ExaminationTableModel>(&m_assessment);
+        m_examinationTable->setExaminationModel(m_examinationTableModel.get());
+        connect(m_examinationTable, &ExaminationTableView::examinationChosen, this,
+                &MaturixDocument::showExamination);
+        if (auto *copy = root->findChild<QAbstractButton *>(QStringLiteral("copyTableButton")))
+            connect(copy, &QAbstractButton::clicked, m_examinationTable, &ExaminationTableView::copy);
+        if (auto *save = root->findChild<QAbstractButton *>(QStringLiteral("exportTableButton")))
+            connect(save, &QAbstractButton::clicked, this, &MaturixDocument::doExportTable);
+    }
+    m_blindReadingField = root->findChild<QLabel *>(QStringLiteral("blindReadingField"));
+    NotificationCenter::defaultCenter().addObserver(PreferenceKeys::BlindReading, this,
+                                                    [this](const Notification &) { directUpdateDisplay(); });
+
     if (!m_patientRecord) {
         setPatientRecord(std::make_unique<PatientRecord>());
         m_lookUpRequired = true;
@@ -299,8 +322,14 @@ void MaturixDocument::updateDisplay()
     VantrelDocument::updateDisplay();
     if (!m_patientRecord)
         return;
+    m_assessment.setBlindReading(
+            UserDefaults::standardUserDefaults().boolForKey(PreferenceKeys::BlindReading));
+    if (m_blindReadingField)
+        m_blindReadingField->setVisible(m_assessment.blindReading());
     if (m_ageField)
-        m_ageField->setText(chronologicalAgeStringForRecord(m_currentExam));
+        m_ageField->setText(m_assessment.hidesAgeForRecord(m_currentExam)
+                                    ? QString()
+                                    : chronologicalAgeStringForRecord(m_currentExam));
     const qint64 gender = m_patientRecord->gender();
     if (m_graphView)
         m_graphView->setRangeForGender(gender);
@@ -312,6 +341,10 @@ void MaturixDocument::updateDisplay()
         m_unspecifiedMaturixPopUp->setVisible(gender != Gender::Male && gender != Gender::Female);
     if (m_graphView)
         m_graphView->setNeedsDisplay();
+    if (m_examinationTableModel)
+        m_examinationTableModel->refresh();
+    if (m_examinationTable)
+        m_examinationTable->selectExamination(m_currentExam);
 }
 
 void MaturixDocument::setCurrentRecordFromRecord(const TRRecord *record)
@@ -359,9 +392,15 @@ void MaturixDocument::setCurrentRecordFromClick(const QPointF &point)
             bestDistance = (long long)distance;
         }
     }
+    showExamination(chosen);
+}
+
+void MaturixDocument::exportChart()
+{
     synchronizeToData();
-    m_currentExam = chosen;
+    m_currentExam = lastExam();
     synchronizeFromData();
+    doExport(false);
 }
 
 void MaturixDocument::setGender(qint64 gender)
@@ -379,4 +418,36 @@ void MaturixDocument::setMaturix(const QString &title)
         if (item >= 0)
             standards->setCurrentIndex(item);
     }
+}
+
+void MaturixDocument::showExamination(quint64 exam)
+{
+    if (!m_patientRecord || exam > lastExam())
+        return;
+    synchronizeToData();
+    m_currentExam = exam;
+    synchronizeFromData();
+}
+
+void MaturixDocument::doExportTable()
+{
+    if (!m_examinationTable)
+        return;
+    // The table then holds what the fields show.
+    directUpdateDisplay();
+    FilePanel panel = FilePanel::savePanel();
+    panel.setAllowedFileTypes({ QStringLiteral("csv") });
+    const QString name = preferredFileName().toUpper();
+    panel.setNameFieldStringValue(name.isEmpty() ? tr("Table.csv") : tr("%1 Table.csv").arg(name));
+    panel.beginSheetModalForWindow(window(), [this, &panel](int result) {
+        if (result != FilePanel::OKButton)
+            return;
+        QString error;
+        // As shown: in the order the table is sorted by.
+        if (TableText::writeCsv(panel.filename(), *m_examinationTable->sortedModel(), &error))
+            return;
+        Alert::alertWithMessageText(tr("The table could not be exported."), QString(), QString(),
+                                    QString(), tr("“%1”: %2").arg(panel.filename(), error))
+                .beginSheetModalForWindow(window(), {});
+    });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExaminationTableView.h"
 #include "MaturixAssessment.h"
 #include "MaturixChartSource.h"
 #include "MaturixGraphView.h"
@@ -7,12 +8,14 @@
 #include "VantrelDocument.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 
 #include <memory>
 #include <optional>
 
+class ExaminationTableModel;
 
 // One open patient file with its window: the patient and examinations, the
 // standards of the patient's sex, the chart and every derived value of an
@@ -61,6 +64,10 @@ public:
     void setCurrentRecordFromClick(const QPointF &point) override;
     void updateDisplay() override;
 
+    // The document's own export: the latest examination is put on show first,
+    // then the chart is exported without a save panel.
+    void exportChart();
+
     // Makes that very examination current, found by identity.
     void setCurrentRecordFromRecord(const TRRecord *record);
     // Selects a sex in the window; the record takes it at the next
@@ -68,6 +75,13 @@ public:
     void setGender(qint64 gender);
     // Selects the standard with that title in the list of the sex on show.
     void setMaturix(const QString &title);
+
+    // Makes the examination current, the window's edits stored first: what
+    // a click in the chart or the choice of a row in the table does.
+    void showExamination(quint64 exam);
+    ExaminationTableView *examinationTable() const { return m_examinationTable.data(); }
+    // Asks for a file and writes the table to it as CSV.
+    void doExportTable();
 
     QString examDateStringForRecord(quint64 i) const { return m_assessment.examDateStringForRecord(i); }
     double chronologicalAgeForRecord(quint64 i) const { return m_assessment.chronologicalAgeForRecord(i); }
@@ -126,7 +140,11 @@ private:
     QPointer<QLineEdit> m_heightField;
     QPointer<QLineEdit> m_nameField;
     QPointer<MaturixGraphView> m_graphView;
+    QPointer<ExaminationTableView> m_examinationTable;
+    QPointer<QLabel> m_blindReadingField;
     std::unique_ptr<PatientRecord> m_patientRecord;
     MaturixAssessment m_assessment;
+    // Reads m_assessment, so it goes first.
+    std::unique_ptr<ExaminationTableModel> m_examinationTableModel;
     QString m_loadError;
 };

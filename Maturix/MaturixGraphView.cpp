@@ -170,7 +170,7 @@ QRectF MaturixGraphView::legendRect(const QRectF &bounds, double minSD)
     return QRectF(bounds.width() - 210.0, bounds.y() + 80.0, 200.0, 60.0);
 }
 
-void MaturixGraphView::drawLegend()
+QStringList MaturixGraphView::legendLines() const
 {
     const MaturixAssessment *assessment = m_chartSource ? &m_chartSource->assessment() : nullptr;
     const quint64 e = m_chartSource ? m_chartSource->lastExam() : 0;
@@ -178,20 +178,30 @@ void MaturixGraphView::drawLegend()
     const auto value = [&](QString (MaturixAssessment::*string)(quint64) const) {
         return assessment ? (assessment->*string)(e) : QString();
     };
-    const QString lines[] = {
+    // Blind reading keeps the age of an examination not yet matched from
+    // the reader; the unmatched examination has no mark to hide.
+    const bool hidden = assessment && assessment->hidesAgeForRecord(e);
+    const auto ageValue = [&](QString (MaturixAssessment::*string)(quint64) const) {
+        return hidden ? QString() : value(string);
+    };
+    return {
         localized("Identifier:\t") + (record ? record->referenceString() : QString()),
         localized("Examination Date:\t") + value(&MaturixAssessment::examDateStringForRecord),
         localized("Chronological Age:\t")
-                + value(&MaturixAssessment::chronologicalAgeStringForRecord),
+                + ageValue(&MaturixAssessment::chronologicalAgeStringForRecord),
         localized("Mean Bone Age (Dev):\t")
-                + value(&MaturixAssessment::meanMaturixAndSDStringForRecord),
+                + ageValue(&MaturixAssessment::meanMaturixAndSDStringForRecord),
         localized("Assessed Bone Age:\t") + value(&MaturixAssessment::maturixStringForRecord),
         localized("Percentage Stature:\t")
-                + value(&MaturixAssessment::percentageHeightAchievedStringForRecord),
+                + ageValue(&MaturixAssessment::percentageHeightAchievedStringForRecord),
     };
+}
+
+void MaturixGraphView::drawLegend()
+{
     const QFont font = GraphicsContext::labelFont(legendFontSize);
     QRectF rect = legendRect(bounds(), m_minSD);
-    for (const QString &line : lines) {
+    for (const QString &line : legendLines()) {
         GraphicsContext::drawText(line, rect, font, legendTabStop);
         rect.translate(0.0, -legendLineHeight);
     }

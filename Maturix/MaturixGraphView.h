@@ -2,6 +2,8 @@
 
 #include "VantrelGraphView.h"
 
+#include <QStringList>
+
 class MaturixChartSource;
 
 // The bone-age chart: bone age against chronological age in years, with the
@@ -36,6 +38,8 @@ public:
     void draw2SD();
     void plotData();
     void drawLegend();
+    // The legend's six lines, label and value, as drawLegend draws them.
+    QStringList legendLines() const;
 
     // Where the legend's first line goes: the upper left when an
     // examination lies more than three standard deviations below the mean,

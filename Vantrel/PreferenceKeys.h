@@ -23,4 +23,8 @@ inline const QString LastVersionCheckDate = QStringLiteral("Last Version Check D
 inline const QString DataFileExtension = QStringLiteral("DataFile Extension");
 inline const QString BatchExportDays = QStringLiteral("Batch Export Days");
 inline const QString AutoDelete = QStringLiteral("Auto Delete");
+// Off unless stored (an unregistered key reads as false). Open windows
+// follow it at once: a change is posted as a notification of this name,
+// with the new value as its object.
+inline const QString BlindReading = QStringLiteral("Blind Reading");
 } // namespace PreferenceKeys

@@ -147,6 +147,7 @@ void PreferencesController::resetDefaults()
     m_ui->defaultExportFolderField->setText(
             abbreviatingWithTilde(defaults.stringForKey(PreferenceKeys::ExportDirectory)));
     m_ui->autoSaveCheckBox->setChecked(defaults.boolForKey(PreferenceKeys::AutoSave));
+    m_ui->blindReadingCheckBox->setChecked(defaults.boolForKey(PreferenceKeys::BlindReading));
     m_ui->exportToPopUp->setCurrentIndex(defaults.boolForKey(PreferenceKeys::ExportToPACS)
                                                  ? ExportToPACS
                                                  : defaults.boolForKey(PreferenceKeys::ExportToOsiriX)
@@ -197,7 +198,12 @@ void PreferencesController::doOK()
     const int interval = m_ui->checkVersionIntervalPopUp->currentIndex();
     defaults.setInteger(interval == Daily ? 1 : interval == Weekly ? 7 : 31,
                         PreferenceKeys::VersionCheckInterval);
+    const bool blindReading = m_ui->blindReadingCheckBox->isChecked();
+    const bool blindReadingChanged = blindReading != defaults.boolForKey(PreferenceKeys::BlindReading);
+    defaults.setBool(blindReading, PreferenceKeys::BlindReading);
     defaults.synchronize();
+    if (blindReadingChanged)
+        NotificationCenter::defaultCenter().post(PreferenceKeys::BlindReading, blindReading);
     m_ui->scriptErrorField->clear();
     m_window->hide();
 }

@@ -2,6 +2,7 @@
 
 #include "AboutController.h"
 #include "Alert.h"
+#include "BatchExportController.h"
 #include "Bundle.h"
 #include "Document.h"
 #include "FilePanel.h"
@@ -15,6 +16,8 @@
 #include "Scheduler.h"
 #include "Script.h"
 #include "UserDefaults.h"
+#include "VantrelDocument.h"
+#include "WaitController.h"
 #include "Workspace.h"
 
 #include <QAction>
@@ -171,6 +174,7 @@ void VantrelAppController::applicationWillTerminate()
     m_subscribedToVersionCheck = false;
     m_exportToOsirixArray.clear();
     m_batchArray.clear();
+    endBatch();
     m_cachedDatabaseArray.clear();
 }
 
@@ -307,31 +311,106 @@ void VantrelAppController::doLaunchScript()
 void VantrelAppController::batchOpen(const Notification &notification)
 {
     m_batchArray.append(notification.object.toString());
-    delayBatchOpen();
+    ++m_batchTotal;
+    showBatchProgress();
+    scheduleBatchOpen();
+}
+
+void VantrelAppController::scheduleBatchOpen()
+{
+    if (m_batchOpenScheduled)
+        return;
+    m_batchOpenScheduled = true;
+    Scheduler::shared().performAfterDelay(0.0, this, [this] {
+        m_batchOpenScheduled = false;
+        delayBatchOpen();
+    });
 }
 
 void VantrelAppController::delayBatchOpen()
 {
-    if (m_batchArray.isEmpty())
+    if (m_batchArray.isEmpty()) {
+        endBatch();
         return;
-    const QString path = m_batchArray.takeFirst();
+    }
+    exportPatientFile(m_batchArray.takeFirst());
+    ++m_batchDone;
+    if (m_batchArray.isEmpty()) {
+        endBatch();
+        return;
+    }
+    showBatchProgress();
+    scheduleBatchOpen();
+}
+
+void VantrelAppController::exportPatientFile(const QString &path)
+{
     // A document the user already has open stays open: closing it would
     // throw away whatever is being edited in it.
-    const bool alreadyOpen = documentForFileName(path) != nullptr;
+    Document *alreadyOpen = documentForFileName(path);
     QString error;
-    if (Document *document = openDocumentWithContentsOfFile(path, true, &error)) {
-        // The export without questions is the document's own invokable
-        // autoExport().
-        QMetaObject::invokeMethod(document, "autoExport");
-        if (!alreadyOpen) {
-            Scheduler::shared().performAfterDelay(1.0, document,
-                                                  [document] { document->close(); });
-        }
-    } else {
+    Document *document = alreadyOpen ? alreadyOpen : readWindowlessDocument(path, &error);
+    if (!document) {
         qCWarning(lcApplication, "Batch open of \"%s\" failed: %s", qPrintable(path),
                   qPrintable(error));
+        return;
     }
-    Scheduler::shared().performAfterDelay(0.0, this, [this] { delayBatchOpen(); });
+    // The chart is drawn in the window, which is built but never shown.
+    document->makeWindowControllers();
+    if (auto *patient = qobject_cast<VantrelDocument *>(document))
+        patient->autoExport();
+    if (!alreadyOpen)
+        document->close();
+}
+
+Document *VantrelAppController::readWindowlessDocument(const QString &path, QString *error)
+{
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    const QString type = typeForContentsOfURL(url);
+    std::unique_ptr<Document> document(makeDocumentForType(type));
+    if (!document) {
+        *error = tr("No document can be made for the type \u201c%1\u201d.").arg(type);
+        return nullptr;
+    }
+    // The plain read: an empty untitled window the user has on screen does
+    // not give way to a document that is never shown, since closing it could
+    // leave the application without a window.
+    if (!document->Document::initWithContentsOfURL(url, type, error))
+        return nullptr;
+    addDocument(document.get());
+    return document.release();
+}
+
+void VantrelAppController::showBatchProgress()
+{
+    if (!m_batchProgress) {
+        m_batchProgress = std::make_unique<WaitController>(tr("Exporting charts"));
+        m_batchProgress->setCancellable(true);
+        connect(m_batchProgress.get(), &WaitController::cancelled, this,
+                &VantrelAppController::cancelBatch);
+        m_batchProgress->setDeterminate();
+        m_batchProgress->showWindow();
+    }
+    m_batchProgress->setProgressBarMax(m_batchTotal);
+    m_batchProgress->setProgressBarValue(m_batchDone);
+    m_batchProgress->setStatusString(tr("Exporting charts: %1 of %2").arg(m_batchDone).arg(m_batchTotal));
+}
+
+void VantrelAppController::cancelBatch()
+{
+    m_batchArray.clear();
+    endBatch();
+}
+
+void VantrelAppController::endBatch()
+{
+    m_batchTotal = 0;
+    m_batchDone = 0;
+    // The window may be ending the batch from its own Cancel button.
+    if (m_batchProgress) {
+        m_batchProgress->dismiss();
+        m_batchProgress.release()->deleteLater();
+    }
 }
 
 // ---- Documents handed over by the desktop ------------------------------------
@@ -415,18 +494,22 @@ void VantrelAppController::doPreferences()
     m_preferencesController->showWindow();
 }
 
+BatchExportController *VantrelAppController::batchExportController() const
+{
+    return m_batchExportController;
+}
+
 void VantrelAppController::doBatchExport()
 {
-    // The batch-export window (made on first use, kept, shown each time)
-    // comes with batch export itself; its patient files then arrive here as
-    // "BatchOpen" notifications.
+    if (!m_batchExportController)
+        m_batchExportController = new BatchExportController(this);
+    m_batchExportController->showWindow();
 }
 
 void VantrelAppController::doExport()
 {
-    // The document's own invokable doExport(bool) does the work.
-    if (Document *document = currentDocument())
-        QMetaObject::invokeMethod(document, "doExport", Q_ARG(bool, true));
+    if (auto *document = qobject_cast<VantrelDocument *>(currentDocument()))
+        document->doExport(true);
 }
 
 void VantrelAppController::doCloseAllDocuments()

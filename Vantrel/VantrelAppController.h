@@ -10,8 +10,12 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <memory>
+
 class AboutController;
+class BatchExportController;
 class PreferencesController;
+class WaitController;
 class QAction;
 
 // The application's one controller: its shared document controller and the
@@ -73,9 +77,15 @@ public:
     void doLaunchScript();
 
     // The batch-open queue: "BatchOpen" carries one patient file's path.
+    // Files are taken one per turn of the event loop: each is opened without
+    // showing its window, exported and closed again, while a progress window
+    // counts them. A file the user already has open is exported and stays.
     void batchOpen(const Notification &notification);
     void delayBatchOpen();
+    // The progress window's Cancel: the files not yet taken are dropped.
+    void cancelBatch();
     QStringList batchQueue() const { return m_batchArray; }
+    WaitController *batchProgress() const { return m_batchProgress.get(); }
 
     // Menu commands.
     void doSplashAboutBox();
@@ -90,6 +100,7 @@ public:
     static QUrl supportMailURL();
 
     AboutController *aboutController() const;
+    BatchExportController *batchExportController() const;
 
     // ---- The link with the viewer's plug-in -------------------------------
     // Subscriptions to "BatchExportToOsirix", "Install Plugin" and the
@@ -103,9 +114,11 @@ public:
     QList<QVariantMap> exportToOsirixQueue() const { return m_exportToOsirixArray; }
     // ------------------------------------------------------------------------
 
-protected:
-    // Launch progress on the About window's status line.
+    // Progress and failures of background steps on the About window's
+    // status line.
     virtual void showStatusString(const QString &status);
+
+protected:
     // Starts the shared version checker; verbose checks report to the user.
     virtual void checkVersion(bool verbose);
     virtual AbsoluteDate currentDate() const;
@@ -114,9 +127,19 @@ private:
     void askFirstRunQuestions();
     void offerOsirixPluginUpdate();
     void subscribeToVersionCheck();
+    void scheduleBatchOpen();
+    void exportPatientFile(const QString &path);
+    Document *readWindowlessDocument(const QString &path, QString *error);
+    void showBatchProgress();
+    void endBatch();
 
     QPointer<PreferencesController> m_preferencesController;
     QPointer<AboutController> m_aboutController;
+    QPointer<BatchExportController> m_batchExportController;
+    std::unique_ptr<WaitController> m_batchProgress;
+    qint64 m_batchTotal = 0;
+    qint64 m_batchDone = 0;
+    bool m_batchOpenScheduled = false;
     QStringList m_cachedDatabaseArray;
     QStringList m_batchArray;
     QList<QVariantMap> m_exportToOsirixArray;

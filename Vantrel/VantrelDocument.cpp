@@ -2,17 +2,25 @@
 
 #include "Alert.h"
 #include "Assertion.h"
+#include "Bundle.h"
 #include "CFormat.h"
+#include "ChartExport.h"
 #include "DateFormatter.h"
 #include "DisappearingItemEffect.h"
+#include "FilePanel.h"
 #include "GraphicsContext.h"
+#include "Logging.h"
+#include "NotificationCenter.h"
+#include "PreferenceKeys.h"
 #include "UserDefaults.h"
+#include "VantrelAppController.h"
 #include "Workspace.h"
 #include "ui_VantrelDocument.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -25,6 +33,8 @@
 namespace {
 // The platform's distant past: the first day of year 1.
 constexpr double distantPastSeconds = -63114076800.0;
+// A second print within this many seconds is questioned.
+constexpr double recentPrintSeconds = 30.0;
 
 // Whether a key press in a text field would change its text.
 bool keyChangesText(const QKeyEvent *event)
@@ -399,4 +409,148 @@ std::optional<AbsoluteDate> VantrelDocument::birthDateFromText(const QString &te
 std::optional<AbsoluteDate> VantrelDocument::examDateFromText(const QString &text) const
 {
     return DateFormatter().dateFromString(text, DateFormatter::TwoDigitYears::Nearest);
+}
+
+// ---- Chart export ----------------------------------------------------------
+
+QByteArray VantrelDocument::getJPEGData()
+{
+    if (!m_currentDataPointsVisible || !m_tabView)
+        return {};
+    // The capture never shows the mark of the examination on show; the
+    // window shows it again afterwards.
+    m_showGraphHilite = false;
+    const QByteArray data = ChartExport::jpegData(m_tabView);
+    m_showGraphHilite = true;
+    m_tabView->update();
+    return data;
+}
+
+bool VantrelDocument::doExport(bool interactive)
+{
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    if (defaults.boolForKey(PreferenceKeys::ExportToOsiriX)) {
+        doExportToOsirix();
+        return true;
+    }
+    const QByteArray jpeg = getJPEGData();
+    if (jpeg.isEmpty()) {
+        // Nothing to export is no failure; a chart that could not be encoded is.
+        if (!m_currentDataPointsVisible)
+            return true;
+        reportExportFailure(ChartExport::exportFolder(), tr("The chart could not be drawn."),
+                            interactive);
+        return false;
+    }
+
+    QString error;
+    const bool namedAutomatically =
+            defaults.boolForKey(PreferenceKeys::AutoSave) && !preferredFileName().isEmpty();
+    if (interactive && !namedAutomatically) {
+        FilePanel panel = FilePanel::savePanel();
+        panel.setPrompt(tr("Export"));
+        panel.setTitle(tr("Export"));
+        if (panel.runModal() != FilePanel::OKButton)
+            return true;
+        const QString path = panel.filename();
+        if (ChartExport::writeAtomically(path, jpeg, &error))
+            return true;
+        reportExportFailure(path, error, interactive);
+        return false;
+    }
+
+    bool homeFallback = false;
+    const QString folder = ChartExport::exportFolder(&homeFallback);
+    if (homeFallback) {
+        if (auto *controller = VantrelAppController::sharedController())
+            controller->showStatusString(tr("No export or Desktop folder: charts go to %1").arg(folder));
+    }
+    const QString fileName = ChartExport::chartFileName(preferredFileName(), m_tabView);
+    const QString path = folder + u'/' + fileName;
+    if (QFileInfo::exists(path)) {
+        const Alert alert = Alert::alertWithMessageText(
+                tr("A file with that name already exists"), tr("Overwrite"), tr("Skip"), QString(),
+                tr("A file named '%1' is already present in '%2/'.").arg(fileName, folder));
+        if (alert.runModal() != Alert::DefaultReturn)
+            return true;
+    }
+    if (ChartExport::writeAtomically(path, jpeg, &error))
+        return true;
+    reportExportFailure(path, error, interactive);
+    return false;
+}
+
+void VantrelDocument::reportExportFailure(const QString &path, const QString &error,
+                                          bool interactive)
+{
+    qCWarning(lcDocument, "The chart could not be exported to \"%s\": %s", qPrintable(path),
+              qPrintable(error));
+    if (interactive) {
+        Alert::alertWithMessageText(tr("The chart could not be exported"), tr("OK"), QString(),
+                                    QString(),
+                                    tr("It could not be written to \u201c%1\u201d: %2").arg(path, error))
+                .runModal();
+    } else if (auto *controller = VantrelAppController::sharedController()) {
+        controller->showStatusString(tr("The chart could not be exported to %1").arg(path));
+    }
+}
+
+bool VantrelDocument::autoExport()
+{
+    return doExport(false);
+}
+
+QVariantMap VantrelDocument::chartMessage(const QByteArray &jpeg) const
+{
+    QVariantMap message;
+    if (!m_patientName.isEmpty())
+        message.insert(QStringLiteral("Name"), m_patientName);
+    if (!m_osiriXStudyID.isEmpty())
+        message.insert(QStringLiteral("OsiriXStudyID"), m_osiriXStudyID);
+    message.insert(QStringLiteral("Identifier"), m_referenceIDField ? m_referenceIDField->text() : QString());
+    message.insert(QStringLiteral("StudyDescription"),
+                   tr("%1 Chart").arg(Bundle::mainBundle().name()));
+    if (m_birthDateField) {
+        if (const auto birth = birthDateFromText(m_birthDateField->text()))
+            message.insert(QStringLiteral("DateOfBirth"), QVariant::fromValue(*birth));
+    }
+    if (m_examDateField) {
+        if (const auto study = examDateFromText(m_examDateField->text()))
+            message.insert(QStringLiteral("DateOfStudy"), QVariant::fromValue(*study));
+    }
+    message.insert(QStringLiteral("JPEG"), jpeg);
+    return message;
+}
+
+void VantrelDocument::doExportToOsirix()
+{
+    const QByteArray jpeg = getJPEGData();
+    if (jpeg.isEmpty())
+        return;
+    NotificationCenter::defaultCenter().post(QStringLiteral("BatchExportToOsirix"),
+                                             chartMessage(jpeg));
+}
+
+// ---- Printing --------------------------------------------------------------
+
+void VantrelDocument::printDocumentWithSettings(const QVariantMap &settings, bool showPrintPanel,
+                                                PrintCompletion completion)
+{
+    const AbsoluteDate now = AbsoluteDate::now();
+    if (m_lastPrintedDate.secondsSinceReferenceDate() - now.secondsSinceReferenceDate()
+        > -recentPrintSeconds) {
+        Alert::alertWithMessageText(tr("Recently Printed"), tr("OK"), QString(), QString(),
+                                    tr("This document was printed in the last 30 seconds."))
+                .runModal();
+    }
+    // The printout always shows the latest examination, which stays on show.
+    synchronizeToData();
+    m_currentExam = lastExam();
+    synchronizeFromData();
+    // The print job is named after the patient, an untitled one after its window.
+    const QString title = preferredFileName();
+    if (m_printableView && !title.isEmpty())
+        m_printableView->window()->setWindowTitle(title + QStringLiteral("[*]"));
+    m_lastPrintedDate = now;
+    KVAutoNameDocument::printDocumentWithSettings(settings, showPrintPanel, std::move(completion));
 }

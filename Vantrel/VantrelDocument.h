@@ -87,6 +87,24 @@ public:
     QTabWidget *tabView() const { return m_tabView.data(); }
     AbsoluteDate lastPrintedDate() const { return m_lastPrintedDate; }
 
+    // Chart export. The capture of the tab view without the mark of the
+    // examination on show; empty when the chart may not be exported.
+    QByteArray getJPEGData();
+    // The Export command (interactive) and unattended exports: a JPEG file,
+    // or the chart message to the viewer when "Export to OsiriX" is on.
+    // Answers false only when a file could not be written.
+    Q_INVOKABLE virtual bool doExport(bool interactive);
+    void doExportToOsirix();
+    Q_INVOKABLE bool autoExport();
+    // The chart message for the viewer: name, study, identifier, description,
+    // dates and the JPEG data.
+    QVariantMap chartMessage(const QByteArray &jpeg) const;
+
+    // Warns about printing twice within 30 seconds, shows the latest
+    // examination and titles the printout with the preferred file name.
+    void printDocumentWithSettings(const QVariantMap &settings, bool showPrintPanel,
+                                   PrintCompletion completion) override;
+
 signals:
     // The counter's disappearing effect after a removal, at this window point.
     void examinationRemovedAt(const QPoint &windowPoint);
@@ -121,6 +139,7 @@ protected:
     AbsoluteDate m_lastPrintedDate;
 
 private:
+    void reportExportFailure(const QString &path, const QString &error, bool interactive);
     void connectTextField(QLineEdit *field);
     void beginEditing(QLineEdit *field);
     // The editing guard for a field whose text is currentText.

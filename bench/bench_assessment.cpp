@@ -1,5 +1,7 @@
+#include "ExaminationTableModel.h"
 #include "Gender.h"
 #include "MaturixAssessment.h"
+#include "TableText.h"
 
 #include <benchmark/benchmark.h>
 
@@ -47,8 +49,21 @@ void allDerivedValues(benchmark::State &state)
     }
     state.SetItemsProcessed(state.iterations() * qint64(count));
 }
+
+// The examination table as Export Table writes it: every cell of every row.
+void tableAsCsv(benchmark::State &state)
+{
+    const auto record = makePatient(Gender::Male);
+    MaturixAssessment assessment;
+    assessment.setPatientRecord(record.get());
+    const ExaminationTableModel model(&assessment);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(TableText::csv(model));
+    state.SetItemsProcessed(state.iterations() * qint64(record->trRecordsArray().size()));
+}
 } // namespace
 
 BENCHMARK(allDerivedValues)->Arg(Gender::Male)->Arg(Gender::Female)->Unit(benchmark::kMillisecond);
+BENCHMARK(tableAsCsv)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -2,10 +2,12 @@
 
 #include "AssessmentReport.h"
 #include "CommandLineOptions.h"
+#include "ExaminationTableModel.h"
 #include "MaturixAssessment.h"
 #include "PatientFileIO.h"
 #include "PatientJson.h"
 #include "PrintableText.h"
+#include "TableText.h"
 
 #include <QTextStream>
 
@@ -36,7 +38,7 @@ QString ShowCommand::summary() const
 QString ShowCommand::help() const
 {
     return QStringLiteral(
-            "Usage: maturix-cli show FILE [--json]\n"
+            "Usage: maturix-cli show FILE [--json | --csv]\n"
             "\n"
             "Prints the patient of a patient file and, for each examination, its stored\n"
             "fields and every derived value of the assess command.\n"
@@ -44,14 +46,19 @@ QString ShowCommand::help() const
             "  --json   print one JSON object: referenceString, nameString, birthDate,\n"
             "           gender, versions (as stored) and exams. Dates are ISO-8601 in UTC,\n"
             "           rounded to the millisecond, with milliseconds only when there is a\n"
-            "           fraction; null when absent.\n");
+            "           fraction; null when absent.\n"
+            "  --csv    print the window's examination table as CSV (RFC 4180, UTF-8):\n"
+            "           a header row, then one row per examination in list order.\n");
 }
 
 int ShowCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     CommandLineOptions options({}, {});
-    if (const auto status = parseFileArguments(arguments, 1, { QStringLiteral("json") }, &options, out, err))
+    if (const auto status = parseFileArguments(arguments, 1, { QStringLiteral("json"), QStringLiteral("csv") },
+                                           &options, out, err))
         return *status;
+    if (options.isSet(QStringLiteral("json")) && options.isSet(QStringLiteral("csv")))
+        return fail(err, UsageError, QStringLiteral("--json and --csv exclude each other"));
     const QString path = options.positional().first();
     PatientFile::Versions versions;
     QString error;
@@ -69,6 +76,10 @@ int ShowCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
 
     MaturixAssessment assessment;
     assessment.setPatientRecord(record.get());
+    if (options.isSet(QStringLiteral("csv"))) {
+        out << TableText::csv(ExaminationTableModel(&assessment));
+        return Success;
+    }
     // The texts are the file's: a control character in them must not reach
     // the terminal.
     out << "Reference: " << PrintableText::escaped(record->referenceString()) << '\n'

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 
 #include <cmath>
+#include <cstdlib>
 #include <iterator>
 
 namespace {
@@ -144,19 +145,61 @@ double MaturixAssessment::maturixForRecord(quint64 i) const
 
 QString MaturixAssessment::maturixStringForRecord(quint64 i) const
 {
+    const QString title = maturixTitleForRecord(i);
+    const std::optional<double> z = sdScoreForRecord(i);
+    return z ? title + format(" (%+.1f SD)", *z) : title;
+}
+
+QString MaturixAssessment::maturixTitleForRecord(quint64 i) const
+{
     const qint64 sex = gender();
     if (!standardsForGender(sex) || !exam(i))
         return notAssessedTitle;
     // The title the window's list shows for the standard ("-" for index 0).
-    const QString title = titleForBoneAge(maturixForRecord(i));
-    if (title == notAssessedTitle)
-        return title;
+    return titleForBoneAge(maturixForRecord(i));
+}
+
+bool MaturixAssessment::isAssessed(quint64 i) const
+{
+    return maturixTitleForRecord(i) != notAssessedTitle;
+}
+
+std::optional<double> MaturixAssessment::sdScoreForRecord(quint64 i) const
+{
+    if (!isAssessed(i))
+        return std::nullopt;
+    // The age is computed once for both the mean and the SD.
     const double age = chronologicalAgeForRecord(i);
-    const double sd = standardDeviationForAge(age, sex);
+    const double sd = standardDeviationForAge(age, gender());
     if (sd == 0.0)
-        return title;
-    const double z = (maturixForRecord(i) - meanMaturixForAge(age, sex)) / sd;
-    return title + format(" (%+.1f SD)", z);
+        return std::nullopt;
+    return (maturixForRecord(i) - meanMaturixForAge(age, gender())) / sd;
+}
+
+QString MaturixAssessment::sdScoreStringForRecord(quint64 i) const
+{
+    const std::optional<double> z = sdScoreForRecord(i);
+    return z ? format("%+.1f", *z) : notAssessedTitle;
+}
+
+std::optional<double> MaturixAssessment::maturixMinusChronologicalAgeForRecord(quint64 i) const
+{
+    const double a = chronologicalAgeForRecord(i);
+    // As on the chart: no age before a birth or without the dates.
+    if (!isAssessed(i) || !(a > 0.0))
+        return std::nullopt;
+    return maturixForRecord(i) - a;
+}
+
+QString MaturixAssessment::maturixMinusChronologicalAgeStringForRecord(quint64 i) const
+{
+    const std::optional<double> difference = maturixMinusChronologicalAgeForRecord(i);
+    if (!difference)
+        return notAssessedTitle;
+    const long long months = std::llround(*difference * 12.0);
+    const long long magnitude = std::llabs(months);
+    return QLatin1String(months < 0 ? "-" : "+")
+            + format("%ldy %ldm", long(magnitude / 12), long(magnitude % 12));
 }
 
 double MaturixAssessment::meanMaturixForRecord(quint64 i) const
@@ -245,18 +288,101 @@ double MaturixAssessment::percentageHeightAchievedForRecord(quint64 i) const
 
 QString MaturixAssessment::percentageHeightAchievedStringForRecord(quint64 i) const
 {
-    const double p = percentageHeightAchievedForRecord(i);
-    if (p == 0.0)
-        return notAssessedTitle;
-    const QString percentage = format("%.1f%%", p);
-    const double h = heightForRecord(i);
-    if (!(h > 0.0))
+    const QString percentage = percentageStringForRecord(i);
+    const double finalHeight = predictedAdultHeightForRecord(i);
+    if (finalHeight == 0.0)
         return percentage;
     // The format's object placeholder takes the percentage text.
     QString ofHeight = localized("%@ of %.1f cm");
     ofHeight.replace(QStringLiteral("%@"), QStringLiteral("%s"));
     return CFormat::string(ofHeight.toUtf8().constData(), percentage.toUtf8().constData(),
-                           FinalHeight(h, p / 100.0));
+                           finalHeight);
+}
+
+QString MaturixAssessment::percentageStringForRecord(quint64 i) const
+{
+    const double p = percentageHeightAchievedForRecord(i);
+    return p == 0.0 ? notAssessedTitle : format("%.1f%%", p);
+}
+
+double MaturixAssessment::predictedAdultHeightForRecord(quint64 i) const
+{
+    const double p = percentageHeightAchievedForRecord(i);
+    const double h = heightForRecord(i);
+    return p != 0.0 && h > 0.0 ? FinalHeight(h, p / 100.0) : 0.0;
+}
+
+QString MaturixAssessment::predictedAdultHeightStringForRecord(quint64 i) const
+{
+    const double finalHeight = predictedAdultHeightForRecord(i);
+    return finalHeight != 0.0 ? format("%.1f", finalHeight) : notAssessedTitle;
+}
+
+QString MaturixAssessment::heightStringForRecord(quint64 i) const
+{
+    const double h = heightForRecord(i);
+    return h > 0.0 ? format("%.1f", h) : notAssessedTitle;
+}
+
+std::optional<quint64> MaturixAssessment::previousDatedExamForRecord(quint64 i) const
+{
+    if (!exam(i))
+        return std::nullopt;
+    for (quint64 j = i; j-- > 0;) {
+        if (exam(j)->examDate())
+            return j;
+    }
+    return std::nullopt;
+}
+
+std::optional<double> MaturixAssessment::yearsSincePreviousVisit(quint64 i, quint64 *previous) const
+{
+    const TRRecord *record = exam(i);
+    const std::optional<quint64> j = previousDatedExamForRecord(i);
+    if (!record || !record->examDate() || !j)
+        return std::nullopt;
+    const AbsoluteDate from = *exam(*j)->examDate();
+    const AbsoluteDate to = *record->examDate();
+    if (GregorianCalendar::monthsBetween(from, to) < minimumMonthsBetweenVisits)
+        return std::nullopt;
+    *previous = *j;
+    // Whole days over 365.25, as the chronological age counts them.
+    return double(GregorianCalendar::daysBetween(from, to)) / 365.25;
+}
+
+std::optional<double> MaturixAssessment::maturixAdvanceForRecord(quint64 i) const
+{
+    quint64 previous = 0;
+    const std::optional<double> years = yearsSincePreviousVisit(i, &previous);
+    if (!years || !isAssessed(i) || !isAssessed(previous))
+        return std::nullopt;
+    return (maturixForRecord(i) - maturixForRecord(previous)) / *years;
+}
+
+QString MaturixAssessment::maturixAdvanceStringForRecord(quint64 i) const
+{
+    const std::optional<double> advance = maturixAdvanceForRecord(i);
+    return advance ? format("%.2f", *advance) : notAssessedTitle;
+}
+
+std::optional<double> MaturixAssessment::heightVelocityForRecord(quint64 i) const
+{
+    quint64 previous = 0;
+    const std::optional<double> years = yearsSincePreviousVisit(i, &previous);
+    if (!years || !(heightForRecord(i) > 0.0) || !(heightForRecord(previous) > 0.0))
+        return std::nullopt;
+    return (heightForRecord(i) - heightForRecord(previous)) / *years;
+}
+
+QString MaturixAssessment::heightVelocityStringForRecord(quint64 i) const
+{
+    const std::optional<double> velocity = heightVelocityForRecord(i);
+    return velocity ? format("%.1f", *velocity) : notAssessedTitle;
+}
+
+bool MaturixAssessment::hidesAgeForRecord(quint64 i) const
+{
+    return m_blindReading && exam(i) && !isAssessed(i);
 }
 
 double MaturixAssessment::chronologicalAgeForIndex(quint64 index, qint64 gender) const

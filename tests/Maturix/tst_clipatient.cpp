@@ -1,4 +1,7 @@
+#include "ExaminationTableModel.h"
+#include "MaturixAssessment.h"
 #include "PatientFile.h"
+#include "TableText.h"
 #include "TestSupport.h"
 
 #include <QFile>
@@ -33,6 +36,7 @@ private slots:
     void showJson_data();
     void showJson();
     void showText();
+    void showCsvIsTheTable();
     void refusesBadFiles_data();
     void refusesBadFiles();
     void usageErrors_data();
@@ -111,6 +115,35 @@ void tst_CliPatient::showText()
     QCOMPARE(text.count(QStringLiteral("Examination ")), 2);
 }
 
+void tst_CliPatient::showCsvIsTheTable()
+{
+    PatientRecord record;
+    record.setReferenceString(QStringLiteral("AB-12"));
+    record.setNameString(QStringLiteral("Doe, \"Jr\" Zoë"));
+    record.setGender(2);
+    record.setBirthDate(AbsoluteDate::fromLocalDate(QDate(2004, 6, 1)));
+    record.examination(0)->setExamDate(AbsoluteDate::fromLocalDate(QDate(2014, 6, 1)));
+    record.examination(0)->setMaturixIndex(18);
+    record.examination(0)->setHeight(138.5);
+    record.addTRRecord();
+    record.examination(1)->setExamDate(AbsoluteDate::fromLocalDate(QDate(2015, 6, 1)));
+    record.examination(1)->setMaturixIndex(19);
+    record.addTRRecord();
+    record.examination(2)->setExamDate(std::nullopt);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("patient.maturix"));
+    QVERIFY(writeFile(path, PatientFile::write(record)));
+
+    const CliResult result = runCli({ QStringLiteral("show"), path, QStringLiteral("--csv") });
+    QCOMPARE(result.status, 0);
+    QVERIFY(result.err.isEmpty());
+    MaturixAssessment assessment;
+    assessment.setPatientRecord(&record);
+    QCOMPARE(result.out, TableText::csv(ExaminationTableModel(&assessment)).toUtf8());
+    QVERIFY(result.out.contains("AB-12,\"Doe, \"\"Jr\"\" Zo\xc3\xab\","));
+    QCOMPARE(result.out.count("\r\n"), 4);
+}
+
 void tst_CliPatient::refusesBadFiles_data()
 {
     QTest::addColumn<QByteArray>("data");
@@ -150,6 +183,7 @@ void tst_CliPatient::usageErrors_data()
     QTest::newRow("show without file") << QStringList { "show" };
     QTest::newRow("show with two files") << QStringList { "show", "a", "b" };
     QTest::newRow("show unknown option") << QStringList { "show", "a", "--xml" };
+    QTest::newRow("show as JSON and CSV") << QStringList { "show", "a", "--json", "--csv" };
     QTest::newRow("convert one file") << QStringList { "convert", "a" };
     QTest::newRow("dump without file") << QStringList { "dump" };
 }

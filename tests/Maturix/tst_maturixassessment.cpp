@@ -39,6 +39,8 @@ private slots:
     void tiesRoundAsTheCLibrary_data();
     void tiesRoundAsTheCLibrary();
     void examDateString();
+    void betweenVisits_data();
+    void betweenVisits();
     void missingExamIsNeutral();
 
 private:
@@ -267,6 +269,71 @@ void tst_MaturixAssessment::missingExamIsNeutral()
     QCOMPARE(m_assessment.examDateStringForRecord(5), QString());
     m_assessment.setPatientRecord(nullptr);
     QCOMPARE(m_assessment.maturixStringForRecord(0), QStringLiteral("-"));
+}
+
+void tst_MaturixAssessment::betweenVisits_data()
+{
+    QTest::addColumn<QDate>("previousDate");
+    QTest::addColumn<qint64>("previousIndex");
+    QTest::addColumn<double>("previousHeight");
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<qint64>("index");
+    QTest::addColumn<double>("height");
+    QTest::addColumn<QString>("advance");
+    QTest::addColumn<QString>("velocity");
+
+    // Boy; standards 19, 20 and 21 are 10, 11 and 11.5 years.
+    const QDate start(2010, 1, 15);
+    QTest::newRow("one year: 365 days") << start << qint64(19) << 140.0 << start.addYears(1)
+                                        << qint64(20) << 146.0 << "1.00" << "6.0";
+    QTest::newRow("exactly three months: 90 days")
+            << start << qint64(19) << 140.0 << QDate(2010, 4, 15) << qint64(20) << 141.0 << "4.06"
+            << "4.1";
+    QTest::newRow("a day under three months") << start << qint64(19) << 140.0 << QDate(2010, 4, 14)
+                                              << qint64(20) << 141.0 << "-" << "-";
+    QTest::newRow("same day") << start << qint64(19) << 140.0 << start << qint64(20) << 141.0 << "-"
+                              << "-";
+    QTest::newRow("negative interval") << start.addYears(1) << qint64(19) << 140.0 << start
+                                       << qint64(20) << 146.0 << "-" << "-";
+    QTest::newRow("bone age going back") << start << qint64(20) << 140.0 << start.addYears(1)
+                                         << qint64(19) << 146.0 << "-1.00" << "6.0";
+    QTest::newRow("half a standard in two years") << start << qint64(20) << 140.0 << start.addYears(2)
+                                                  << qint64(21) << 150.0 << "0.25" << "5.0";
+    QTest::newRow("previous not assessed") << start << qint64(0) << 140.0 << start.addYears(1)
+                                           << qint64(20) << 146.0 << "-" << "6.0";
+    QTest::newRow("this one not assessed") << start << qint64(19) << 140.0 << start.addYears(1)
+                                           << qint64(0) << 146.0 << "-" << "6.0";
+    QTest::newRow("previous height not measured") << start << qint64(19) << 0.0 << start.addYears(1)
+                                                  << qint64(20) << 146.0 << "1.00" << "-";
+    QTest::newRow("previous undated") << QDate() << qint64(19) << 140.0 << start.addYears(1)
+                                      << qint64(20) << 146.0 << "-" << "-";
+    QTest::newRow("this one undated") << start << qint64(19) << 140.0 << QDate() << qint64(20)
+                                      << 146.0 << "-" << "-";
+}
+
+void tst_MaturixAssessment::betweenVisits()
+{
+    QFETCH(QDate, previousDate);
+    QFETCH(qint64, previousIndex);
+    QFETCH(double, previousHeight);
+    QFETCH(QDate, date);
+    QFETCH(qint64, index);
+    QFETCH(double, height);
+    QFETCH(QString, advance);
+    QFETCH(QString, velocity);
+    // The birth date plays no part: only the two visits count.
+    auto record = makeRecord(Gender::Male, QDate(), previousDate, previousIndex, previousHeight);
+    record->addTRRecord();
+    TRRecord &exam = *record->trRecordsArray().back();
+    exam.setExamDate(date.isValid() ? std::optional(AbsoluteDate::fromLocalDate(date)) : std::nullopt);
+    exam.setMaturixIndex(index);
+    exam.setHeight(height);
+    m_assessment.setPatientRecord(record.get());
+    QCOMPARE(m_assessment.maturixAdvanceStringForRecord(0), QStringLiteral("-"));
+    QCOMPARE(m_assessment.heightVelocityStringForRecord(0), QStringLiteral("-"));
+    QCOMPARE(m_assessment.maturixAdvanceStringForRecord(1), advance);
+    QCOMPARE(m_assessment.heightVelocityStringForRecord(1), velocity);
+    m_assessment.setPatientRecord(nullptr);
 }
 
 QTEST_APPLESS_MAIN(tst_MaturixAssessment)

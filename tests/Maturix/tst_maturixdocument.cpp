@@ -1,13 +1,11 @@
 #include "DateFormatter.h"
-#include "DocumentController.h"
 #include "Gender.h"
 #include "MaturixDocument.h"
 #include "MaturixGraphView.h"
 #include "PatientFile.h"
-#include "ScriptedAlertResponder.h"
+#include "PatientWindowFixture.h"
 #include "ScriptedFilePanelResponder.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -88,9 +86,7 @@ private:
     void choose(MaturixDocument *document, const char *name, int item);
     QString counter(MaturixDocument *document) const;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<DocumentController> m_controller;
-    std::unique_ptr<ScriptedAlertResponder> m_alerts;
+    std::unique_ptr<PatientWindowFixture> m_fixture;
 };
 
 void tst_MaturixDocument::initTestCase()
@@ -100,43 +96,22 @@ void tst_MaturixDocument::initTestCase()
 
 void tst_MaturixDocument::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    UserDefaults::setStandardUserDefaults(
-            std::make_unique<UserDefaults>(m_dir->filePath(QStringLiteral("defaults.ini"))));
-    UserDefaults::standardUserDefaults().registerDefaults(
-            { { QStringLiteral("DataFile Extension"), QStringLiteral("maturix") } });
-    m_controller = std::make_unique<DocumentController>();
-    m_controller->setDefaultType(QStringLiteral("maturix"));
-    m_controller->setDocumentFactory([](const QString &) { return new MaturixDocument; });
-    m_alerts = std::make_unique<ScriptedAlertResponder>();
+    m_fixture = std::make_unique<PatientWindowFixture>();
 }
 
 void tst_MaturixDocument::cleanup()
 {
-    for (Document *document : m_controller->documents())
-        document->close();
-    m_controller.reset();
-    m_alerts.reset();
-    UserDefaults::setStandardUserDefaults(nullptr);
-    m_dir.reset();
+    m_fixture.reset();
 }
 
 MaturixDocument *tst_MaturixDocument::newDocument()
 {
-    auto *document = qobject_cast<MaturixDocument *>(m_controller->openUntitledDocumentAndDisplay(true));
-    if (document)
-        QTest::qWaitForWindowExposed(document->window());
-    return document;
+    return m_fixture->newDocument();
 }
 
 MaturixDocument *tst_MaturixDocument::openDocument(const QString &path)
 {
-    QString error;
-    auto *document = qobject_cast<MaturixDocument *>(
-            m_controller->openDocumentWithContentsOfFile(path, true, &error));
-    if (!document)
-        qWarning("%s", qPrintable(error));
-    return document;
+    return m_fixture->openDocument(path);
 }
 
 QLineEdit *tst_MaturixDocument::field(MaturixDocument *document, const char *name) const
@@ -207,10 +182,10 @@ void tst_MaturixDocument::firstEndOfEditingNormalisesIdentifier()
     QVERIFY(!document->isBlank());
     QVERIFY(!document->lookUpRequired());
     QVERIFY(document->isDocumentEdited());
-    QVERIFY(m_alerts->alerts().isEmpty());
+    QVERIFY(m_fixture->alerts.alerts().isEmpty());
 
     // Later ends of editing keep the identifier as typed.
-    m_alerts->answer(1);
+    m_fixture->alerts.answer(1);
     type(document, "referenceIDField", QStringLiteral("cd/34"));
     QCOMPARE(field(document, "referenceIDField")->text(), QStringLiteral("cd/34"));
     QCOMPARE(document->preferredFileName(), QStringLiteral("cd-34"));
@@ -268,7 +243,7 @@ void tst_MaturixDocument::editingGuard()
     edit->setText(initial);
     edit->setFocus();
     edit->end(false);
-    m_alerts->answer(answer);
+    m_fixture->alerts.answer(answer);
     QGuiApplication::clipboard()->setText(QStringLiteral("7"));
     // Each way a user changes a field's text, inserting "7" at its end.
     if (source == u"key") {
@@ -290,9 +265,9 @@ void tst_MaturixDocument::editingGuard()
         commit.setCommitString(QStringLiteral("7"));
         QCoreApplication::sendEvent(edit, &commit);
     }
-    QCOMPARE(m_alerts->alerts().size(), asks ? 1 : 0);
+    QCOMPARE(m_fixture->alerts.alerts().size(), asks ? 1 : 0);
     if (asks) {
-        const auto &alert = m_alerts->alerts().first();
+        const auto &alert = m_fixture->alerts.alerts().first();
         QCOMPARE(alert.messageText, QStringLiteral("This entry has already been defined"));
         QCOMPARE(alert.informativeText, QStringLiteral("Are you sure you want to modify this item?"));
         QCOMPARE(alert.buttonTitles, (QStringList { "Modify", "Cancel" }));
@@ -302,9 +277,9 @@ void tst_MaturixDocument::editingGuard()
     QCOMPARE(document->isDocumentEdited(), changes);
     // Once editing has begun, further changes do not ask again; after a
     // refusal the next change asks anew.
-    m_alerts->answer(answer);
+    m_fixture->alerts.answer(answer);
     edit->paste();
-    QCOMPARE(m_alerts->alerts().size(), asks ? (changes ? 1 : 2) : 0);
+    QCOMPARE(m_fixture->alerts.alerts().size(), asks ? (changes ? 1 : 2) : 0);
 }
 
 void tst_MaturixDocument::sexSwitchesStandardsAndRange()
@@ -341,7 +316,7 @@ void tst_MaturixDocument::twoDigitBirthYear()
     type(document, "birthDateField", QStringLiteral("3/14/10"));
     QCOMPARE(document->patientRecord()->birthDate(), std::optional(localDate(2010, 3, 14)));
     QCOMPARE(field(document, "birthDateField")->text(), QStringLiteral("3/14/10"));
-    m_alerts->answer(1);
+    m_fixture->alerts.answer(1);
     type(document, "birthDateField", QStringLiteral("not a date"));
     QVERIFY(!document->patientRecord()->birthDate());
     QCOMPARE(field(document, "ageField")->text(), QStringLiteral("-"));
@@ -472,10 +447,10 @@ void tst_MaturixDocument::removal()
     while (document->currentExam() > quint64(onShow))
         document->doPreviousRecord();
     QSignalSpy effect(document, &VantrelDocument::examinationRemovedAt);
-    m_alerts->answer(answer);
+    m_fixture->alerts.answer(answer);
     document->doDeleteRecord();
-    QCOMPARE(m_alerts->alerts().size(), 1);
-    const auto &alert = m_alerts->alerts().first();
+    QCOMPARE(m_fixture->alerts.alerts().size(), 1);
+    const auto &alert = m_fixture->alerts.alerts().first();
     QCOMPARE(alert.messageText, QStringLiteral("Are you sure you want to remove this exam?"));
     QCOMPARE(alert.buttonTitles, (QStringList { "Remove", "Cancel" }));
     QCOMPARE(alert.informativeText, QString());
@@ -492,7 +467,7 @@ void tst_MaturixDocument::removingTheOnlyExaminationDoesNothing()
 {
     MaturixDocument *document = newDocument();
     document->doDeleteRecord();
-    QVERIFY(m_alerts->alerts().isEmpty());
+    QVERIFY(m_fixture->alerts.alerts().isEmpty());
     QCOMPARE(document->patientRecord()->trRecordsArray().size(), std::size_t(1));
     QVERIFY(!document->isDocumentEdited());
 }
@@ -574,7 +549,7 @@ void tst_MaturixDocument::saveCloseReopen()
     document->doNewRecord();
     type(document, "examDateField", QString());
 
-    const QString path = m_dir->filePath(QStringLiteral("AB-12.maturix"));
+    const QString path = m_fixture->dir.filePath(QStringLiteral("AB-12.maturix"));
     bool saved = false;
     document->saveToURL(QUrl::fromLocalFile(path), QStringLiteral("maturix"), Document::SaveOperation,
                         [&](Document *, bool didSave) { saved = didSave; });
@@ -615,7 +590,7 @@ void tst_MaturixDocument::unchangedFileSavesIdentically()
     patient.examination(0)->setExamDate(AbsoluteDate(700000000.523));
     patient.examination(0)->setHeight(140.25);
     patient.examination(0)->setMaturixIndex(18);
-    const QString path = m_dir->filePath(QStringLiteral("T-1.maturix"));
+    const QString path = m_fixture->dir.filePath(QStringLiteral("T-1.maturix"));
     const QByteArray original = PatientFile::write(patient);
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -631,29 +606,29 @@ void tst_MaturixDocument::unchangedFileSavesIdentically()
 
 void tst_MaturixDocument::corruptFileIsRefused()
 {
-    const QString path = m_dir->filePath(QStringLiteral("broken.maturix"));
+    const QString path = m_fixture->dir.filePath(QStringLiteral("broken.maturix"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QByteArray::fromHex("040b73747265616d7479706564"));
     file.close();
     QString error;
-    QVERIFY(!m_controller->openDocumentWithContentsOfFile(path, true, &error));
+    QVERIFY(!m_fixture->controller.openDocumentWithContentsOfFile(path, true, &error));
     QVERIFY2(error.contains(QStringLiteral("broken.maturix")), qPrintable(error));
-    QVERIFY(m_controller->documents().isEmpty());
+    QVERIFY(m_fixture->controller.documents().isEmpty());
 
     // Opened with the Open command, a text file is named in plain words; the
     // technical reason is the alert's informative text and goes to the log.
-    const QString text = m_dir->filePath(QStringLiteral("x.maturix"));
+    const QString text = m_fixture->dir.filePath(QStringLiteral("x.maturix"));
     QVERIFY(writeFile(text, "hello\n"));
     const QString reason = QStringLiteral("not a typedstream archive (streamer version 104) at byte 0");
     ScriptedFilePanelResponder panels;
     panels.choose(text);
     QTest::ignoreMessage(QtWarningMsg, qPrintable(text + QStringLiteral(": ") + reason));
-    m_controller->openDocument();
-    QCOMPARE(m_alerts->alerts().size(), 1);
-    QCOMPARE(m_alerts->alerts()[0].messageText, QStringLiteral("“x.maturix” is not a Maturix patient file."));
-    QCOMPARE(m_alerts->alerts()[0].informativeText, reason);
-    QVERIFY(m_controller->documents().isEmpty());
+    m_fixture->controller.openDocument();
+    QCOMPARE(m_fixture->alerts.alerts().size(), 1);
+    QCOMPARE(m_fixture->alerts.alerts()[0].messageText, QStringLiteral("“x.maturix” is not a Maturix patient file."));
+    QCOMPARE(m_fixture->alerts.alerts()[0].informativeText, reason);
+    QVERIFY(m_fixture->controller.documents().isEmpty());
 }
 
 void tst_MaturixDocument::highlightOnlyOnScreen()
@@ -686,7 +661,7 @@ void tst_MaturixDocument::windowFitsALaptopScreen()
 
 void tst_MaturixDocument::keyboardReachesEveryControl()
 {
-    const QString path = m_dir->filePath(QStringLiteral("K-1.maturix"));
+    const QString path = m_fixture->dir.filePath(QStringLiteral("K-1.maturix"));
     PatientRecord record;
     record.setReferenceString(QStringLiteral("K-1"));
     record.setBirthDate(localDate(2015, 6, 1));

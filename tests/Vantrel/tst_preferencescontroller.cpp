@@ -150,6 +150,7 @@ void tst_PreferencesController::loadsAndStores()
     defaults().setString(home + "/Patients", PreferenceKeys::SaveDirectory);
     defaults().setString("/srv/charts", PreferenceKeys::ExportDirectory);
     defaults().setBool(flags, PreferenceKeys::AutoSave);
+    defaults().setBool(flags, PreferenceKeys::BlindReading);
     defaults().setBool(flags, PreferenceKeys::ExportToOsiriX);
     defaults().setBool(!flags, PreferenceKeys::AutomaticVersionCheck);
     defaults().setString("var x = 1;\n", PreferenceKeys::LaunchScript);
@@ -158,6 +159,7 @@ void tst_PreferencesController::loadsAndStores()
     QCOMPARE(control<QLineEdit>("defaultSaveFolderField")->text(), QStringLiteral("~/Patients"));
     QCOMPARE(control<QLineEdit>("defaultExportFolderField")->text(), QStringLiteral("/srv/charts"));
     QCOMPARE(control<QCheckBox>("autoSaveCheckBox")->isChecked(), flags);
+    QCOMPARE(control<QCheckBox>("blindReadingCheckBox")->isChecked(), flags);
     QCOMPARE(control<QComboBox>("exportToPopUp")->currentIndex(), flags ? 1 : 0);
     QCOMPARE(control<QStackedWidget>("exportTabView")->currentIndex(), flags ? 1 : 0);
     QCOMPARE(control<QCheckBox>("autoCheckVersionCheckBox")->isChecked(), !flags);
@@ -167,7 +169,16 @@ void tst_PreferencesController::loadsAndStores()
     // A path typed in full is stored with the home folder abbreviated.
     control<QLineEdit>("defaultExportFolderField")->setText(home + "/Charts");
     control<QPlainTextEdit>("launchScriptField")->setPlainText("var y = 2;");
+    // Open windows follow blind reading as soon as it changes.
+    control<QCheckBox>("blindReadingCheckBox")->setChecked(!flags);
+    QObject observer;
+    QVariantList blindReadingPosted;
+    NotificationCenter::defaultCenter().addObserver(
+            PreferenceKeys::BlindReading, &observer,
+            [&](const Notification &notification) { blindReadingPosted.append(notification.object); });
     m_controller->doOK();
+    QCOMPARE(blindReadingPosted, QVariantList { !flags });
+    QCOMPARE(defaults().boolForKey(PreferenceKeys::BlindReading), !flags);
     QVERIFY(!m_controller->window()->isVisible());
     QCOMPARE(defaults().stringForKey(PreferenceKeys::SaveDirectory), QStringLiteral("~/Patients"));
     QCOMPARE(defaults().stringForKey(PreferenceKeys::ExportDirectory), QStringLiteral("~/Charts"));

@@ -11,8 +11,11 @@
 #include "TestSupport.h"
 #include "TextDocument.h"
 #include "UserDefaults.h"
+#include "WaitController.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QSignalSpy>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,7 +66,7 @@ private slots:
     void startupScript();
     void menuValidation_data();
     void menuValidation();
-    void batchOpenClosesOnlyWhatItOpened();
+    void batchOpenOneAtATime();
     void openPanelStartsInDatabaseFolder();
 
 private:
@@ -339,30 +342,50 @@ void tst_VantrelAppController::menuValidation()
     QCOMPARE(m_controller->validateMenuItem(&item), enabled);
 }
 
-void tst_VantrelAppController::batchOpenClosesOnlyWhatItOpened()
+void tst_VantrelAppController::batchOpenOneAtATime()
 {
     QTemporaryDir folder;
-    const QString fresh = folder.filePath("fresh.maturix");
-    const QString open = folder.filePath("open.maturix");
-    QVERIFY(writeFile(fresh, "one"));
-    QVERIFY(writeFile(open, "two"));
-    QPointer<Document> edited = m_controller->openDocumentWithContentsOfFile(open, true);
+    QStringList paths;
+    for (const char *name : { "a.maturix", "b.maturix", "c.maturix", "open.maturix" }) {
+        paths.append(folder.filePath(name));
+        QVERIFY(writeFile(paths.last(), name));
+    }
+    QPointer<Document> edited = m_controller->openDocumentWithContentsOfFile(paths[3], true);
     QVERIFY(edited);
     edited->updateChangeCount(Document::ChangeDone);
+    // An empty untitled window in front stays too.
+    QPointer<Document> blank = m_controller->openUntitledDocumentAndDisplay(true);
+    QVERIFY(blank && m_controller->currentDocument() == blank);
 
+    // Each file is opened without a window on screen while the one before
+    // is already closed; Cancel during the third stops after it.
+    QStringList progress;
+    int shown = 0;
+    connect(m_controller.get(), &DocumentController::documentAdded, this, [&](Document *document) {
+        shown += document->window() && document->window()->isVisible();
+        shown += m_controller->documents().size() != 3;
+        progress.append(m_controller->batchProgress()->statusString());
+        if (progress.size() == 3)
+            m_controller->cancelBatch();
+    });
+    QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    center.post(QStringLiteral("BatchOpen"), fresh);
-    center.post(QStringLiteral("BatchOpen"), open);
-    QPointer<Document> opened = m_controller->documentForFileName(fresh);
-    QVERIFY(opened);
-    QVERIFY(m_controller->batchQueue().isEmpty());
+    for (const QString &path : { paths[3], paths[0], paths[1], paths[2], paths[0] })
+        center.post(QStringLiteral("BatchOpen"), path);
+    QCOMPARE(m_controller->batchQueue().size(), 5);
+    QCOMPARE(m_controller->batchProgress()->statusString(), QStringLiteral("Exporting charts: 0 of 5"));
 
-    Scheduler::shared().advanceBy(0.99);
-    QVERIFY(opened && !opened->isClosed());
-    Scheduler::shared().advanceBy(0.01);
-    QVERIFY(!opened || opened->isClosed());
+    Scheduler::shared().advanceBy(0.0);
+
+    QCOMPARE(progress, (QStringList { "Exporting charts: 1 of 5", "Exporting charts: 2 of 5",
+                                      "Exporting charts: 3 of 5" }));
+    QCOMPARE(shown, 0);
+    QVERIFY(m_controller->batchQueue().isEmpty());
+    QVERIFY(!m_controller->batchProgress());
+    QCOMPARE(m_controller->documents(), (QList<Document *> { blank.data(), edited.data() }));
     // The document the user had open, with its changes, stays.
     QVERIFY(edited && !edited->isClosed() && edited->isDocumentEdited());
+    QCOMPARE(lastWindowClosed.count(), 0);
 }
 
 void tst_VantrelAppController::openPanelStartsInDatabaseFolder()

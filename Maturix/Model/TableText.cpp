@@ -1,0 +1,67 @@
+#include "TableText.h"
+
+#include <QAbstractItemModel>
+#include <QSaveFile>
+
+namespace {
+QString csvField(QString field)
+{
+    if (!field.contains(u',') && !field.contains(u'"') && !field.contains(u'\n')
+        && !field.contains(u'\r'))
+        return field;
+    field.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + field + u'"';
+}
+
+// A tab or a line break inside a field would split it in a spreadsheet.
+QString tabField(QString field)
+{
+    for (QChar &c : field) {
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    }
+    return field;
+}
+} // namespace
+
+QString TableText::join(const QAbstractItemModel &model, QList<int> rows,
+                        QString (*field)(QString), QChar separator, const QString &lineEnd)
+{
+    if (rows.isEmpty()) {
+        for (int r = 0; r < model.rowCount(); ++r)
+            rows.append(r);
+    }
+    const int columns = model.columnCount();
+    QString text;
+    for (int r = -1; r < rows.size(); ++r) {
+        QStringList fields;
+        for (int c = 0; c < columns; ++c) {
+            fields.append(field(r < 0 ? model.headerData(c, Qt::Horizontal).toString()
+                                      : model.index(rows.at(r), c).data().toString()));
+        }
+        text += fields.join(separator) + lineEnd;
+    }
+    return text;
+}
+
+QString TableText::tabSeparated(const QAbstractItemModel &model, const QList<int> &rows)
+{
+    return join(model, rows, tabField, u'\t', QStringLiteral("\n"));
+}
+
+QString TableText::csv(const QAbstractItemModel &model, const QList<int> &rows)
+{
+    return join(model, rows, csvField, u',', QStringLiteral("\r\n"));
+}
+
+bool TableText::writeCsv(const QString &path, const QAbstractItemModel &model, QString *error)
+{
+    QSaveFile file(path);
+    const QByteArray bytes = csv(model).toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
