@@ -11,6 +11,7 @@
 #include "Logging.h"
 #include "NotificationCenter.h"
 #include "PacsAddress.h"
+#include "PacsExport.h"
 #include "PreferenceKeys.h"
 #include "PreferencesController.h"
 #include "Scheduler.h"
@@ -311,6 +312,8 @@ void VantrelAppController::doLaunchScript()
 void VantrelAppController::batchOpen(const Notification &notification)
 {
     m_batchArray.append(notification.object.toString());
+    // Charts bound for a PACS are reported in one summary at the end.
+    PacsExport::shared().beginBatch();
     ++m_batchTotal;
     showBatchProgress();
     scheduleBatchOpen();
@@ -404,6 +407,7 @@ void VantrelAppController::cancelBatch()
 
 void VantrelAppController::endBatch()
 {
+    PacsExport::shared().endBatch();
     m_batchTotal = 0;
     m_batchDone = 0;
     // The window may be ending the batch from its own Cancel button.
