@@ -411,6 +411,12 @@ void MaturixDocument::exportChart()
     doExport(false);
 }
 
+qint64 MaturixDocument::patientSex() const
+{
+    // As the window shows it, as the record will take it.
+    return m_genderPopUp ? std::max(0, m_genderPopUp->currentIndex()) : m_patientRecord->gender();
+}
+
 void MaturixDocument::setGender(qint64 gender)
 {
     if (m_genderPopUp)

@@ -30,6 +30,7 @@ public:
     ~MaturixDocument() override;
 
     QString windowNibName() const override;
+    qint64 patientSex() const override;
 
     QByteArray dataRepresentationOfType(const QString &type) override;
     bool loadDataRepresentation(const QByteArray &data, const QString &type) override;

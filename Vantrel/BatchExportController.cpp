@@ -97,7 +97,9 @@ void BatchExportController::windowDidLoad()
 
 void BatchExportController::windowDidBecomeKey()
 {
-    m_ui->eraseOldFilesCheckBox->setEnabled(!defaults().boolForKey(PreferenceKeys::ExportToOsiriX));
+    // Charts that go to the viewer or a PACS leave the export folder alone.
+    m_ui->eraseOldFilesCheckBox->setEnabled(!defaults().boolForKey(PreferenceKeys::ExportToOsiriX)
+                                            && !defaults().boolForKey(PreferenceKeys::ExportToPACS));
 }
 
 bool BatchExportController::eventFilter(QObject *watched, QEvent *event)

@@ -10,6 +10,12 @@ inline const QString SaveDirectory = QStringLiteral("Save Directory");
 inline const QString ExportDirectory = QStringLiteral("Export Directory");
 inline const QString AutoSave = QStringLiteral("Auto Save");
 inline const QString ExportToOsiriX = QStringLiteral("Export to OsiriX");
+// The PACS target; "Export to OsiriX" keeps its meaning beside it.
+inline const QString ExportToPACS = QStringLiteral("Export to PACS");
+inline const QString PACSCalledAETitle = QStringLiteral("PACS AE Title");
+inline const QString PACSHost = QStringLiteral("PACS Host");
+inline const QString PACSPort = QStringLiteral("PACS Port");
+inline const QString PACSCallingAETitle = QStringLiteral("PACS Calling AE Title");
 inline const QString LaunchScript = QStringLiteral("Launch Script");
 inline const QString AutomaticVersionCheck = QStringLiteral("Automatic Version Check");
 inline const QString VersionCheckInterval = QStringLiteral("Version Check Interval");

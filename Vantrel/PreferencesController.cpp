@@ -7,6 +7,8 @@
 #include "FilePanel.h"
 #include "KVVersion.h"
 #include "NotificationCenter.h"
+#include "PacsPreferences.h"
+#include "PacsSender.h"
 #include "PreferenceKeys.h"
 #include "Script.h"
 #include "UserDefaults.h"
@@ -28,7 +30,7 @@ const QString versionCheckSuccessfulNotification = QStringLiteral("VersionCheckS
 constexpr AbsoluteDate distantPast(-63114076800.0);
 
 // Positions of the pop-up items; the export items' positions are their tags.
-enum ExportTarget { ExportToFolder = 0, ExportToOsiriX = 1 };
+enum ExportTarget { ExportToFolder = 0, ExportToOsiriX = 1, ExportToPACS = 2 };
 enum Interval { Daily = 0, Weekly = 1, Monthly = 2 };
 
 QString abbreviatingWithTilde(const QString &path)
@@ -97,6 +99,8 @@ void PreferencesController::windowDidLoad()
             &PreferencesController::doShowExportFolder);
     connect(m_ui->installOsirixPluginButton, &QPushButton::clicked, this,
             &PreferencesController::doInstallPlugin);
+    connect(m_ui->testConnectionButton, &QPushButton::clicked, this,
+            &PreferencesController::doTestConnection);
     connect(m_ui->checkNowButton, &QPushButton::clicked, this, &PreferencesController::doUpdate);
     connect(m_ui->checkSyntaxButton, &QPushButton::clicked, this,
             [this] { checkSyntax(m_ui->checkSyntaxButton); });
@@ -146,9 +150,18 @@ void PreferencesController::resetDefaults()
             abbreviatingWithTilde(defaults.stringForKey(PreferenceKeys::ExportDirectory)));
     m_ui->autoSaveCheckBox->setChecked(defaults.boolForKey(PreferenceKeys::AutoSave));
     m_ui->blindReadingCheckBox->setChecked(defaults.boolForKey(PreferenceKeys::BlindReading));
-    m_ui->exportToPopUp->setCurrentIndex(
-            defaults.boolForKey(PreferenceKeys::ExportToOsiriX) ? ExportToOsiriX : ExportToFolder);
+    m_ui->exportToPopUp->setCurrentIndex(defaults.boolForKey(PreferenceKeys::ExportToPACS)
+                                                 ? ExportToPACS
+                                                 : defaults.boolForKey(PreferenceKeys::ExportToOsiriX)
+                                                 ? ExportToOsiriX
+                                                 : ExportToFolder);
     doChangeExportTo();
+    const PacsAddress pacs = PacsPreferences::address();
+    m_ui->pacsCalledAETitleField->setText(pacs.calledAETitle);
+    m_ui->pacsHostField->setText(pacs.host);
+    m_ui->pacsPortField->setValue(pacs.port);
+    m_ui->pacsCallingAETitleField->setText(pacs.callingAETitle);
+    m_ui->pacsConnectionStatusField->clear();
     m_ui->launchScriptField->setPlainText(defaults.stringForKey(PreferenceKeys::LaunchScript));
     checkSyntax(this);
     m_ui->autoCheckVersionCheckBox->setChecked(
@@ -178,6 +191,9 @@ void PreferencesController::doOK()
     defaults.setBool(m_ui->autoSaveCheckBox->isChecked(), PreferenceKeys::AutoSave);
     defaults.setBool(m_ui->exportToPopUp->currentIndex() == ExportToOsiriX,
                      PreferenceKeys::ExportToOsiriX);
+    defaults.setBool(m_ui->exportToPopUp->currentIndex() == ExportToPACS,
+                     PreferenceKeys::ExportToPACS);
+    PacsPreferences::setAddress(pacsAddressInFields());
     defaults.setString(m_ui->launchScriptField->toPlainText(), PreferenceKeys::LaunchScript);
     defaults.setBool(m_ui->autoCheckVersionCheckBox->isChecked(),
                      PreferenceKeys::AutomaticVersionCheck);
@@ -203,6 +219,30 @@ void PreferencesController::doCancel()
 void PreferencesController::doChangeExportTo()
 {
     m_ui->exportTabView->setCurrentIndex(m_ui->exportToPopUp->currentIndex());
+}
+
+PacsAddress PreferencesController::pacsAddressInFields() const
+{
+    PacsAddress address;
+    // Spaces around an AE title carry no meaning in DICOM.
+    address.calledAETitle = m_ui->pacsCalledAETitleField->text().trimmed();
+    address.host = m_ui->pacsHostField->text().trimmed();
+    address.port = quint16(m_ui->pacsPortField->value());
+    address.callingAETitle = m_ui->pacsCallingAETitleField->text().trimmed();
+    return address;
+}
+
+void PreferencesController::doTestConnection()
+{
+    window();
+    m_ui->testConnectionButton->setEnabled(false);
+    m_ui->pacsConnectionStatusField->setText(tr("Testing…"));
+    PacsSender::echoInBackground(pacsAddressInFields(), this, [this](const PacsResult &result) {
+        m_ui->testConnectionButton->setEnabled(true);
+        m_ui->pacsConnectionStatusField->setText(
+                result.confirmed ? tr("The PACS answered.") : result.reason);
+        emit connectionTested(result.confirmed);
+    });
 }
 
 void PreferencesController::chooseFolder(QLineEdit *field)

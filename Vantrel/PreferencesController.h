@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PacsAddress.h"
 #include "VantrelExport.h"
 
 #include <QObject>
@@ -17,9 +18,9 @@ class Preferences;
 }
 
 // The Preferences window: database and export folders, automatic saving,
-// the export target (a folder or the DICOM viewer, whose plug-in it also
-// installs), the start-up script with its syntax check, and the automatic
-// version check. Edits stay in the controls until OK stores them; Cancel
+// the export target (a folder, the DICOM viewer, whose plug-in it also
+// installs, or a PACS, whose connection it tests), the start-up script with
+// its syntax check, and the automatic version check. Edits stay in the controls until OK stores them; Cancel
 // shows the stored values again.
 class VANTREL_EXPORT PreferencesController : public QObject
 {
@@ -49,6 +50,9 @@ public:
     // Installs the plug-in, or opens the viewer's download page when the
     // button offers the download.
     void doInstallPlugin();
+    // Asks the PACS in the fields (not yet stored) for a verification
+    // echo in the background, and shows that it answered or why not.
+    void doTestConnection();
     // Checks for a new version now, telling the user the outcome.
     void doUpdate();
     void updateVersionLastChecked();
@@ -58,6 +62,10 @@ public:
     // what it is.
     void checkSyntax(const QObject *sender);
 
+signals:
+    // A connection test has ended and its outcome is on show.
+    void connectionTested(bool succeeded);
+
 protected:
     virtual void windowDidLoad();
     void windowDidBecomeKey();
@@ -65,6 +73,7 @@ protected:
 
 private:
     void chooseFolder(QLineEdit *field);
+    PacsAddress pacsAddressInFields() const;
 
     std::unique_ptr<Ui::Preferences> m_ui;
     QPointer<QDialog> m_window;

@@ -10,6 +10,8 @@
 #include "KVVersion.h"
 #include "Logging.h"
 #include "NotificationCenter.h"
+#include "PacsAddress.h"
+#include "PacsExport.h"
 #include "PreferenceKeys.h"
 #include "PreferencesController.h"
 #include "Scheduler.h"
@@ -82,6 +84,11 @@ void VantrelAppController::initialize()
             { PreferenceKeys::ExportDirectory, desktop },
             { PreferenceKeys::AutoSave, false },
             { PreferenceKeys::ExportToOsiriX, false },
+            { PreferenceKeys::ExportToPACS, false },
+            { PreferenceKeys::PACSCalledAETitle, QString() },
+            { PreferenceKeys::PACSHost, QString() },
+            { PreferenceKeys::PACSPort, int(PacsAddress::defaultPort) },
+            { PreferenceKeys::PACSCallingAETitle, PacsAddress::defaultCallingAETitle },
             { PreferenceKeys::LaunchScript, QString() },
             { PreferenceKeys::AutomaticVersionCheck, false },
             { PreferenceKeys::VersionCheckInterval, 0 },
@@ -332,6 +339,8 @@ void VantrelAppController::doLaunchScript()
 void VantrelAppController::batchOpen(const Notification &notification)
 {
     m_batchArray.append(notification.object.toString());
+    // Charts bound for a PACS are reported in one summary at the end.
+    PacsExport::shared().beginBatch();
     ++m_batchTotal;
     showBatchProgress();
     scheduleBatchOpen();
@@ -425,6 +434,7 @@ void VantrelAppController::cancelBatch()
 
 void VantrelAppController::endBatch()
 {
+    PacsExport::shared().endBatch();
     m_batchTotal = 0;
     m_batchDone = 0;
     // The window may be ending the batch from its own Cancel button.

@@ -12,6 +12,8 @@
 #include "GraphicsContext.h"
 #include "Logging.h"
 #include "NotificationCenter.h"
+#include "PacsChart.h"
+#include "PacsExport.h"
 #include "PreferenceKeys.h"
 #include "Scheduler.h"
 #include "UserDefaults.h"
@@ -626,6 +628,10 @@ bool VantrelDocument::doExport(bool interactive)
         doExportToOsirix();
         return true;
     }
+    if (defaults.boolForKey(PreferenceKeys::ExportToPACS)) {
+        doExportToPACS(interactive);
+        return true;
+    }
     const QByteArray jpeg = getJPEGData();
     if (jpeg.isEmpty()) {
         // Nothing to export is no failure; a chart that could not be encoded is.
@@ -713,6 +719,29 @@ QVariantMap VantrelDocument::chartMessage(const QByteArray &jpeg) const
     }
     message.insert(QStringLiteral("JPEG"), jpeg);
     return message;
+}
+
+void VantrelDocument::doExportToPACS(bool interactive)
+{
+    const QByteArray jpeg = getJPEGData();
+    if (jpeg.isEmpty())
+        return;
+    const QString identifier = m_referenceIDField ? m_referenceIDField->text() : QString();
+    PacsChart chart(QImage::fromData(jpeg, "JPEG"), m_patientName, identifier);
+    if (m_birthDateField) {
+        if (const auto birth = birthDateFromText(m_birthDateField->text()))
+            chart.setPatientsBirthDate(birth->toLocalDateTime().date());
+    }
+    chart.setPatientsSex(int(patientSex()));
+    PacsExport::Chart exported;
+    exported.patient = m_patientName.isEmpty() ? identifier
+                                               : tr("%1 (%2)").arg(m_patientName, identifier);
+    exported.dicom = chart.data(&exported.dicomError);
+    // Should the PACS not take it, the chart can still go where a file export puts it.
+    exported.jpeg = jpeg;
+    exported.filePath = ChartExport::exportFolder() + u'/'
+            + ChartExport::chartFileName(preferredFileName(), m_tabView);
+    PacsExport::shared().exportChart(exported, interactive);
 }
 
 void VantrelDocument::doExportToOsirix()

@@ -118,6 +118,11 @@ public:
     // Answers false only when a file could not be written.
     Q_INVOKABLE virtual bool doExport(bool interactive);
     void doExportToOsirix();
+    // The chart to the PACS of the preferences, filed under the patient.
+    void doExportToPACS(bool interactive);
+    // The sex code shown (0 unspecified, 1 male, 2 female), for exports that
+    // file the chart under the patient; the base knows none.
+    virtual qint64 patientSex() const { return 0; }
     Q_INVOKABLE bool autoExport();
     // The chart message for the viewer: name, study, identifier, description,
     // dates and the JPEG data.

@@ -4,6 +4,7 @@
 #include "ConvertCommand.h"
 #include "DumpCommand.h"
 #include "RenderCommand.h"
+#include "SendCommand.h"
 #include "ShowCommand.h"
 
 #include <QTextStream>
@@ -15,6 +16,7 @@ CommandLineTool::CommandLineTool()
     m_commands.push_back(std::make_unique<ConvertCommand>());
     m_commands.push_back(std::make_unique<DumpCommand>());
     m_commands.push_back(std::make_unique<RenderCommand>());
+    m_commands.push_back(std::make_unique<SendCommand>());
 }
 
 CommandLineTool::~CommandLineTool() = default;

@@ -35,22 +35,38 @@ void drawChart(MaturixGraphView &view, QPainter &painter)
     view.renderInto(painter, QRectF(QPointF(0.0, 0.0), QSizeF(view.size())));
 }
 
-bool writeImage(MaturixGraphView &view, RenderCommand::Format format, QSaveFile &file,
-                QString *error)
+void showPatient(MaturixGraphView &view, PatientChartSource &source, const PatientRecord &record,
+                 const QSize &size)
+{
+    view.resize(size);
+    view.setChartSource(&source);
+    view.setRangeForGender(record.gender());
+}
+
+// The chart on white, one pixel per point; a null image with the reason
+// when there is not enough memory.
+QImage imageOf(MaturixGraphView &view, QString *error)
 {
     QImage image(view.size(), QImage::Format_RGB32);
     if (image.isNull()) {
         *error = QStringLiteral("not enough memory for a %1 x %2 image")
                          .arg(view.width())
                          .arg(view.height());
-        return false;
+        return image;
     }
     // The chart paints no background of its own.
     image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        drawChart(view, painter);
-    }
+    QPainter painter(&image);
+    drawChart(view, painter);
+    return image;
+}
+
+bool writeImage(MaturixGraphView &view, RenderCommand::Format format, QSaveFile &file,
+                QString *error)
+{
+    const QImage image = imageOf(view, error);
+    if (image.isNull())
+        return false;
     const bool png = format == RenderCommand::Format::Png;
     QImageWriter writer(&file, png ? "png" : "jpeg");
     if (!png)
@@ -117,14 +133,20 @@ std::optional<RenderCommand::Format> RenderCommand::formatForPath(const QString 
     return std::nullopt;
 }
 
+QImage RenderCommand::chartImage(const PatientRecord &record, const QSize &size, QString *error)
+{
+    PatientChartSource source(&record);
+    MaturixGraphView view;
+    showPatient(view, source, record, size);
+    return imageOf(view, error);
+}
+
 bool RenderCommand::renderChart(const PatientRecord &record, const QSize &size, Format format,
                                 const QString &path, QString *error)
 {
     PatientChartSource source(&record);
     MaturixGraphView view;
-    view.resize(size);
-    view.setChartSource(&source);
-    view.setRangeForGender(record.gender());
+    showPatient(view, source, record, size);
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {

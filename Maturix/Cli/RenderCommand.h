@@ -2,6 +2,7 @@
 
 #include "CliCommand.h"
 
+#include <QImage>
 #include <QSize>
 
 class PatientRecord;
@@ -26,6 +27,9 @@ public:
 
     // The format an output path's ending asks for, or nothing.
     static std::optional<Format> formatForPath(const QString &path);
+    // The chart on white, one pixel per point; null with the reason when
+    // there is not enough memory.
+    static QImage chartImage(const PatientRecord &record, const QSize &size, QString *error);
     // Writes through a temporary file, so that a failure leaves no output;
     // false with the reason.
     static bool renderChart(const PatientRecord &record, const QSize &size, Format format,

@@ -12,10 +12,11 @@
 
 namespace {
 
-// Only render draws widgets; every other command stays free of a display.
+// Only render and send draw widgets; every other command stays free of a
+// display.
 bool needsWidgets(int argc, char *argv[])
 {
-    return argc > 1 && std::strcmp(argv[1], "render") == 0;
+    return argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "send") == 0);
 }
 
 } // namespace

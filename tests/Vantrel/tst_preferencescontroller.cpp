@@ -18,7 +18,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
 #include <QStackedWidget>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,6 +53,7 @@ private slots:
     void cancelKeepsStoredValues_data();
     void cancelKeepsStoredValues();
     void exportPopUpShowsItsPage();
+    void pacsTarget();
     void folderButtons();
     void installButton_data();
     void installButton();
@@ -98,6 +102,11 @@ void tst_PreferencesController::init()
             { PreferenceKeys::ExportDirectory, "~/Desktop/" },
             { PreferenceKeys::AutoSave, false },
             { PreferenceKeys::ExportToOsiriX, false },
+            { PreferenceKeys::ExportToPACS, false },
+            { PreferenceKeys::PACSCalledAETitle, "" },
+            { PreferenceKeys::PACSHost, "" },
+            { PreferenceKeys::PACSPort, 104 },
+            { PreferenceKeys::PACSCallingAETitle, "MATURIX" },
             { PreferenceKeys::LaunchScript, "" },
             { PreferenceKeys::AutomaticVersionCheck, false },
             { PreferenceKeys::VersionCheckInterval, 0 },
@@ -230,6 +239,52 @@ void tst_PreferencesController::exportPopUpShowsItsPage()
     QCOMPARE(pages->currentWidget(), control<QLineEdit>("defaultExportFolderField")->parentWidget());
     m_controller->doOK();
     QVERIFY(!defaults().boolForKey(PreferenceKeys::ExportToOsiriX));
+}
+
+void tst_PreferencesController::pacsTarget()
+{
+    defaults().setBool(true, PreferenceKeys::ExportToPACS);
+    defaults().setString("ARCHIVE", PreferenceKeys::PACSCalledAETitle);
+    defaults().setString("pacs.example", PreferenceKeys::PACSHost);
+    defaults().setInteger(11112, PreferenceKeys::PACSPort);
+    m_controller->showWindow();
+    QCOMPARE(control<QComboBox>("exportToPopUp")->currentIndex(), 2);
+    QCOMPARE(control<QStackedWidget>("exportTabView")->currentWidget(),
+             control<QPushButton>("testConnectionButton")->parentWidget());
+    QCOMPARE(control<QLineEdit>("pacsCalledAETitleField")->text(), QStringLiteral("ARCHIVE"));
+    QCOMPARE(control<QLineEdit>("pacsHostField")->text(), QStringLiteral("pacs.example"));
+    QCOMPARE(control<QSpinBox>("pacsPortField")->value(), 11112);
+    QCOMPARE(control<QLineEdit>("pacsCallingAETitleField")->text(), QStringLiteral("MATURIX"));
+
+    // The test asks the PACS in the fields, before OK: here nothing listens.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    control<QLineEdit>("pacsCalledAETitleField")->setText(" STORE ");
+    control<QLineEdit>("pacsHostField")->setText("127.0.0.1");
+    control<QSpinBox>("pacsPortField")->setValue(port);
+    QSignalSpy tested(m_controller.get(), &PreferencesController::connectionTested);
+    control<QPushButton>("testConnectionButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(tested.size(), 1, 20000);
+    QCOMPARE(tested.takeFirst().at(0).toBool(), false);
+    QVERIFY(control<QPushButton>("testConnectionButton")->isEnabled());
+    QVERIFY2(control<QLabel>("pacsConnectionStatusField")->text().contains("cannot be reached"),
+             qPrintable(control<QLabel>("pacsConnectionStatusField")->text()));
+    QCOMPARE(defaults().stringForKey(PreferenceKeys::PACSHost), QStringLiteral("pacs.example"));
+
+    m_controller->doOK();
+    QCOMPARE(defaults().stringForKey(PreferenceKeys::PACSCalledAETitle), QStringLiteral("STORE"));
+    QCOMPARE(defaults().stringForKey(PreferenceKeys::PACSHost), QStringLiteral("127.0.0.1"));
+    QCOMPARE(defaults().integerForKey(PreferenceKeys::PACSPort), qint64(port));
+    QVERIFY(defaults().boolForKey(PreferenceKeys::ExportToPACS));
+    QVERIFY(!defaults().boolForKey(PreferenceKeys::ExportToOsiriX));
+
+    m_controller->showWindow();
+    control<QComboBox>("exportToPopUp")->setCurrentIndex(1);
+    m_controller->doOK();
+    QVERIFY(!defaults().boolForKey(PreferenceKeys::ExportToPACS));
+    QVERIFY(defaults().boolForKey(PreferenceKeys::ExportToOsiriX));
 }
 
 void tst_PreferencesController::folderButtons()

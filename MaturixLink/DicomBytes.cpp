@@ -1,0 +1,52 @@
+#include "DicomBytes.h"
+
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcistrmb.h>
+#include <dcmtk/dcmdata/dcostrmb.h>
+
+namespace DicomBytes {
+
+std::unique_ptr<DcmFileFormat> read(const QByteArray &bytes, QString *error)
+{
+    DcmInputBufferStream stream;
+    stream.setBuffer(bytes.constData(), offile_off_t(bytes.size()));
+    stream.setEos();
+    auto file = std::make_unique<DcmFileFormat>();
+    file->transferInit();
+    const OFCondition condition = file->read(stream);
+    file->transferEnd();
+    if (condition.bad()) {
+        if (error)
+            *error = QStringLiteral("Cannot read the DICOM data: %1")
+                             .arg(QString::fromLatin1(condition.text()));
+        return nullptr;
+    }
+    return file;
+}
+
+QByteArray write(DcmFileFormat &file, QString *error)
+{
+    const E_TransferSyntax syntax = EXS_LittleEndianExplicit;
+    file.validateMetaInfo(syntax);
+    // The preamble, the prefix and the meta group's length come on top of
+    // the elements' lengths.
+    const Uint32 length = file.calcElementLength(syntax, EET_ExplicitLength) + 1024;
+    QByteArray bytes(qsizetype(length), Qt::Uninitialized);
+    DcmOutputBufferStream stream(bytes.data(), offile_off_t(length));
+    file.transferInit();
+    const OFCondition condition = file.write(stream, syntax, EET_ExplicitLength, nullptr);
+    file.transferEnd();
+    if (condition.bad()) {
+        if (error)
+            *error = QStringLiteral("Cannot write the DICOM data: %1")
+                             .arg(QString::fromLatin1(condition.text()));
+        return {};
+    }
+    void *written = nullptr;
+    offile_off_t writtenLength = 0;
+    stream.flushBuffer(written, writtenLength);
+    bytes.truncate(qsizetype(writtenLength));
+    return bytes;
+}
+
+} // namespace DicomBytes

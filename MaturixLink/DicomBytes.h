@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+class DcmFileFormat;
+
+// DICOM files held in memory, read and written with DCMTK.
+namespace DicomBytes {
+// Nothing with the reason when the bytes are not a DICOM file.
+std::unique_ptr<DcmFileFormat> read(const QByteArray &bytes, QString *error);
+// The file as explicit VR little endian, with its meta header brought up to
+// date; empty with the reason on failure.
+QByteArray write(DcmFileFormat &file, QString *error);
+} // namespace DicomBytes

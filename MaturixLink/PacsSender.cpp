@@ -1,0 +1,214 @@
+#include "PacsSender.h"
+
+#include "DicomBytes.h"
+
+#include <QFuture>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmnet/diutil.h>
+#include <dcmtk/dcmnet/scu.h>
+#include <dcmtk/oflog/oflog.h>
+
+#include <memory>
+#include <mutex>
+#include <set>
+
+namespace {
+
+// Seconds: to connect, to negotiate, and to wait for each answer.
+constexpr Sint32 connectionTimeout = 10;
+constexpr Uint32 associationTimeout = 30;
+constexpr Uint32 answerTimeout = 60;
+
+void quietenToolkit()
+{
+    // Every failure reaches the user as a reason of ours; the toolkit's own
+    // log lines would only repeat it on stderr.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        OFLog::getLogger("dcmtk.dcmnet").setLogLevel(OFLogger::OFF_LOG_LEVEL);
+    });
+}
+
+QString conditionText(const OFCondition &condition)
+{
+    return QString::fromLatin1(condition.text());
+}
+
+// One association with the PACS, released (or aborted) when it ends.
+class Association
+{
+public:
+    explicit Association(const PacsAddress &address)
+        : m_address(address)
+    {
+        quietenToolkit();
+        m_scu.setAETitle(address.callingAETitle.toStdString().c_str());
+        m_scu.setPeerAETitle(address.calledAETitle.toStdString().c_str());
+        m_scu.setPeerHostName(address.host.toStdString().c_str());
+        m_scu.setPeerPort(address.port);
+        m_scu.setConnectionTimeout(connectionTimeout);
+        m_scu.setACSETimeout(associationTimeout);
+        m_scu.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
+        m_scu.setDIMSETimeout(answerTimeout);
+        // The PACS may accept only implicit VR; the files are explicit VR.
+        m_scu.setDatasetConversionMode(OFTrue);
+    }
+
+    ~Association()
+    {
+        if (m_scu.isConnected())
+            m_scu.releaseAssociation();
+    }
+
+    PacsResult open(const std::set<std::string> &abstractSyntaxes)
+    {
+        const QString invalid = m_address.validationError();
+        if (!invalid.isEmpty())
+            return PacsResult::failure(invalid);
+        OFList<OFString> transferSyntaxes;
+        transferSyntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
+        transferSyntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
+        for (const std::string &syntax : abstractSyntaxes)
+            m_scu.addPresentationContext(syntax.c_str(), transferSyntaxes);
+
+        OFCondition condition = m_scu.initNetwork();
+        if (condition.good())
+            condition = m_scu.negotiateAssociation();
+        if (condition.good())
+            return PacsResult::success();
+        if (condition == DUL_ASSOCIATIONREJECTED)
+            return PacsResult::failure(
+                    QStringLiteral("The PACS %1 refused the association: check its AE title "
+                                   "\"%2\" and that it accepts the calling AE title \"%3\".")
+                            .arg(m_address.toString(), m_address.calledAETitle,
+                                 m_address.callingAETitle));
+        if (condition == NET_EC_NoAcceptablePresentationContexts)
+            return PacsResult::failure(
+                    QStringLiteral("The PACS %1 does not accept this kind of DICOM object.")
+                            .arg(m_address.toString()));
+        return PacsResult::failure(QStringLiteral("The PACS %1 cannot be reached: %2")
+                                           .arg(m_address.toString(), conditionText(condition)));
+    }
+
+    bool isOpen() const { return m_scu.isConnected(); }
+
+    PacsResult echo()
+    {
+        const OFCondition condition = m_scu.sendECHORequest(0);
+        if (condition.bad())
+            return lost(condition);
+        return PacsResult::success();
+    }
+
+    PacsResult store(DcmFileFormat &file)
+    {
+        DcmDataset *dataset = file.getDataset();
+        OFString sopClass;
+        dataset->findAndGetOFString(DCM_SOPClassUID, sopClass);
+        const T_ASC_PresentationContextID context = m_scu.findAnyPresentationContextID(
+                sopClass, UID_LittleEndianExplicitTransferSyntax);
+        if (context == 0)
+            return PacsResult::failure(
+                    QStringLiteral("The PACS %1 does not accept this kind of DICOM object.")
+                            .arg(m_address.toString()));
+        Uint16 status = 0;
+        const OFCondition condition
+                = m_scu.sendSTORERequest(context, OFFilename(), dataset, status);
+        if (condition.bad())
+            return lost(condition);
+        // Warnings (coercion of values, elements discarded) still mean stored.
+        if (status == STATUS_Success || DICOM_WARNING_STATUS(status))
+            return PacsResult::success();
+        return PacsResult::failure(
+                QStringLiteral("The PACS %1 did not store the image (status 0x%2: %3).")
+                        .arg(m_address.toString())
+                        .arg(status, 4, 16, QLatin1Char('0'))
+                        .arg(QString::fromLatin1(DU_cstoreStatusString(status))));
+    }
+
+private:
+    PacsResult lost(const OFCondition &condition)
+    {
+        m_scu.abortAssociation();
+        return PacsResult::failure(
+                QStringLiteral("The connection to the PACS %1 was lost: %2")
+                        .arg(m_address.toString(), conditionText(condition)));
+    }
+
+    PacsAddress m_address;
+    DcmSCU m_scu;
+};
+
+// The SOP classes of the files, for the presentation contexts to propose.
+std::set<std::string> abstractSyntaxesOf(const std::vector<std::unique_ptr<DcmFileFormat>> &files)
+{
+    std::set<std::string> syntaxes;
+    for (const auto &file : files) {
+        OFString sopClass;
+        if (file && file->getDataset()->findAndGetOFString(DCM_SOPClassUID, sopClass).good())
+            syntaxes.insert(sopClass.c_str());
+    }
+    return syntaxes;
+}
+
+} // namespace
+
+PacsResult PacsSender::echo(const PacsAddress &address)
+{
+    Association association(address);
+    const PacsResult opened = association.open({ UID_VerificationSOPClass });
+    return opened.confirmed ? association.echo() : opened;
+}
+
+QList<PacsResult> PacsSender::store(const PacsAddress &address, const QList<QByteArray> &files,
+                                    const ItemSent &itemSent)
+{
+    QList<PacsResult> results(files.size());
+    std::vector<std::unique_ptr<DcmFileFormat>> parsed;
+    parsed.reserve(size_t(files.size()));
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        QString error;
+        parsed.push_back(DicomBytes::read(files.at(i), &error));
+        if (!parsed.back())
+            results[i] = PacsResult::failure(error);
+    }
+    const std::set<std::string> syntaxes = abstractSyntaxesOf(parsed);
+
+    std::unique_ptr<Association> association;
+    std::optional<PacsResult> unreachable;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (parsed[size_t(i)]) {
+            if (!unreachable && (!association || !association->isOpen())) {
+                association = std::make_unique<Association>(address);
+                const PacsResult opened = association->open(syntaxes);
+                if (!opened.confirmed)
+                    unreachable = opened;
+            }
+            results[i] = unreachable ? *unreachable : association->store(*parsed[size_t(i)]);
+        }
+        if (itemSent)
+            itemSent(i, results.at(i));
+    }
+    return results;
+}
+
+void PacsSender::echoInBackground(const PacsAddress &address, QObject *context,
+                                  std::function<void(const PacsResult &)> done)
+{
+    QtConcurrent::run([address] { return echo(address); })
+            .then(context, [done = std::move(done)](const PacsResult &result) { done(result); });
+}
+
+void PacsSender::storeInBackground(const PacsAddress &address, const QList<QByteArray> &files,
+                                   QObject *context,
+                                   std::function<void(const QList<PacsResult> &)> done)
+{
+    QtConcurrent::run([address, files] { return store(address, files); })
+            .then(context, [done = std::move(done)](const QList<PacsResult> &results) {
+                done(results);
+            });
+}

@@ -1,0 +1,156 @@
+#include "PacsExport.h"
+
+#include "Alert.h"
+#include "PacsPreferences.h"
+#include "PacsSender.h"
+
+#include <QCoreApplication>
+#include <QSaveFile>
+
+PacsExport::PacsExport(QObject *parent)
+    : QObject(parent)
+{
+}
+
+PacsExport &PacsExport::shared()
+{
+    static PacsExport *instance = new PacsExport(QCoreApplication::instance());
+    return *instance;
+}
+
+bool PacsExport::isBusy() const
+{
+    return m_sending || m_interactiveInFlight > 0 || !m_pending.isEmpty() || m_batchOpen
+            || !m_stored.isEmpty() || !m_unsent.isEmpty();
+}
+
+void PacsExport::exportChart(const Chart &chart, bool interactive)
+{
+    const bool batch = !interactive || m_batchOpen;
+    if (chart.dicom.isEmpty()) {
+        const PacsResult failed = PacsResult::failure(chart.dicomError);
+        if (!batch) {
+            answerInteractive(chart, failed);
+            return;
+        }
+        m_unsent.append({ chart, failed.reason });
+        sendPending();
+        return;
+    }
+    if (batch) {
+        m_pending.append(chart);
+        sendPending();
+        return;
+    }
+    ++m_interactiveInFlight;
+    PacsSender::storeInBackground(PacsPreferences::address(), { chart.dicom }, this,
+                                  [this, chart](const QList<PacsResult> &results) {
+                                      --m_interactiveInFlight;
+                                      answerInteractive(chart, results.constFirst());
+                                  });
+}
+
+void PacsExport::answerInteractive(const Chart &chart, const PacsResult &result)
+{
+    if (!result.confirmed)
+        offerFiles({ { chart, result.reason } }, tr("The chart could not be stored in the PACS"),
+                   tr("%1\n\nWrite the chart as a file into the export folder instead?")
+                           .arg(result.reason));
+    if (!isBusy())
+        emit idle();
+}
+
+void PacsExport::beginBatch()
+{
+    m_batchOpen = true;
+}
+
+void PacsExport::endBatch()
+{
+    m_batchOpen = false;
+    reportIfDone();
+}
+
+void PacsExport::sendPending()
+{
+    if (m_sending)
+        return;
+    if (m_pending.isEmpty()) {
+        reportIfDone();
+        return;
+    }
+    m_sending = true;
+    const QList<Chart> charts = std::exchange(m_pending, {});
+    QList<QByteArray> files;
+    for (const Chart &chart : charts)
+        files.append(chart.dicom);
+    // Charts that come while these are on their way wait for the next round.
+    PacsSender::storeInBackground(PacsPreferences::address(), files, this,
+                                  [this, charts](const QList<PacsResult> &results) {
+                                      m_sending = false;
+                                      for (qsizetype i = 0; i < charts.size(); ++i) {
+                                          if (results.at(i).confirmed)
+                                              m_stored.append(charts.at(i).patient);
+                                          else
+                                              m_unsent.append({ charts.at(i), results.at(i).reason });
+                                      }
+                                      sendPending();
+                                  });
+}
+
+void PacsExport::reportIfDone()
+{
+    if (m_batchOpen || m_sending || !m_pending.isEmpty())
+        return;
+    if (m_stored.isEmpty() && m_unsent.isEmpty()) {
+        if (!isBusy())
+            emit idle();
+        return;
+    }
+    const QList<Unsent> unsent = std::exchange(m_unsent, {});
+    const qsizetype stored = std::exchange(m_stored, {}).size();
+    const qsizetype total = stored + unsent.size();
+    if (unsent.isEmpty()) {
+        Alert::alertWithMessageText(tr("Charts stored in the PACS: %1 of %2").arg(stored).arg(total),
+                                    tr("OK"), QString(), QString(), QString())
+                .runModal();
+    } else {
+        QStringList lines;
+        for (const Unsent &chart : unsent)
+            lines.append(tr("%1: %2").arg(chart.chart.patient, chart.reason));
+        offerFiles(unsent,
+                   tr("Charts stored in the PACS: %1 of %2").arg(stored).arg(total),
+                   tr("Not stored:\n%1\n\nWrite the charts that were not stored as files into "
+                      "the export folder?")
+                           .arg(lines.join(u'\n')));
+    }
+    if (!isBusy())
+        emit idle();
+}
+
+void PacsExport::offerFiles(const QList<Unsent> &unsent, const QString &messageText,
+                            const QString &informativeText)
+{
+    const bool plural = unsent.size() > 1;
+    const int answer = Alert::alertWithMessageText(messageText,
+                                                   plural ? tr("Write Files") : tr("Write File"),
+                                                   tr("Don't Write"), QString(), informativeText)
+                               .runModal();
+    if (answer == Alert::DefaultReturn)
+        writeFiles(unsent);
+}
+
+void PacsExport::writeFiles(const QList<Unsent> &unsent)
+{
+    QStringList failures;
+    for (const Unsent &chart : unsent) {
+        QSaveFile file(chart.chart.filePath);
+        if (chart.chart.jpeg.isEmpty() || !file.open(QIODevice::WriteOnly)
+            || file.write(chart.chart.jpeg) != chart.chart.jpeg.size() || !file.commit())
+            failures.append(tr("%1: %2").arg(chart.chart.filePath, file.errorString()));
+    }
+    if (!failures.isEmpty())
+        Alert::alertWithMessageText(tr("Some charts could not be written"), tr("OK"), QString(),
+                                    QString(), failures.join(u'\n'))
+                .runModal();
+}

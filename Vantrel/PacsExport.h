@@ -1,0 +1,68 @@
+#pragma once
+
+#include "PacsResult.h"
+#include "VantrelExport.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+// Charts on their way to the PACS named in the preferences. Sends run in the
+// background, in the order the charts come, and the outcome is told on the
+// main thread: an interactive export that fails gets an alert with the
+// reason; the charts of a batch (or of an unattended export) end in one
+// summary of what was stored and what was not, and why. Either way the user
+// is offered to write the charts that were not stored as JPEG files into the
+// export folder, so that none is lost. A chart counts as stored only when
+// the PACS confirmed it.
+class VANTREL_EXPORT PacsExport : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Chart
+    {
+        QString patient; // as the user knows the patient, for the reports
+        QByteArray dicom; // the secondary-capture file for the PACS
+        QString dicomError; // why there is no such file, when there is none
+        QByteArray jpeg; // the same chart, for a file if the PACS does not take it
+        QString filePath; // where that file goes in the export folder
+    };
+
+    explicit PacsExport(QObject *parent = nullptr);
+    // The application's, created on first use.
+    static PacsExport &shared();
+
+    void exportChart(const Chart &chart, bool interactive);
+    // Charts exported between these two calls are reported in one summary,
+    // once the last of them has been answered.
+    void beginBatch();
+    void endBatch();
+    bool isBusy() const;
+
+signals:
+    // Every chart handed over so far has been answered and reported.
+    void idle();
+
+private:
+    struct Unsent
+    {
+        Chart chart;
+        QString reason;
+    };
+
+    void answerInteractive(const Chart &chart, const PacsResult &result);
+    void sendPending();
+    void reportIfDone();
+    void offerFiles(const QList<Unsent> &unsent, const QString &messageText,
+                    const QString &informativeText);
+    void writeFiles(const QList<Unsent> &unsent);
+
+    QList<Chart> m_pending;
+    int m_interactiveInFlight = 0;
+    bool m_sending = false;
+    bool m_batchOpen = false;
+    QStringList m_stored;
+    QList<Unsent> m_unsent;
+};

@@ -1,0 +1,185 @@
+#include "ChartSample.h"
+#include "OrthancServer.h"
+#include "PacsChart.h"
+#include "PacsSender.h"
+#include "TestSupport.h"
+
+#include <QTest>
+
+namespace {
+const QString secondaryCaptureClass = QStringLiteral("1.2.840.10008.5.1.4.1.1.7");
+
+QByteArray patientJson(const QString &patientID)
+{
+    return QJsonDocument(QJsonObject {
+                                 { "referenceString", patientID },
+                                 { "nameString", "Jane Doe" },
+                                 // Midday, so that the local date is the 14th in any time zone.
+                                 { "birthDate", "2010-03-14T12:00:00Z" },
+                                 { "gender", 2 },
+                                 { "exams",
+                                   QJsonArray { QJsonObject { { "examDate", "2020-03-14T12:00:00Z" },
+                                                              { "maturixIndex", 20 },
+                                                              { "height", 140.0 } } } },
+                         })
+            .toJson();
+}
+} // namespace
+
+class tst_PacsSender : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cliSendsChart();
+    void cliFailures_data();
+    void cliFailures();
+    void echo_data();
+    void echo();
+    void stoppedMidBatch();
+
+private:
+    PacsAddress orthanc() const;
+    QString writePatient(const QString &patientID);
+
+    QTemporaryDir m_dir;
+    OrthancServer m_server;
+};
+
+void tst_PacsSender::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(m_server.start(), "Orthanc did not start");
+}
+
+PacsAddress tst_PacsSender::orthanc() const
+{
+    PacsAddress address;
+    address.calledAETitle = OrthancServer::aeTitle;
+    address.host = QStringLiteral("127.0.0.1");
+    address.port = m_server.dicomPort();
+    return address;
+}
+
+QString tst_PacsSender::writePatient(const QString &patientID)
+{
+    const QString path = m_dir.filePath(patientID + QStringLiteral(".json"));
+    return writeFile(path, patientJson(patientID)) ? path : QString();
+}
+
+void tst_PacsSender::cliSendsChart()
+{
+    const CliResult result = runCli({ "send", writePatient("GP-1"), "--pacs", orthanc().toString() });
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.status, 0);
+
+    const QList<QJsonObject> instances = m_server.instancesOfPatient("GP-1");
+    QCOMPARE(instances.size(), 1);
+    const QJsonObject &tags = instances.first();
+    QCOMPARE(tags["SOPClassUID"].toString(), secondaryCaptureClass);
+    QCOMPARE(tags["PatientName"].toString(), "Jane Doe");
+    QCOMPARE(tags["PatientID"].toString(), "GP-1");
+    QCOMPARE(tags["PatientBirthDate"].toString(), "20100314");
+    QCOMPARE(tags["PatientSex"].toString(), "F");
+    QCOMPARE(tags["StudyDescription"].toString(), "Maturix Chart");
+    QCOMPARE(tags["SeriesDescription"].toString(), "Maturix Chart");
+    QCOMPARE(tags["PhotometricInterpretation"].toString(), "RGB");
+    QCOMPARE(tags["Columns"].toString(), "600");
+    QCOMPARE(tags["Rows"].toString(), "450");
+}
+
+void tst_PacsSender::cliFailures_data()
+{
+    QTest::addColumn<QString>("pacs");
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("reason");
+
+    const QString port = QString::number(m_server.dicomPort());
+    QTest::newRow("wrong called AE title")
+            << "NOTORTHANC@127.0.0.1:" + port << QStringList() << 1 << "refused the association";
+    QTest::newRow("nothing listening") << "ORTHANC@127.0.0.1:" + QString::number(OrthancServer::freePort())
+                                       << QStringList() << 1 << "cannot be reached";
+    QTest::newRow("no port") << "ORTHANC@127.0.0.1" << QStringList() << 2 << "AET@HOST:PORT";
+    QTest::newRow("calling AE title too long")
+            << "ORTHANC@127.0.0.1:" + port << QStringList { "--calling", "SEVENTEEN-LETTERS" } << 2
+            << "calling AE title";
+}
+
+void tst_PacsSender::cliFailures()
+{
+    QFETCH(QString, pacs);
+    QFETCH(QStringList, extra);
+    QFETCH(int, status);
+    QFETCH(QString, reason);
+
+    const QString patientID = QStringLiteral("FAIL-%1").arg(QTest::currentDataTag()).replace(u' ', u'-');
+    const CliResult result = runCli(QStringList { "send", writePatient(patientID), "--pacs", pacs } + extra);
+    QCOMPARE(result.status, status);
+    QVERIFY2(result.err.contains(reason.toUtf8()), result.err.constData());
+    QCOMPARE(result.err.count('\n'), 1);
+    QVERIFY(m_server.instancesOfPatient(patientID).isEmpty());
+}
+
+void tst_PacsSender::echo_data()
+{
+    QTest::addColumn<QString>("calledAETitle");
+    QTest::addColumn<bool>("listening");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("success") << OrthancServer::aeTitle << true << QString();
+    QTest::newRow("wrong called AE title") << "NOTORTHANC" << true << "refused the association";
+    QTest::newRow("nothing listening") << OrthancServer::aeTitle << false << "cannot be reached";
+}
+
+void tst_PacsSender::echo()
+{
+    QFETCH(QString, calledAETitle);
+    QFETCH(bool, listening);
+    QFETCH(QString, reason);
+
+    PacsAddress address = orthanc();
+    address.calledAETitle = calledAETitle;
+    if (!listening)
+        address.port = OrthancServer::freePort();
+    std::optional<PacsResult> result;
+    QThread *deliveredOn = nullptr;
+    PacsSender::echoInBackground(address, this, [&](const PacsResult &echoed) {
+        result = echoed;
+        deliveredOn = QThread::currentThread();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 20000);
+    QCOMPARE(deliveredOn, thread());
+    QCOMPARE(result->confirmed, reason.isEmpty());
+    QVERIFY2(result->reason.contains(reason), qPrintable(result->reason));
+}
+
+void tst_PacsSender::stoppedMidBatch()
+{
+    QList<QByteArray> charts;
+    for (int i = 0; i < 5; ++i) {
+        PacsChart chart(ChartSample::chart(QImage::Format_RGB32), "Batch Patient",
+                        QStringLiteral("BATCH-%1").arg(i));
+        charts.append(chart.data());
+        QVERIFY(!charts.last().isEmpty());
+    }
+    const QList<PacsResult> results
+            = PacsSender::store(orthanc(), charts, [this](qsizetype index, const PacsResult &) {
+                  if (index == 1)
+                      m_server.kill();
+              });
+    QVERIFY(m_server.start());
+
+    QCOMPARE(results.size(), charts.size());
+    for (int i = 0; i < 5; ++i) {
+        const QString patientID = QStringLiteral("BATCH-%1").arg(i);
+        QCOMPARE(results[i].confirmed, i < 2);
+        QCOMPARE(results[i].reason.isEmpty(), i < 2);
+        // Confirmed exactly when the PACS holds it.
+        QCOMPARE(m_server.instancesOfPatient(patientID).size(), i < 2 ? 1 : 0);
+    }
+}
+
+QTEST_MAIN(tst_PacsSender)
+#include "tst_pacssender.moc"
