@@ -35,9 +35,11 @@ int PluginManager::loadPlugins(const QString &directory)
         std::unique_ptr<Plugin> plugin = loadBundle(bundle.absoluteFilePath());
         if (!plugin)
             continue;
+        // Announced once initialised, so that whoever waits for the line
+        // finds the plug-in already listening.
+        plugin->filter->initPlugin();
         qCInfo(lcOsiriX, "Loaded plug-in %s %s", qPrintable(plugin->name),
             qPrintable(plugin->version));
-        plugin->filter->initPlugin();
         m_plugins.push_back(std::move(plugin));
         ++loaded;
     }
