@@ -104,7 +104,9 @@ void BatchExportController::windowDidBecomeKey()
 
 bool BatchExportController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_window && event->type() == QEvent::WindowActivate)
+    // The type first: while the dialog is being destroyed it still sends
+    // events here, and is no longer a QDialog that m_window may be read as.
+    if (event->type() == QEvent::WindowActivate && watched == m_window)
         windowDidBecomeKey();
     return QObject::eventFilter(watched, event);
 }
