@@ -12,6 +12,7 @@
 #include "PreferenceKeys.h"
 #include "Script.h"
 #include "UserDefaults.h"
+#include "VantrelAppController.h"
 #include "Workspace.h"
 #include "ui_Preferences.h"
 
@@ -24,7 +25,6 @@
 
 namespace {
 const QString viewerIdentifier = QStringLiteral("com.quellmar.osirix");
-const QString installPluginNotification = QStringLiteral("Install Plugin");
 const QString versionCheckSuccessfulNotification = QStringLiteral("VersionCheckSuccessful");
 // The platform's distant past, the first day of year 1: never checked.
 constexpr AbsoluteDate distantPast(-63114076800.0);
@@ -43,14 +43,6 @@ QString abbreviatingWithTilde(const QString &path)
     return path;
 }
 
-QString expandingTilde(const QString &path)
-{
-    if (path == u"~")
-        return QDir::homePath();
-    if (path.startsWith(u"~/"))
-        return QDir::homePath() + path.mid(1);
-    return path;
-}
 } // namespace
 
 PreferencesController::PreferencesController(QObject *parent)
@@ -251,7 +243,7 @@ void PreferencesController::chooseFolder(QLineEdit *field)
     panel.setCanChooseFiles(false);
     panel.setCanChooseDirectories(true);
     panel.setCanCreateDirectories(true);
-    panel.setDirectory(expandingTilde(field->text()));
+    panel.setDirectory(VantrelAppController::expandTilde(field->text()));
     panel.beginSheetModalForWindow(m_window, [&panel, field](int result) {
         if (result == FilePanel::OKButton)
             field->setText(abbreviatingWithTilde(panel.filename()));
@@ -284,7 +276,7 @@ void PreferencesController::doShowExportFolder()
 
 void PreferencesController::showFolder(const QString &path)
 {
-    const QFileInfo folder(expandingTilde(path));
+    const QFileInfo folder(VantrelAppController::expandTilde(path));
     if (folder.isDir()) {
         Workspace::sharedWorkspace().selectFile(folder.absoluteFilePath());
         return;
@@ -306,7 +298,7 @@ void PreferencesController::doInstallPlugin()
         Workspace::sharedWorkspace().openURL(QUrl(Bundle::mainBundle().viewerDownloadURL()));
         return;
     }
-    NotificationCenter::defaultCenter().post(installPluginNotification);
+    NotificationCenter::defaultCenter().post(VantrelAppController::installPluginNotificationName());
 }
 
 void PreferencesController::doUpdate()

@@ -41,7 +41,6 @@
 namespace {
 const QString batchOpenNotification = QStringLiteral("BatchOpen");
 const QString batchExportToOsirixNotification = QStringLiteral("BatchExportToOsirix");
-const QString installPluginNotification = QStringLiteral("Install Plugin");
 const QString linkRequestObject = QStringLiteral("OsirixLink");
 const QString chartReturnObject = QStringLiteral("OsirixLinkReturn");
 const QString pluginInfoFileName = QStringLiteral("Info.json");
@@ -120,7 +119,7 @@ void VantrelAppController::awakeFromNib()
     center.addObserver(batchExportToOsirixNotification, this,
                        [this](const Notification &notification) { batchExportToOsirix(notification); });
     m_exportToOsirixArray.clear();
-    center.addObserver(installPluginNotification, this, [this](const Notification &) {
+    center.addObserver(installPluginNotificationName(), this, [this](const Notification &) {
         doInstallOsirixPlugin();
     });
     subscribeToOsirixLink();

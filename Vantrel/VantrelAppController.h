@@ -44,6 +44,8 @@ public:
     // "Save Directory" with a leading "~" expanded.
     static QString databaseFolder();
     static QString expandTilde(const QString &path);
+    // The local notification that asks for the viewer plug-in to be installed.
+    static QString installPluginNotificationName() { return QStringLiteral("Install Plugin"); }
 
     // Subscriptions and queues, once the controller is set up.
     virtual void awakeFromNib();
