@@ -52,10 +52,18 @@ void PacsExport::exportChart(const Chart &chart, bool interactive)
 
 void PacsExport::answerInteractive(const Chart &chart, const PacsResult &result)
 {
-    if (!result.confirmed)
+    if (result.confirmed) {
+        // The chart leaves no trace on this computer: say where it went.
+        Alert::alertWithMessageText(tr("The chart was stored in the PACS"), tr("OK"), QString(),
+                                    QString(),
+                                    tr("%1 was stored in %2.")
+                                            .arg(chart.patient, PacsPreferences::address().toString()))
+                .runModal();
+    } else {
         offerFiles({ { chart, result.reason } }, tr("The chart could not be stored in the PACS"),
                    tr("%1\n\nWrite the chart as a file into the export folder instead?")
                            .arg(result.reason));
+    }
     if (!isBusy())
         emit idle();
 }

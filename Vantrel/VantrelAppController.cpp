@@ -25,6 +25,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -197,7 +198,25 @@ void VantrelAppController::applicationWillTerminate()
     m_exportToOsirixArray.clear();
     m_batchArray.clear();
     endBatch();
+    finishPacsExport();
     m_cachedDatabaseArray.clear();
+}
+
+void VantrelAppController::finishPacsExport()
+{
+    PacsExport &pacs = PacsExport::shared();
+    if (!pacs.isBusy())
+        return;
+    // A chart still on its way would be lost with the process, and its
+    // failure never told: the answers, and the offer to keep the charts as
+    // files, come before the application ends.
+    WaitController progress(tr("Sending charts to the PACS"));
+    progress.setIndeterminate();
+    progress.showWindow();
+    QEventLoop loop;
+    connect(&pacs, &PacsExport::idle, &loop, &QEventLoop::quit);
+    if (pacs.isBusy())
+        loop.exec();
 }
 
 void VantrelAppController::showStatusString(const QString &status)

@@ -171,6 +171,7 @@ private:
     Document *readWindowlessDocument(const QString &path, QString *error);
     void showBatchProgress();
     void endBatch();
+    void finishPacsExport();
 
     QPointer<PreferencesController> m_preferencesController;
     QPointer<AboutController> m_aboutController;
