@@ -26,8 +26,6 @@
 namespace {
 const QString viewerIdentifier = QStringLiteral("com.quellmar.osirix");
 const QString versionCheckSuccessfulNotification = QStringLiteral("VersionCheckSuccessful");
-// The platform's distant past, the first day of year 1: never checked.
-constexpr AbsoluteDate distantPast(-63114076800.0);
 
 // Positions of the pop-up items; the export items' positions are their tags.
 enum ExportTarget { ExportToFolder = 0, ExportToOsiriX = 1, ExportToPACS = 2 };
@@ -312,7 +310,7 @@ void PreferencesController::updateVersionLastChecked()
     const std::optional<AbsoluteDate> date =
             UserDefaults::standardUserDefaults().dateForKey(PreferenceKeys::LastVersionCheckDate);
     const QDateTime when = date ? date->toLocalDateTime() : QDateTime();
-    if (!date || *date <= distantPast || !when.isValid()) {
+    if (!date || *date <= AbsoluteDate::distantPast() || !when.isValid()) {
         m_ui->versionLastCheckedField->setText(tr("Never"));
         return;
     }

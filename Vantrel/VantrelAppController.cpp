@@ -45,8 +45,6 @@ const QString batchExportToOsirixNotification = QStringLiteral("BatchExportToOsi
 const QString linkRequestObject = QStringLiteral("OsirixLink");
 const QString chartReturnObject = QStringLiteral("OsirixLinkReturn");
 const QString pluginInfoFileName = QStringLiteral("Info.json");
-// The platform's distant past: the date of a version check never made.
-constexpr double distantPastSeconds = -63114076800.0;
 constexpr double secondsPerDay = 86400.0;
 
 UserDefaults &defaults()
@@ -92,7 +90,7 @@ void VantrelAppController::initialize()
             { PreferenceKeys::LaunchScript, QString() },
             { PreferenceKeys::AutomaticVersionCheck, false },
             { PreferenceKeys::VersionCheckInterval, 0 },
-            { PreferenceKeys::LastVersionCheckDate, distantPastSeconds },
+            { PreferenceKeys::LastVersionCheckDate, AbsoluteDate::distantPast().secondsSinceReferenceDate() },
     });
 }
 
@@ -283,7 +281,7 @@ void VantrelAppController::autoCheckForNewVersion()
         return;
     const AbsoluteDate last = defaults()
                                       .dateForKey(PreferenceKeys::LastVersionCheckDate)
-                                      .value_or(AbsoluteDate(distantPastSeconds));
+                                      .value_or(AbsoluteDate::distantPast());
     const double age = std::abs(currentDate().secondsSinceReferenceDate()
                                 - last.secondsSinceReferenceDate());
     if (age > double(interval) * secondsPerDay)

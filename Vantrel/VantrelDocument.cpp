@@ -35,8 +35,6 @@
 #include <QTabWidget>
 
 namespace {
-// The platform's distant past: the first day of year 1.
-constexpr double distantPastSeconds = -63114076800.0;
 // A second print within this many seconds is questioned.
 constexpr double recentPrintSeconds = 30.0;
 
@@ -90,7 +88,7 @@ QString patientFilePath(const QString &name, const QString &extension)
 } // namespace
 
 VantrelDocument::VantrelDocument(QObject *parent)
-    : KVAutoNameDocument(parent), m_lastPrintedDate(distantPastSeconds)
+    : KVAutoNameDocument(parent), m_lastPrintedDate(AbsoluteDate::distantPast())
 {
 }
 
@@ -133,7 +131,7 @@ void VantrelDocument::windowControllerDidLoadNib()
     m_nextStudyButton = root->findChild<QAbstractButton *>(QStringLiteral("nextStudyButton"));
 
     printInfo().setPageOrientation(QPageLayout::Portrait);
-    m_lastPrintedDate = AbsoluteDate(distantPastSeconds);
+    m_lastPrintedDate = AbsoluteDate::distantPast();
     m_dataFileExtension =
             UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("DataFile Extension"));
     setName(QString());

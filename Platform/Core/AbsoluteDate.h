@@ -19,6 +19,9 @@ public:
     {
     }
 
+    // The start of year 1: earlier than any real date, and what preferences
+    // hold for "never".
+    static constexpr AbsoluteDate distantPast() { return AbsoluteDate(-63114076800.0); }
     static AbsoluteDate now();
     static AbsoluteDate fromDateTime(const QDateTime &dateTime);
     // Midnight at the start of the given calendar day in the local time zone.

@@ -36,7 +36,6 @@ public slots:
     void open(const QUrl &url) { urls.append(url); }
 };
 
-constexpr double distantPastSeconds = -63114076800.0;
 } // namespace
 
 class tst_PreferencesController : public QObject
@@ -110,7 +109,7 @@ void tst_PreferencesController::init()
             { PreferenceKeys::LaunchScript, "" },
             { PreferenceKeys::AutomaticVersionCheck, false },
             { PreferenceKeys::VersionCheckInterval, 0 },
-            { PreferenceKeys::LastVersionCheckDate, distantPastSeconds },
+            { PreferenceKeys::LastVersionCheckDate, AbsoluteDate::distantPast().secondsSinceReferenceDate() },
     });
     UserDefaults::setStandardUserDefaults(std::move(userDefaults));
     m_opened.urls.clear();
@@ -429,7 +428,7 @@ void tst_PreferencesController::lastCheckLine()
     QVERIFY(qAbs(checked.secondsSinceReferenceDate() - AbsoluteDate::now().secondsSinceReferenceDate()) < 60);
     QVERIFY(line->text() != march && line->text() != u"Never");
 
-    defaults().setDate(AbsoluteDate(distantPastSeconds), PreferenceKeys::LastVersionCheckDate);
+    defaults().setDate(AbsoluteDate::distantPast(), PreferenceKeys::LastVersionCheckDate);
     m_controller->updateVersionLastChecked();
     QCOMPARE(line->text(), QStringLiteral("Never"));
 }
