@@ -1,0 +1,482 @@
+"""Drives the real Maturix through its widgets, as a user would.
+
+A Desktop is a private X display (Xvfb) with an accessibility bus and its
+registry; each Workstation on it is one Maturix process with a home folder
+and a D-Bus session bus of its own, so that two of them never hand files to
+each other. Widgets are found over the accessibility bus (AT-SPI) by role
+and name; every wait is a poll with a generous time-out, and a time-out
+shows what the accessibility tree held.
+
+Run with Debian's /usr/bin/python3, which has the GObject bindings.
+"""
+
+import json
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+
+ACCESSIBILITY_BUS_CONFIG = "/usr/share/defaults/at-spi2/accessibility.conf"
+REGISTRY_DAEMON = "/usr/libexec/at-spi2-registryd"
+TIMEOUT = 30.0
+
+# Keys pressed through the registry (X keysyms).
+KEY_HOME, KEY_DOWN, KEY_RETURN = 0xFF50, 0xFF54, 0xFF0D
+
+pyatspi = None  # imported once the display and the bus exist
+
+
+def poll(description, probe, timeout=TIMEOUT, tree=None):
+    """Calls probe until it gives something true, and returns that. On
+    time-out fails with the description and, if given, the tree's dump."""
+    deadline = time.monotonic() + timeout
+    failure = ""
+    while True:
+        _pump_events()
+        try:
+            found = probe()
+        except Exception as error:  # a widget may vanish while it is read
+            found, failure = None, " (last: %r)" % error
+        if found:
+            return found
+        if time.monotonic() > deadline:
+            shown = "\n" + dump(tree) if tree is not None else ""
+            raise AssertionError("Timed out waiting for %s%s.%s" % (description, failure, shown))
+        time.sleep(0.1)
+
+
+def free_port():
+    """A loopback port that nothing listens on, as far as one can tell."""
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def _pump_events():
+    if pyatspi is not None:
+        from gi.repository import GLib
+        context = GLib.MainContext.default()
+        while context.pending():
+            context.iteration(False)
+
+
+class Processes:
+    """Started processes, stopped in the reverse order at the end."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.running = []
+
+    def start(self, name, arguments, env=None, capture=False, **options):
+        with open(os.path.join(self.folder, name + ".log"), "ab") as log:
+            process = subprocess.Popen(arguments, env=env,
+                                       stdout=subprocess.PIPE if capture else log, stderr=log,
+                                       **options)
+        process.log_name = name
+        self.running.append(process)
+        return process
+
+    def stop(self, process):
+        if process.poll() is None:
+            process.terminate()
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        if process.stdout:
+            process.stdout.close()
+        if process in self.running:
+            self.running.remove(process)
+
+    def stop_all(self):
+        for process in reversed(list(self.running)):
+            self.stop(process)
+
+    def log(self, name):
+        with open(os.path.join(self.folder, name + ".log"), errors="replace") as file:
+            return file.read()
+
+
+def _first_line(process):
+    return process.stdout.readline().decode().strip()
+
+
+def _session_bus(processes, name):
+    bus = processes.start(name, ["dbus-daemon", "--session", "--nofork", "--print-address"],
+                          capture=True)
+    return _first_line(bus)
+
+
+class Desktop:
+    """Xvfb on a free display, an accessibility bus and its registry."""
+
+    def __enter__(self):
+        global pyatspi
+        self.folder = tempfile.mkdtemp(prefix="maturix-e2e-")
+        self.processes = Processes(self.folder)
+        self.workstations = []
+        try:
+            self._start()
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        import pyatspi as module
+        pyatspi = module
+        return self
+
+    def _start(self):
+        read_end, write_end = os.pipe()
+        self.processes.start("xvfb", ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                      "1280x1024x24", "-nolisten", "tcp"], pass_fds=[write_end])
+        os.close(write_end)
+        with os.fdopen(read_end, "rb") as display:
+            number = display.readline().decode().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start:\n" + self.processes.log("xvfb"))
+        self.display = ":" + number
+        bus = self.processes.start("accessibility-bus", [
+            "dbus-daemon", "--config-file=" + ACCESSIBILITY_BUS_CONFIG, "--nofork",
+            "--print-address"], capture=True)
+        self.accessibility_bus = _first_line(bus)
+        self.session_bus = _session_bus(self.processes, "desktop-session-bus")
+        # This process and the registry reach the accessibility bus directly.
+        os.environ.update(DISPLAY=self.display, AT_SPI_BUS_ADDRESS=self.accessibility_bus,
+                          DBUS_SESSION_BUS_ADDRESS=self.session_bus)
+        self.processes.start("registry", [REGISTRY_DAEMON], env=dict(os.environ))
+
+    def __exit__(self, *error):
+        self.processes.stop_all()
+        if any(error) and os.environ.get("MATURIX_E2E_KEEP"):
+            print("Logs kept in", self.folder)
+        else:
+            shutil.rmtree(self.folder, ignore_errors=True)
+        return False
+
+    def workstation(self, name, maturix, files=(), preferences=None):
+        station = Workstation(self, name, maturix, files, preferences or {})
+        self.workstations.append(station)
+        return station
+
+
+def _ini_key(key):
+    # QSettings' INI spelling of a key: anything but letters, digits and
+    # "_-." is percent-encoded.
+    return "".join(c if c.isascii() and (c.isalnum() or c in "_-.") else "%%%02X" % ord(c)
+                   for c in key)
+
+
+def _ini_value(value):
+    if isinstance(value, bool):
+        return "true" if value else "false"
+    return str(value)
+
+
+class Workstation:
+    """One Maturix with its own home, preferences and session bus."""
+
+    def __init__(self, desktop, name, maturix, files, preferences):
+        self.desktop = desktop
+        self.name = name
+        self.home = os.path.join(desktop.folder, name)
+        self.patients = os.path.join(self.home, "Patients")
+        self.charts = os.path.join(self.home, "Charts")
+        for folder in (self.patients, self.charts, os.path.join(self.home, ".config", "Maturix")):
+            os.makedirs(folder, exist_ok=True)
+        # Answered already, so that no first-run question comes up.
+        settings = {
+            "Version Check Interval": 31,
+            "Automatic Version Check": False,
+            "Save Directory": self.patients,
+            "Export Directory": self.charts,
+            "Auto Save": False,
+        }
+        settings.update(preferences)
+        with open(os.path.join(self.home, ".config", "Maturix", "Maturix.ini"), "w") as ini:
+            ini.write("[General]\n")
+            for key, value in settings.items():
+                ini.write("%s=%s\n" % (_ini_key(key), _ini_value(value)))
+        self._start(maturix, files)
+
+    def _start(self, maturix, files):
+        processes = self.desktop.processes
+        session_bus = _session_bus(processes, self.name + "-session-bus")
+        # Qt 6.4 does not come up on AT_SPI_BUS_ADDRESS alone (it announces
+        # the bus before anyone listens): it asks its session bus for the
+        # address, as on a desktop. This answers with the shared bus.
+        announcer = processes.start(
+                self.name + "-bus-address",
+                ["/usr/bin/python3", os.path.abspath(__file__), "announce-bus", session_bus,
+                 self.desktop.accessibility_bus], capture=True)
+        if _first_line(announcer) != "ready":
+            raise RuntimeError("No accessibility bus address on the session bus:\n"
+                               + processes.log(self.name + "-bus-address"))
+        env = {key: value for key, value in os.environ.items()
+               if not key.startswith(("XDG_", "QT_", "AT_SPI", "DBUS_"))}
+        env.update(HOME=self.home, DISPLAY=self.desktop.display,
+                   DBUS_SESSION_BUS_ADDRESS=session_bus, XDG_RUNTIME_DIR=self.home,
+                   QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",
+                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LC_ALL="C.UTF-8")
+        os.chmod(self.home, 0o700)
+        self.process = processes.start(self.name, [maturix] + list(files), env=env)
+        self.application = poll(
+                "Maturix of %s on the accessibility bus" % self.name,
+                lambda: next((app for app in _children(pyatspi.Registry.getDesktop(0))
+                              if app.get_process_id() == self.process.pid),
+                             None) if self.process.poll() is None else _exited(self))
+
+    def log(self):
+        return self.desktop.processes.log(self.name)
+
+    def window(self, name, timeout=TIMEOUT):
+        """A top-level window by its title."""
+        return poll("window '%s' of %s" % (name, self.name),
+                    lambda: next((w for w in _children(self.application) if w.name == name
+                                  and showing(w)), None), timeout, self.application)
+
+    def alert(self, timeout=TIMEOUT):
+        """The alert on show: its texts and its buttons."""
+        found = poll("an alert in %s" % self.name,
+                     lambda: next((w for w in _descendants(self.application, within_roles=(
+                         "filler", "frame", "dialog"))
+                                   if w.getRoleName() == "alert" and showing(w)), None),
+                     timeout, self.application)
+        return Alert(found)
+
+    def quit(self):
+        self.desktop.processes.stop(self.process)
+
+
+def _exited(station):
+    raise AssertionError("Maturix of %s ended with %s:\n%s"
+                         % (station.name, station.process.returncode, station.log()))
+
+
+class Alert:
+    def __init__(self, accessible):
+        self.accessible = accessible
+        labels = [a.name for a in _descendants(accessible) if a.getRoleName() == "label"]
+        self.texts = [text for text in labels if text]
+        self.buttons = [a for a in _descendants(accessible) if a.getRoleName() == "push button"]
+
+    def press(self, title):
+        button = next((b for b in self.buttons if b.name == title), None)
+        if button is None:
+            raise AssertionError("No button '%s' in the alert:\n%s" % (title, dump(self.accessible)))
+        press(button)
+        poll("the alert to close", lambda: not showing(self.accessible), tree=self.accessible)
+
+
+def _children(accessible):
+    accessible.clearCache()
+    return [child for child in accessible if child is not None]
+
+
+def _descendants(accessible, within_roles=None):
+    """Depth first. Lists of pop-ups and tables are not searched, as they
+    are long and hold no windows or controls."""
+    for child in _children(accessible):
+        yield child
+        role = child.getRoleName()
+        if role in ("list", "table", "combo box"):
+            continue
+        if within_roles is None or role in within_roles:
+            yield from _descendants(child, within_roles)
+
+
+def showing(accessible):
+    return accessible.getState().contains(pyatspi.STATE_SHOWING)
+
+
+def beside(accessible):
+    """The widget that follows in the same parent (a field's status line)."""
+    return accessible.parent[accessible.getIndexInParent() + 1]
+
+
+def labelled(root, label, role):
+    """The control of the role that a label names (it follows the label)."""
+    control = beside(find(root, "label", label))
+    if control.getRoleName() != role:
+        raise AssertionError("'%s' labels a %s, not a %s:\n%s"
+                             % (label, control.getRoleName(), role, dump(root)))
+    return control
+
+
+def find(root, role, name=None, timeout=TIMEOUT, hidden_too=False):
+    """The first widget under root of the role (and name, when given)."""
+    def probe():
+        for candidate in _descendants(root):
+            if candidate.getRoleName() == role and (name is None or candidate.name == name) \
+                    and (hidden_too or showing(candidate)):
+                return candidate
+        return None
+    return poll("%s '%s'" % (role, name), probe, timeout, root)
+
+
+def _do_action(accessible, names):
+    """Runs the action without waiting for it to finish: an action that
+    opens a modal alert answers only when the alert closes."""
+    actions = accessible.queryAction()
+    available = [actions.getName(i) for i in range(actions.nActions)]
+    index = next((i for i, n in enumerate(available) if n.lower() in names), None)
+    if index is None:
+        raise AssertionError("'%s' offers %s, not %s" % (accessible.name, available, names))
+    from gi.repository import Gio, GLib
+    connection = Gio.DBusConnection.new_for_address_sync(
+            os.environ["AT_SPI_BUS_ADDRESS"],
+            Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+    connection.call(accessible.app.bus_name, accessible.path, "org.a11y.atspi.Action",
+                    "DoAction", GLib.Variant("(i)", (index,)), None, Gio.DBusCallFlags.NONE,
+                    -1, None, None)
+    connection.flush_sync()
+
+
+def press(button):
+    poll("'%s' to be enabled" % button.name,
+         lambda: button.getState().contains(pyatspi.STATE_ENABLED), tree=button)
+    _do_action(button, ("press", "click"))
+
+
+def set_text(field, text):
+    field.queryEditableText().setTextContents(text)
+    poll("'%s' to read '%s'" % (field.name, text), lambda: text_of(field) == text, tree=field)
+
+
+def text_of(accessible):
+    accessible.clearCache()
+    if "Text" in pyatspi.listInterfaces(accessible):
+        return accessible.queryText().getText(0, -1)
+    return accessible.name
+
+
+def choose_menu(window, *path):
+    """Chooses the menu item at path ("File", "Export") in the window's bar."""
+    item = find(window, "menu bar", hidden_too=True)
+    for title in path:
+        item = poll("menu item '%s'" % title,
+                    lambda: next((a for a in _descendants(item)
+                                  if a.getRoleName() == "menu item" and a.name == title), None),
+                    tree=window)
+    press(item)
+
+
+def choose_item(combo, title):
+    """Chooses an item of a pop-up as from the keyboard, so that the
+    pop-up reports a choice by the user."""
+    titles = poll("items of '%s'" % combo.name,
+                  lambda: [a.name for a in _children(_children(combo)[0])], tree=combo)
+    if title not in titles:
+        raise AssertionError("'%s' offers %s, not '%s'" % (combo.name, titles, title))
+    _do_action(combo, ("press", "showmenu"))
+    list_view = _children(combo)[0]
+    poll("the pop-up of '%s' to open" % combo.name, lambda: showing(list_view), tree=combo)
+    # The open pop-up holds the keyboard.
+    keys = [KEY_HOME] + [KEY_DOWN] * titles.index(title) + [KEY_RETURN]
+    for key in keys:
+        pyatspi.Registry.generateKeyboardEvent(key, None, pyatspi.KEY_SYM)
+    poll("'%s' to show '%s'" % (combo.name, title), lambda: text_of(combo) == title, tree=combo)
+
+
+def dump(accessible, depth=0, limit=400):
+    """The tree under accessible, one widget a line, for failure reports."""
+    lines = []
+
+    def walk(node, level):
+        if len(lines) >= limit:
+            return
+        try:
+            state = "" if showing(node) else " (hidden)"
+            lines.append("%s%s '%s'%s" % ("  " * level, node.getRoleName(), node.name, state))
+            if node.getRoleName() not in ("list", "table"):
+                for child in _children(node):
+                    walk(child, level + 1)
+        except Exception as error:
+            lines.append("%s<gone: %s>" % ("  " * level, error))
+
+    walk(accessible, depth)
+    return "\n".join(lines)
+
+
+class Orthanc:
+    """A real PACS on loopback: Orthanc with a configuration of its own
+    (storage in a temporary folder, free ports, any calling AE title may
+    store, the REST API open to 127.0.0.1 only)."""
+
+    AE_TITLE = "ORTHANC"
+
+    def __init__(self, processes):
+        self.processes = processes
+        self.dicom_port = free_port()
+        self.http_port = free_port()
+        folder = os.path.join(processes.folder, "orthanc")
+        os.makedirs(folder, exist_ok=True)
+        configuration = {
+            "Name": "MaturixEndToEnd",
+            "StorageDirectory": os.path.join(folder, "storage"),
+            "IndexDirectory": os.path.join(folder, "index"),
+            "Plugins": [],
+            "HttpPort": self.http_port,
+            "RemoteAccessAllowed": False,
+            "AuthenticationEnabled": False,
+            "DicomAet": self.AE_TITLE,
+            "DicomPort": self.dicom_port,
+            "DicomCheckCalledAet": True,
+            "DicomAlwaysAllowEcho": True,
+            "DicomAlwaysAllowStore": True,
+            "DicomCheckModalityHost": False,
+            "DicomScpTimeout": 5,
+        }
+        path = os.path.join(folder, "orthanc.json")
+        with open(path, "w") as file:
+            json.dump(configuration, file)
+        self.process = processes.start("orthanc", ["Orthanc", path])
+        poll("Orthanc to answer", lambda: self._request("/system") is not None
+             if self.process.poll() is None else self._exited())
+
+    def _exited(self):
+        raise AssertionError("Orthanc ended:\n" + self.processes.log("orthanc"))
+
+    def _request(self, path, body=None):
+        data = None if body is None else json.dumps(body).encode()
+        request = urllib.request.Request("http://127.0.0.1:%d%s" % (self.http_port, path), data)
+        try:
+            with urllib.request.urlopen(request, timeout=10) as reply:
+                return json.load(reply)
+        except OSError:
+            return None
+
+    def instances_of_patient(self, patient_id):
+        """The simplified tags of every instance stored for the patient."""
+        found = self._request("/tools/find", {"Level": "Instance",
+                                              "Query": {"PatientID": patient_id}}) or []
+        return [self._request("/instances/%s/simplified-tags" % i) for i in found]
+
+
+def announce_bus(session_bus, accessibility_bus):
+    """Serves org.a11y.Bus on a session bus, giving the shared bus address."""
+    from gi.repository import Gio, GLib
+    interface = Gio.DBusNodeInfo.new_for_xml(
+            "<node><interface name='org.a11y.Bus'><method name='GetAddress'>"
+            "<arg type='s' direction='out'/></method></interface></node>").interfaces[0]
+    connection = Gio.DBusConnection.new_for_address_sync(
+            session_bus, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+    connection.register_object(
+            "/org/a11y/bus", interface,
+            lambda *call: call[-1].return_value(GLib.Variant("(s)", (accessibility_bus,))),
+            None, None)
+    loop = GLib.MainLoop()
+    connection.connect("closed", lambda *_: loop.quit())
+    Gio.bus_own_name_on_connection(connection, "org.a11y.Bus", Gio.BusNameOwnerFlags.NONE,
+                                   lambda *_: print("ready", flush=True),
+                                   lambda *_: loop.quit())
+    loop.run()
+
+
+if __name__ == "__main__" and sys.argv[1:2] == ["announce-bus"]:
+    announce_bus(*sys.argv[2:4])

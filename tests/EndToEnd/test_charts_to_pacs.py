@@ -1,0 +1,97 @@
+"""Charts to a PACS: the user sets up the PACS in Preferences, tests the
+connection, opens a patient and exports; the chart arrives in a real
+Orthanc. A connection to a port where nothing listens says why it failed.
+
+Usage: test_charts_to_pacs.py MATURIX MATURIX_CLI
+"""
+
+import json
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+import harness
+
+PATIENT = {
+    "referenceString": "E2E-1001",
+    "nameString": "Doe^Jane",
+    "birthDate": "2014-03-10T00:00:00Z",
+    "gender": 2,
+    "exams": [{"examDate": "2024-05-02T00:00:00Z", "maturixIndex": 18, "height": 140.5}],
+}
+
+
+class ChartsToPacs(unittest.TestCase):
+    maturix = cli = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.started = time.monotonic()
+        cls.desktop = harness.Desktop().__enter__()
+        try:
+            cls.orthanc = harness.Orthanc(cls.desktop.processes)
+            cls.patient_file = os.path.join(cls.desktop.folder, "E2E-1001.maturix")
+            source = os.path.join(cls.desktop.folder, "patient.json")
+            with open(source, "w") as file:
+                json.dump(PATIENT, file)
+            subprocess.run([cls.cli, "convert", source, cls.patient_file], check=True)
+            cls.station = cls.desktop.workstation("reading-room", cls.maturix, [cls.patient_file])
+            cls.window = cls.station.window("E2E-1001.maturix")
+        except BaseException:
+            cls.desktop.__exit__(*sys.exc_info())
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.__exit__(None, None, None)
+        print("\nCharts to a PACS took %.1f s" % (time.monotonic() - cls.started), file=sys.stderr)
+
+    def set_up_pacs(self, port, expected_report):
+        """Preferences with the PACS on the port as export target, and
+        Test Connection pressed until it reports what is expected (a report
+        left from an earlier test is not mistaken for it)."""
+        harness.choose_menu(self.window, "Settings", "Preferences…")
+        preferences = self.station.window("Preferences")
+        harness.press(harness.find(preferences, "page tab", "Export"))
+        harness.choose_item(harness.labelled(preferences, "Export charts to:", "combo box"), "PACS")
+        harness.set_text(harness.find(preferences, "text", "PACS AE title:"), harness.Orthanc.AE_TITLE)
+        harness.set_text(harness.find(preferences, "text", "Host:"), "127.0.0.1")
+        harness.set_text(harness.find(preferences, "spin button", "Port:"), str(port))
+        test = harness.find(preferences, "push button", "Test Connection")
+        harness.press(test)
+        status = harness.beside(test)
+        harness.poll("Test Connection to report '%s'" % expected_report,
+                     lambda: harness.text_of(status).startswith(expected_report), tree=preferences)
+        return preferences
+
+    def test_connection_to_closed_port_says_why(self):
+        port = harness.free_port()
+        preferences = self.set_up_pacs(
+                port, "The PACS ORTHANC@127.0.0.1:%d cannot be reached: " % port)
+        harness.press(harness.find(preferences, "push button", "Cancel"))
+
+    def test_chart_stored_in_pacs(self):
+        preferences = self.set_up_pacs(self.orthanc.dicom_port, "The PACS answered.")
+        harness.press(harness.find(preferences, "push button", "OK"))
+        harness.poll("Preferences to close", lambda: not harness.showing(preferences))
+
+        harness.choose_menu(self.window, "File", "Export")
+        alert = self.station.alert()
+        self.assertEqual(alert.texts, [
+            "The chart was stored in the PACS",
+            "Doe^Jane (E2E-1001) was stored in ORTHANC@127.0.0.1:%d." % self.orthanc.dicom_port])
+        alert.press("OK")
+
+        instances = self.orthanc.instances_of_patient("E2E-1001")
+        self.assertEqual(len(instances), 1, instances)
+        tags = instances[0]
+        self.assertEqual((tags["PatientName"], tags["PatientBirthDate"], tags["PatientSex"]),
+                         ("Doe^Jane", "20140310", "F"))
+        self.assertIn("Maturix Chart", tags.values())
+
+
+if __name__ == "__main__":
+    ChartsToPacs.maturix, ChartsToPacs.cli = sys.argv[1:3]
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2, warnings="ignore")
