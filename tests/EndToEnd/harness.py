@@ -39,6 +39,8 @@ def poll(description, probe, timeout=TIMEOUT, tree=None):
         _pump_events()
         try:
             found = probe()
+        except ProcessEnded:
+            raise
         except Exception as error:  # a widget may vanish while it is read
             found, failure = None, " (last: %r)" % error
         if found:
@@ -47,6 +49,10 @@ def poll(description, probe, timeout=TIMEOUT, tree=None):
             shown = "\n" + dump(tree) if tree is not None else ""
             raise AssertionError("Timed out waiting for %s%s.%s" % (description, failure, shown))
         time.sleep(0.1)
+
+
+class ProcessEnded(AssertionError):
+    """A process that the test relies on is gone: no use waiting."""
 
 
 def free_port():
@@ -76,7 +82,6 @@ class Processes:
             process = subprocess.Popen(arguments, env=env,
                                        stdout=subprocess.PIPE if capture else log, stderr=log,
                                        **options)
-        process.log_name = name
         self.running.append(process)
         return process
 
@@ -151,8 +156,8 @@ class Desktop:
 
     def __exit__(self, *error):
         self.processes.stop_all()
-        if any(error) and os.environ.get("MATURIX_E2E_KEEP"):
-            print("Logs kept in", self.folder)
+        if os.environ.get("MATURIX_E2E_KEEP"):
+            print("Files and logs kept in", self.folder, file=sys.stderr)
         else:
             shutil.rmtree(self.folder, ignore_errors=True)
         return False
@@ -225,9 +230,15 @@ class Workstation:
         self.process = processes.start(self.name, [maturix] + list(files), env=env)
         self.application = poll(
                 "Maturix of %s on the accessibility bus" % self.name,
-                lambda: next((app for app in _children(pyatspi.Registry.getDesktop(0))
-                              if app.get_process_id() == self.process.pid),
-                             None) if self.process.poll() is None else _exited(self))
+                lambda: self._running() and next(
+                        (app for app in _children(pyatspi.Registry.getDesktop(0))
+                         if app.get_process_id() == self.process.pid), None))
+
+    def _running(self):
+        if self.process.poll() is not None:
+            raise ProcessEnded("Maturix of %s ended with %s:\n%s"
+                               % (self.name, self.process.returncode, self.log()))
+        return True
 
     def log(self):
         return self.desktop.processes.log(self.name)
@@ -235,25 +246,22 @@ class Workstation:
     def window(self, name, timeout=TIMEOUT):
         """A top-level window by its title."""
         return poll("window '%s' of %s" % (name, self.name),
-                    lambda: next((w for w in _children(self.application) if w.name == name
-                                  and showing(w)), None), timeout, self.application)
+                    lambda: self._running() and next(
+                            (w for w in _children(self.application)
+                             if w.name == name and showing(w)), None),
+                    timeout, self.application)
 
     def alert(self, timeout=TIMEOUT):
         """The alert on show: its texts and its buttons."""
         found = poll("an alert in %s" % self.name,
-                     lambda: next((w for w in _descendants(self.application, within_roles=(
-                         "filler", "frame", "dialog"))
-                                   if w.getRoleName() == "alert" and showing(w)), None),
+                     lambda: self._running() and next(
+                             (w for w in _children(self.application)
+                              if w.getRoleName() == "alert" and showing(w)), None),
                      timeout, self.application)
         return Alert(found)
 
     def quit(self):
         self.desktop.processes.stop(self.process)
-
-
-def _exited(station):
-    raise AssertionError("Maturix of %s ended with %s:\n%s"
-                         % (station.name, station.process.returncode, station.log()))
 
 
 class Alert:
@@ -276,16 +284,13 @@ def _children(accessible):
     return [child for child in accessible if child is not None]
 
 
-def _descendants(accessible, within_roles=None):
-    """Depth first. Lists of pop-ups and tables are not searched, as they
-    are long and hold no windows or controls."""
+def _descendants(accessible):
+    """Depth first. Pop-ups' lists and tables are not searched, as they are
+    long and hold no controls."""
     for child in _children(accessible):
         yield child
-        role = child.getRoleName()
-        if role in ("list", "table", "combo box"):
-            continue
-        if within_roles is None or role in within_roles:
-            yield from _descendants(child, within_roles)
+        if child.getRoleName() not in ("list", "table", "combo box"):
+            yield from _descendants(child)
 
 
 def showing(accessible):
@@ -317,23 +322,28 @@ def find(root, role, name=None, timeout=TIMEOUT, hidden_too=False):
     return poll("%s '%s'" % (role, name), probe, timeout, root)
 
 
+_action_bus = None
+
+
 def _do_action(accessible, names):
     """Runs the action without waiting for it to finish: an action that
     opens a modal alert answers only when the alert closes."""
+    global _action_bus
     actions = accessible.queryAction()
     available = [actions.getName(i) for i in range(actions.nActions)]
     index = next((i for i, n in enumerate(available) if n.lower() in names), None)
     if index is None:
         raise AssertionError("'%s' offers %s, not %s" % (accessible.name, available, names))
     from gi.repository import Gio, GLib
-    connection = Gio.DBusConnection.new_for_address_sync(
-            os.environ["AT_SPI_BUS_ADDRESS"],
-            Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
-            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
-    connection.call(accessible.app.bus_name, accessible.path, "org.a11y.atspi.Action",
-                    "DoAction", GLib.Variant("(i)", (index,)), None, Gio.DBusCallFlags.NONE,
-                    -1, None, None)
-    connection.flush_sync()
+    if _action_bus is None:
+        _action_bus = Gio.DBusConnection.new_for_address_sync(
+                os.environ["AT_SPI_BUS_ADDRESS"],
+                Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+                | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+    _action_bus.call(accessible.app.bus_name, accessible.path, "org.a11y.atspi.Action",
+                     "DoAction", GLib.Variant("(i)", (index,)), None, Gio.DBusCallFlags.NONE,
+                     -1, None, None)
+    _action_bus.flush_sync()
 
 
 def press(button):
@@ -365,21 +375,29 @@ def choose_menu(window, *path):
     press(item)
 
 
-def choose_item(combo, title):
-    """Chooses an item of a pop-up as from the keyboard, so that the
-    pop-up reports a choice by the user."""
+def choose_item(combo, title, attempts=3):
+    """Chooses an item of a pop-up from the keyboard, so that the pop-up
+    reports a choice by the user. Keys pressed before the open pop-up holds
+    the keyboard are lost, so an attempt that shows no effect is repeated."""
     titles = poll("items of '%s'" % combo.name,
                   lambda: [a.name for a in _children(_children(combo)[0])], tree=combo)
     if title not in titles:
         raise AssertionError("'%s' offers %s, not '%s'" % (combo.name, titles, title))
-    _do_action(combo, ("press", "showmenu"))
-    list_view = _children(combo)[0]
-    poll("the pop-up of '%s' to open" % combo.name, lambda: showing(list_view), tree=combo)
-    # The open pop-up holds the keyboard.
     keys = [KEY_HOME] + [KEY_DOWN] * titles.index(title) + [KEY_RETURN]
-    for key in keys:
-        pyatspi.Registry.generateKeyboardEvent(key, None, pyatspi.KEY_SYM)
-    poll("'%s' to show '%s'" % (combo.name, title), lambda: text_of(combo) == title, tree=combo)
+    for attempt in range(attempts):
+        list_view = _children(combo)[0]
+        if not showing(list_view):
+            _do_action(combo, ("press", "showmenu"))
+            poll("the pop-up of '%s' to open" % combo.name, lambda: showing(list_view), tree=combo)
+        for key in keys:
+            pyatspi.Registry.generateKeyboardEvent(key, None, pyatspi.KEY_SYM)
+        try:
+            poll("'%s' to show '%s'" % (combo.name, title), lambda: text_of(combo) == title,
+                 timeout=TIMEOUT / attempts, tree=combo)
+            return
+        except AssertionError:
+            if attempt + 1 == attempts:
+                raise
 
 
 def dump(accessible, depth=0, limit=400):
@@ -435,11 +453,12 @@ class Orthanc:
         with open(path, "w") as file:
             json.dump(configuration, file)
         self.process = processes.start("orthanc", ["Orthanc", path])
-        poll("Orthanc to answer", lambda: self._request("/system") is not None
-             if self.process.poll() is None else self._exited())
+        poll("Orthanc to answer", lambda: self._running() and self._request("/system") is not None)
 
-    def _exited(self):
-        raise AssertionError("Orthanc ended:\n" + self.processes.log("orthanc"))
+    def _running(self):
+        if self.process.poll() is not None:
+            raise ProcessEnded("Orthanc ended:\n" + self.processes.log("orthanc"))
+        return True
 
     def _request(self, path, body=None):
         data = None if body is None else json.dumps(body).encode()
