@@ -18,6 +18,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 import urllib.request
 
 ACCESSIBILITY_BUS_CONFIG = "/usr/share/defaults/at-spi2/accessibility.conf"
@@ -166,6 +167,52 @@ class Desktop:
         station = Workstation(self, name, maturix, files, preferences or {})
         self.workstations.append(station)
         return station
+
+
+class Scenario(unittest.TestCase):
+    """Tests that share one desktop, started before the first and stopped
+    after the last; main() gives them the paths of Maturix and maturix-cli."""
+
+    maturix = cli = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.started = time.monotonic()
+        cls.desktop = Desktop().__enter__()
+        try:
+            cls.set_up_scenario()
+        except BaseException:
+            cls.desktop.__exit__(*sys.exc_info())
+            raise
+
+    @classmethod
+    def set_up_scenario(cls):
+        pass
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.__exit__(None, None, None)
+        print("\n%s took %.1f s" % (cls.__name__, time.monotonic() - cls.started), file=sys.stderr)
+
+    @classmethod
+    def write_patient(cls, patient, path):
+        """Writes a patient file from its JSON form, as maturix-cli reads it."""
+        source = path + ".json"
+        with open(source, "w") as file:
+            json.dump(patient, file)
+        subprocess.run([cls.cli, "convert", source, path], check=True)
+
+    @classmethod
+    def read_patient(cls, path):
+        shown = subprocess.run([cls.cli, "show", path, "--json"], check=True,
+                               capture_output=True, text=True).stdout
+        return json.loads(shown)
+
+
+def main(scenario):
+    """Usage: test_SCENARIO.py MATURIX MATURIX_CLI [unittest arguments]"""
+    scenario.maturix, scenario.cli = sys.argv[1:3]
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2, warnings="ignore")
 
 
 def _ini_key(key):

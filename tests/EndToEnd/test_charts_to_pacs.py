@@ -1,16 +1,9 @@
 """Charts to a PACS: the user sets up the PACS in Preferences, tests the
 connection, opens a patient and exports; the chart arrives in a real
 Orthanc. A connection to a port where nothing listens says why it failed.
-
-Usage: test_charts_to_pacs.py MATURIX MATURIX_CLI
 """
 
-import json
 import os
-import subprocess
-import sys
-import time
-import unittest
 
 import harness
 
@@ -23,30 +16,14 @@ PATIENT = {
 }
 
 
-class ChartsToPacs(unittest.TestCase):
-    maturix = cli = None
-
+class ChartsToPacs(harness.Scenario):
     @classmethod
-    def setUpClass(cls):
-        cls.started = time.monotonic()
-        cls.desktop = harness.Desktop().__enter__()
-        try:
-            cls.orthanc = harness.Orthanc(cls.desktop.processes)
-            cls.patient_file = os.path.join(cls.desktop.folder, "E2E-1001.maturix")
-            source = os.path.join(cls.desktop.folder, "patient.json")
-            with open(source, "w") as file:
-                json.dump(PATIENT, file)
-            subprocess.run([cls.cli, "convert", source, cls.patient_file], check=True)
-            cls.station = cls.desktop.workstation("reading-room", cls.maturix, [cls.patient_file])
-            cls.window = cls.station.window("E2E-1001.maturix")
-        except BaseException:
-            cls.desktop.__exit__(*sys.exc_info())
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.__exit__(None, None, None)
-        print("\nCharts to a PACS took %.1f s" % (time.monotonic() - cls.started), file=sys.stderr)
+    def set_up_scenario(cls):
+        cls.orthanc = harness.Orthanc(cls.desktop.processes)
+        patient_file = os.path.join(cls.desktop.folder, "E2E-1001.maturix")
+        cls.write_patient(PATIENT, patient_file)
+        cls.station = cls.desktop.workstation("reading-room", cls.maturix, [patient_file])
+        cls.window = cls.station.window("E2E-1001.maturix")
 
     def set_up_pacs(self, port, expected_report):
         """Preferences with the PACS on the port as export target, and
@@ -62,18 +39,20 @@ class ChartsToPacs(unittest.TestCase):
         test = harness.find(preferences, "push button", "Test Connection")
         harness.press(test)
         status = harness.beside(test)
-        harness.poll("Test Connection to report '%s'" % expected_report,
-                     lambda: harness.text_of(status).startswith(expected_report), tree=preferences)
-        return preferences
+        reported = harness.poll("Test Connection to report '%s'" % expected_report,
+                                lambda: harness.text_of(status).startswith(expected_report)
+                                and harness.text_of(status), tree=preferences)
+        return preferences, reported
 
     def test_connection_to_closed_port_says_why(self):
         port = harness.free_port()
-        preferences = self.set_up_pacs(
-                port, "The PACS ORTHANC@127.0.0.1:%d cannot be reached: " % port)
+        cannot = "The PACS ORTHANC@127.0.0.1:%d cannot be reached: " % port
+        preferences, reported = self.set_up_pacs(port, cannot)
+        self.assertGreater(len(reported), len(cannot), "no reason given")
         harness.press(harness.find(preferences, "push button", "Cancel"))
 
     def test_chart_stored_in_pacs(self):
-        preferences = self.set_up_pacs(self.orthanc.dicom_port, "The PACS answered.")
+        preferences, _ = self.set_up_pacs(self.orthanc.dicom_port, "The PACS answered.")
         harness.press(harness.find(preferences, "push button", "OK"))
         harness.poll("Preferences to close", lambda: not harness.showing(preferences))
 
@@ -93,5 +72,4 @@ class ChartsToPacs(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    ChartsToPacs.maturix, ChartsToPacs.cli = sys.argv[1:3]
-    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2, warnings="ignore")
+    harness.main(ChartsToPacs)

@@ -3,16 +3,9 @@ session bus as on two computers, open the same patient file in a shared
 folder. A adds an examination and saves; B, with an edit of its own (one
 examination removed), saves after it and is asked before A's save is lost.
 Each answer does what it says, and nothing is lost that was not meant to be.
-
-Usage: test_two_workstations.py MATURIX MATURIX_CLI
 """
 
-import json
 import os
-import subprocess
-import sys
-import time
-import unittest
 
 import harness
 
@@ -28,28 +21,14 @@ QUESTION = ["This patient file has been changed by another program since you ope
             "Saving now replaces those changes."]
 
 
-class TwoWorkstations(unittest.TestCase):
-    maturix = cli = None
-
+class TwoWorkstations(harness.Scenario):
     @classmethod
-    def setUpClass(cls):
-        cls.started = time.monotonic()
-        cls.desktop = harness.Desktop().__enter__()
+    def set_up_scenario(cls):
         cls.shared_folder = os.path.join(cls.desktop.folder, "shared")
         os.makedirs(cls.shared_folder)
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.__exit__(None, None, None)
-        print("\nTwo workstations took %.1f s" % (time.monotonic() - cls.started), file=sys.stderr)
-
-    def patient(self, path):
-        shown = subprocess.run([self.cli, "show", path, "--json"], check=True,
-                               capture_output=True, text=True).stdout
-        return json.loads(shown)
-
     def exam_dates(self, path):
-        return [exam["examDate"] for exam in self.patient(path)["exams"]]
+        return [exam["examDate"] for exam in self.read_patient(path)["exams"]]
 
     def examinations_shown(self, window):
         """The window's "n of m" below the examination."""
@@ -59,10 +38,7 @@ class TwoWorkstations(unittest.TestCase):
         """A has added an examination and saved; B has removed one and asks
         to save. Returns B, its window, the file, and A's examination dates."""
         path = os.path.join(self.shared_folder, name + ".maturix")
-        source = os.path.join(self.desktop.folder, name + ".json")
-        with open(source, "w") as file:
-            json.dump(PATIENT, file)
-        subprocess.run([self.cli, "convert", source, path], check=True)
+        self.write_patient(PATIENT, path)
         a = self.desktop.workstation(name + "-a", self.maturix, [path])
         b = self.desktop.workstation(name + "-b", self.maturix, [path])
         window_a = a.window(name + ".maturix")
@@ -111,5 +87,4 @@ class TwoWorkstations(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    TwoWorkstations.maturix, TwoWorkstations.cli = sys.argv[1:3]
-    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2, warnings="ignore")
+    harness.main(TwoWorkstations)
