@@ -7,10 +7,10 @@
 #include "Logging.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QScopedValueRollback>
