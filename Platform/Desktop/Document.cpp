@@ -92,14 +92,19 @@ QString Document::displayName() const
     return tr("Untitled");
 }
 
-bool Document::initWithContentsOfURL(const QUrl &url, const QString &type, QString *error)
+bool Document::readFromURL(const QUrl &url, const QString &type, QString *error)
 {
     if (!url.isLocalFile()) {
         if (error)
             *error = tr("Only local files can be opened.");
         return false;
     }
-    if (!readFromFile(url.toLocalFile(), type, error))
+    return readFromFile(url.toLocalFile(), type, error);
+}
+
+bool Document::initWithContentsOfURL(const QUrl &url, const QString &type, QString *error)
+{
+    if (!readFromURL(url, type, error))
         return false;
     setFileType(type);
     setFileURL(url);
@@ -110,12 +115,7 @@ bool Document::initWithContentsOfURL(const QUrl &url, const QString &type, QStri
 
 bool Document::revertToContentsOfURL(const QUrl &url, const QString &type, QString *error)
 {
-    if (!url.isLocalFile()) {
-        if (error)
-            *error = tr("Only local files can be opened.");
-        return false;
-    }
-    if (!readFromFile(url.toLocalFile(), type, error))
+    if (!readFromURL(url, type, error))
         return false;
     recordFileState(url.toLocalFile());
     updateChangeCount(ChangeCleared);

@@ -157,6 +157,7 @@ private:
     bool handleWindowEvent(QEvent *event);
 
     void updateWindowTitle();
+    bool readFromURL(const QUrl &url, const QString &type, QString *error);
     void presentSaveError(const QString &error);
     // An error of two lines is a sentence for the reader and its reason.
     static void presentError(const QString &message, const QString &error);
