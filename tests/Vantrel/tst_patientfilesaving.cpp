@@ -461,8 +461,7 @@ void tst_PatientFileSaving::changedByAnotherProgram()
     QVERIFY(document);
     document->setIdentifier(QStringLiteral("AB-12"));
     auto *noticeLabel = document->window()->findChild<QLabel *>(QStringLiteral("fileChangedNotice"));
-    QVERIFY(noticeLabel);
-    QVERIFY(noticeLabel->isHidden());
+    QVERIFY(noticeLabel && noticeLabel->isHidden());
     if (edited) {
         document->text = "new";
         document->updateChangeCount(Document::ChangeDone);
