@@ -68,7 +68,9 @@ void FileWatcher::watch(const QString &path)
     if (!m_path.isEmpty()) {
         release(m_path);
         release(m_folder);
-        disconnect(sharedWatcherInstance, nullptr, this, nullptr);
+        // Gone with the application when a document outlives it.
+        if (sharedWatcherInstance)
+            disconnect(sharedWatcherInstance, nullptr, this, nullptr);
     }
     m_path = path;
     m_folder.clear();
