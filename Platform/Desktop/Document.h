@@ -85,11 +85,6 @@ public:
     // to show what was read.
     virtual bool revertToContentsOfURL(const QUrl &url, const QString &type, QString *error);
 
-    // The file as this document last read or wrote it; null for none.
-    FileState fileState() const { return m_fileState; }
-    // Whether the file on disk now differs from that state (changed, moved
-    // or deleted by another program).
-    bool isFileChangedSinceRecorded() const;
     // Another program changed the file and the document could not take the
     // change quietly: it has edits, or the file is gone or unreadable.
     bool isFileChangedOnDisk() const { return m_fileChangedOnDisk; }
@@ -162,6 +157,9 @@ private:
     // An error of two lines is a sentence for the reader and its reason.
     static void presentError(const QString &message, const QString &error);
 
+    // Whether the file on disk differs from what this document last read
+    // or wrote (changed, moved or deleted by another program).
+    bool isFileChangedSinceRecorded() const;
     // Whether path is the file whose state this document recorded, at its
     // own location.
     bool isRecordedFile(const QString &path) const;
