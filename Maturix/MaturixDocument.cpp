@@ -100,6 +100,10 @@ bool MaturixDocument::loadDataRepresentation(const QByteArray &data, const QStri
     }
     // The record on show is replaced only by a complete one.
     setPatientRecord(std::move(record));
+    // Read again into an open window: as on opening, a file holding no
+    // examination still gets one to show and edit.
+    if (window() && m_patientRecord->trRecordsArray().empty())
+        m_patientRecord->addTRRecord();
     m_loadError.clear();
     return true;
 }
@@ -278,6 +282,12 @@ void MaturixDocument::synchronizeFromData()
             standards->setCurrentIndex(int(m_assessment.validMaturixIndexForRecord(m_currentExam)));
     }
     updateDisplay();
+}
+
+std::optional<AbsoluteDate> MaturixDocument::examDateForRecord(quint64 exam) const
+{
+    const TRRecord *record = m_patientRecord ? m_patientRecord->examination(exam) : nullptr;
+    return record ? record->examDate() : std::nullopt;
 }
 
 void MaturixDocument::setName(const QString &name)

@@ -64,6 +64,7 @@ public:
     void updateArrayOrder() override;
     void setCurrentRecordFromClick(const QPointF &point) override;
     void updateDisplay() override;
+    std::optional<AbsoluteDate> examDateForRecord(quint64 exam) const override;
 
     // The document's own export: the latest examination is put on show first,
     // then the chart is exported without a save panel.

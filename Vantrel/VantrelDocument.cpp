@@ -22,6 +22,7 @@
 #include "ui_VantrelDocument.h"
 
 #include <QAbstractButton>
+#include <QBoxLayout>
 #include <QClipboard>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -126,6 +127,7 @@ void VantrelDocument::windowControllerDidLoadNib()
     m_examDateField = root->findChild<QLineEdit *>(QStringLiteral("examDateField"));
     m_ageField = root->findChild<QLineEdit *>(QStringLiteral("ageField"));
     m_examNumberField = root->findChild<QLineEdit *>(QStringLiteral("examNumberField"));
+    addFileChangedNotice();
     m_tabView = root->findChild<QTabWidget *>(QStringLiteral("tabView"));
     m_previousStudyButton = root->findChild<QAbstractButton *>(QStringLiteral("previousStudyButton"));
     m_nextStudyButton = root->findChild<QAbstractButton *>(QStringLiteral("nextStudyButton"));
@@ -552,6 +554,67 @@ void VantrelDocument::canCloseDocument(CloseCompletion completion)
     // Closing goes ahead only once the changes are safe: a cancelled panel,
     // a refused replacement or a failed write keeps the document open.
     answer(!isDocumentEdited());
+}
+
+bool VantrelDocument::revertToContentsOfURL(const QUrl &url, const QString &type, QString *error)
+{
+    const std::optional<AbsoluteDate> shownDate = examDateForRecord(m_currentExam);
+    const quint64 shownExam = m_currentExam;
+    if (!KVAutoNameDocument::revertToContentsOfURL(url, type, error))
+        return false;
+    // Whatever was being typed is gone with the rest of the edits.
+    m_fieldBeingEdited = nullptr;
+    m_currentExam = lastExam();
+    if (shownDate) {
+        if (shownExam <= lastExam() && examDateForRecord(shownExam) == shownDate) {
+            m_currentExam = shownExam;
+        } else {
+            for (quint64 exam = 0; exam <= lastExam(); ++exam) {
+                if (examDateForRecord(exam) == shownDate) {
+                    m_currentExam = exam;
+                    break;
+                }
+            }
+        }
+    }
+    synchronizeFromData();
+    return true;
+}
+
+std::optional<AbsoluteDate> VantrelDocument::examDateForRecord(quint64) const
+{
+    return std::nullopt;
+}
+
+void VantrelDocument::addFileChangedNotice()
+{
+    auto *layout = qobject_cast<QBoxLayout *>(window()->layout());
+    if (!layout)
+        return;
+    m_fileChangedNotice = new QLabel(window());
+    m_fileChangedNotice->setObjectName(QStringLiteral("fileChangedNotice"));
+    m_fileChangedNotice->setWordWrap(true);
+    QFont font = m_fileChangedNotice->font();
+    font.setBold(true);
+    m_fileChangedNotice->setFont(font);
+    layout->insertWidget(0, m_fileChangedNotice);
+    connect(this, &Document::fileChangedOnDisk, this, &VantrelDocument::updateFileChangedNotice);
+    updateFileChangedNotice();
+}
+
+void VantrelDocument::updateFileChangedNotice()
+{
+    if (!m_fileChangedNotice)
+        return;
+    m_fileChangedNotice->setVisible(isFileChangedOnDisk());
+    if (!isFileChangedOnDisk())
+        return;
+    m_fileChangedNotice->setText(QFileInfo::exists(fileName())
+                                         ? tr("The patient file has been changed by another "
+                                              "program. Saving asks before replacing those "
+                                              "changes.")
+                                         : tr("The patient file has been moved or deleted by "
+                                              "another program."));
 }
 
 void VantrelDocument::documentShouldClose(Document *document, bool shouldClose)

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QHash>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointF>
 #include <QPointer>
@@ -97,6 +98,13 @@ public:
     void canCloseDocument(CloseCompletion completion) override;
     // A should-close completion for callers: closes when shouldClose is set.
     void documentShouldClose(Document *document, bool shouldClose);
+    // Reads the file again and shows it; the examination on show stays on
+    // show, found by its date, when the file still holds it, else the
+    // latest one.
+    bool revertToContentsOfURL(const QUrl &url, const QString &type, QString *error) override;
+    // An examination's date, to find it again after a reload; the base
+    // knows none.
+    virtual std::optional<AbsoluteDate> examDateForRecord(quint64 exam) const;
 
     QString patientName() const { return m_patientName; }
     QString osiriXStudyID() const { return m_osiriXStudyID; }
@@ -178,7 +186,11 @@ private:
     // The editing guard for a field whose text is currentText.
     bool shouldModify(QLineEdit *control, const QString &currentText);
     void showRemovalEffect();
+    // The window's line that says another program changed the file.
+    void addFileChangedNotice();
+    void updateFileChangedNotice();
 
+    QPointer<QLabel> m_fileChangedNotice;
     QPointer<QLineEdit> m_fieldBeingEdited;
     // Each text field's text when no editing was under way. Keys are never
     // dereferenced, so an entry that outlives its field does no harm.

@@ -4,8 +4,31 @@
 #include <QSaveFile>
 
 namespace {
+// A spreadsheet opening the file would run a field that starts like a
+// formula, and names and identifiers may come from other systems' files.
+// Such a field is kept as text by a leading apostrophe; the table's own
+// values ("-", "-0.5", "-0y 2m", "78.4%") contain nothing to run and stay
+// as they are.
+bool readsAsFormula(const QString &field)
+{
+    if (field.isEmpty())
+        return false;
+    const QChar first = field.front();
+    if (first == u'=' || first == u'@' || first == u'\t' || first == u'\r')
+        return true;
+    if (first != u'-' && first != u'+')
+        return false;
+    for (const QChar c : QStringView(field).mid(1)) {
+        if (!c.isDigit() && !QStringView(u" .,ym%()").contains(c))
+            return true;
+    }
+    return false;
+}
+
 QString csvField(QString field)
 {
+    if (readsAsFormula(field))
+        field.prepend(u'\'');
     if (!field.contains(u',') && !field.contains(u'"') && !field.contains(u'\n')
         && !field.contains(u'\r'))
         return field;

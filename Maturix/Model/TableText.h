@@ -15,7 +15,8 @@ public:
     // `rows` are rows of the model; empty means every row.
     static QString tabSeparated(const QAbstractItemModel &model, const QList<int> &rows = {});
     // Fields with a comma, a quote or a line break are quoted, quotes
-    // doubled; every line ends with CR LF.
+    // doubled; a field a spreadsheet would run as a formula starts with an
+    // apostrophe; every line ends with CR LF.
     static QString csv(const QAbstractItemModel &model, const QList<int> &rows = {});
     // Writes csv() as UTF-8 through a temporary file renamed into place, so
     // a failure leaves no half file; false with `error` set on failure.

@@ -3,15 +3,31 @@
 #include "Alert.h"
 #include "DocumentController.h"
 #include "FilePanel.h"
+#include "FileWatcher.h"
 #include "Logging.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QScopedValueRollback>
 #include <QWidget>
+
+namespace {
+// Two paths for one file: the same file when both exist, else the same
+// absolute path.
+bool isSamePath(const QString &first, const QString &second)
+{
+    const QFileInfo a(first);
+    const QFileInfo b(second);
+    if (a.exists() && b.exists())
+        return a.canonicalFilePath() == b.canonicalFilePath();
+    return QDir::cleanPath(a.absoluteFilePath()) == QDir::cleanPath(b.absoluteFilePath());
+}
+} // namespace
 
 class Document::WindowWatcher : public QObject
 {
@@ -76,19 +92,117 @@ QString Document::displayName() const
     return tr("Untitled");
 }
 
-bool Document::initWithContentsOfURL(const QUrl &url, const QString &type, QString *error)
+bool Document::readFromURL(const QUrl &url, const QString &type, QString *error)
 {
     if (!url.isLocalFile()) {
         if (error)
             *error = tr("Only local files can be opened.");
         return false;
     }
-    if (!readFromFile(url.toLocalFile(), type, error))
+    return readFromFile(url.toLocalFile(), type, error);
+}
+
+bool Document::initWithContentsOfURL(const QUrl &url, const QString &type, QString *error)
+{
+    if (!readFromURL(url, type, error))
         return false;
     setFileType(type);
     setFileURL(url);
+    recordFileState(url.toLocalFile());
     updateChangeCount(ChangeCleared);
     return true;
+}
+
+bool Document::revertToContentsOfURL(const QUrl &url, const QString &type, QString *error)
+{
+    if (!readFromURL(url, type, error))
+        return false;
+    recordFileState(url.toLocalFile());
+    updateChangeCount(ChangeCleared);
+    return true;
+}
+
+bool Document::isRecordedFile(const QString &path) const
+{
+    return !m_fileState.isNull() && isSamePath(path, m_fileState.path())
+            && isSamePath(path, fileName());
+}
+
+void Document::recordFileState(const QString &path)
+{
+    // The state of the very bytes read or written: a stat or a read after
+    // the fact could see another program's file instead.
+    m_fileState = !m_lastTransfer.isNull() && isSamePath(m_lastTransfer.path(), path)
+            ? m_lastTransfer
+            : FileState::ofFile(path);
+    m_lastTransfer = FileState();
+    m_unreadableChange = FileState();
+    if (!m_fileWatcher) {
+        m_fileWatcher = new FileWatcher(this);
+        connect(m_fileWatcher, &FileWatcher::fileMayHaveChanged, this, &Document::checkFileOnDisk);
+    }
+    m_fileWatcher->watch(m_fileState.path());
+    setFileChangedOnDisk(false);
+}
+
+bool Document::isFileChangedSinceRecorded() const
+{
+    return !m_fileState.isNull()
+            && !FileState::ofFile(m_fileState.path()).hasSameContentAs(m_fileState);
+}
+
+void Document::setFileChangedOnDisk(bool changed)
+{
+    if (changed == m_fileChangedOnDisk)
+        return;
+    m_fileChangedOnDisk = changed;
+    emit fileChangedOnDisk(changed);
+}
+
+void Document::checkFileOnDisk()
+{
+    // A save under way compares for itself, and its own write is no change.
+    if (m_closed || m_saving || m_fileState.isNull() || !isSamePath(fileName(), m_fileState.path()))
+        return;
+    const FileState onDisk = FileState::ofFile(m_fileState.path());
+    if (onDisk.hasSameContentAs(m_fileState)) {
+        setFileChangedOnDisk(false);
+        return;
+    }
+    if (!isDocumentEdited() && onDisk.exists() && !onDisk.hasSameContentAs(m_unreadableChange)) {
+        QString error;
+        if (revertToContentsOfURL(m_fileURL, m_fileType, &error)) {
+            qCInfo(lcPlatform, "\"%s\" was changed by another program and has been read again",
+                   qPrintable(fileName()));
+            return;
+        }
+        // Perhaps caught half-written; a later change is read again.
+        qCWarning(lcPlatform, "\"%s\" was changed by another program and could not be read: %s",
+                  qPrintable(fileName()), qPrintable(error));
+        m_unreadableChange = onDisk;
+    }
+    setFileChangedOnDisk(true);
+}
+
+bool Document::mayReplaceChangedFile()
+{
+    if (!isFileChangedSinceRecorded())
+        return true;
+    const Alert alert = Alert::alertWithMessageText(
+            tr("This patient file has been changed by another program since you opened it."),
+            tr("Save Anyway"), tr("Revert"), tr("Cancel"), tr("Saving now replaces those changes."));
+    switch (alert.runModal()) {
+    case Alert::DefaultReturn:
+        return true;
+    case Alert::AlternateReturn: {
+        QString error;
+        if (!revertToContentsOfURL(m_fileURL, m_fileType, &error))
+            presentError(tr("The document “%1” could not be reverted.").arg(displayName()), error);
+        return false;
+    }
+    default:
+        return false;
+    }
 }
 
 void Document::updateChangeCount(ChangeType change)
@@ -147,6 +261,7 @@ bool Document::readFromFile(const QString &path, const QString &type, QString *e
                              .arg(QFileInfo(path).fileName());
         return false;
     }
+    m_lastTransfer = FileState::ofBytes(path, data);
     return true;
 }
 
@@ -166,6 +281,7 @@ bool Document::writeToFile(const QString &path, const QString &type, QString *er
         file.cancelWriting();
         return false;
     }
+    m_lastTransfer = FileState::ofBytes(path, data);
     return true;
 }
 
@@ -262,18 +378,29 @@ void Document::saveDocumentTo()
 void Document::saveToURL(const QUrl &url, const QString &type, SaveOperationType operation,
                          SaveCompletion completion)
 {
+    const QScopedValueRollback<bool> saving(m_saving, true);
+    const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+    const bool replacesOwnFile = !path.isEmpty() && isRecordedFile(path);
+    if (replacesOwnFile && !mayReplaceChangedFile()) {
+        if (completion)
+            completion(this, false);
+        return;
+    }
+
     QString error;
     bool saved = false;
-    if (!url.isLocalFile())
+    if (path.isEmpty())
         error = tr("Only local files can be written.");
     else
-        saved = writeToFile(url.toLocalFile(), type, &error);
+        saved = writeToFile(path, type, &error);
 
     if (saved && operation != SaveToOperation) {
         setFileType(type);
         setFileURL(url);
         updateChangeCount(ChangeCleared);
     }
+    if (saved && (operation != SaveToOperation || replacesOwnFile))
+        recordFileState(path);
     if (!saved)
         presentSaveError(error);
     if (completion)
@@ -284,8 +411,18 @@ void Document::presentSaveError(const QString &error)
 {
     qCWarning(lcPlatform, "Saving \"%s\" failed: %s", qPrintable(displayName()),
               qPrintable(error));
-    Alert::alertWithMessageText(tr("The document “%1” could not be saved.").arg(displayName()),
-                                QString(), QString(), QString(), error)
+    presentError(tr("The document “%1” could not be saved.").arg(displayName()), error);
+}
+
+void Document::presentError(const QString &message, const QString &error)
+{
+    const qsizetype lineBreak = error.indexOf(u'\n');
+    if (lineBreak < 0) {
+        Alert::alertWithMessageText(message, QString(), QString(), QString(), error).runModal();
+        return;
+    }
+    Alert::alertWithMessageText(error.left(lineBreak), QString(), QString(), QString(),
+                                error.mid(lineBreak + 1))
             .runModal();
 }
 
@@ -384,6 +521,8 @@ void Document::close()
     if (m_closed)
         return;
     m_closed = true;
+    if (m_fileWatcher)
+        m_fileWatcher->watch(QString());
     emit aboutToClose(this);
     const bool windowWasOnScreen = m_window && m_window->isVisible();
     if (DocumentController *controller = m_documentController.data()) {

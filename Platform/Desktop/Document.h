@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileState.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -12,6 +14,7 @@
 
 class DocumentController;
 class FilePanel;
+class FileWatcher;
 class QPrinter;
 #include <QWidget>
 
@@ -24,6 +27,13 @@ class QPrinter;
 // Completions are always called on the main thread; a save or a close that
 // runs a panel or an alert completes before the call returns, except for an
 // alert shown as a sheet on the document's window.
+//
+// The file is shared with other programs (a database folder on a file
+// server): the document remembers the state of its file when it reads or
+// writes it, asks before a save replaces a file that changed since, and
+// watches the file while it has one. An unchanged document takes a change
+// quietly; one with edits says so (fileChangedOnDisk) and asks at the next
+// save.
 //
 // A closed document deletes itself later (deleteLater); hold it by QPointer.
 class Document : public QObject
@@ -69,6 +79,19 @@ public:
     // Atomic: a failed write leaves an existing file as it was.
     virtual bool writeToFile(const QString &path, const QString &type, QString *error);
 
+    // Reads the file again in place of the contents, edits included; on
+    // success the change count is clean and the file's state is taken anew.
+    // A failed read leaves the contents as they were. Subclasses refine it
+    // to show what was read.
+    virtual bool revertToContentsOfURL(const QUrl &url, const QString &type, QString *error);
+
+    // Another program changed the file and the document could not take the
+    // change quietly: it has edits, or the file is gone or unreadable.
+    bool isFileChangedOnDisk() const { return m_fileChangedOnDisk; }
+    // Looks at the file now (the watcher calls it): an unchanged document
+    // reloads a changed file; otherwise isFileChangedOnDisk is set.
+    void checkFileOnDisk();
+
     // The name of the window's interface file.
     virtual QString windowNibName() const;
     QWidget *window() const { return m_window.data(); }
@@ -112,6 +135,7 @@ public:
 signals:
     void fileURLChanged(const QUrl &url);
     void documentEditedChanged(bool edited);
+    void fileChangedOnDisk(bool changed);
     void aboutToClose(Document *document);
 
 protected:
@@ -128,7 +152,23 @@ private:
     bool handleWindowEvent(QEvent *event);
 
     void updateWindowTitle();
+    bool readFromURL(const QUrl &url, const QString &type, QString *error);
     void presentSaveError(const QString &error);
+    // An error of two lines is a sentence for the reader and its reason.
+    static void presentError(const QString &message, const QString &error);
+
+    // Whether the file on disk differs from what this document last read
+    // or wrote (changed, moved or deleted by another program).
+    bool isFileChangedSinceRecorded() const;
+    // Whether path is the file whose state this document recorded, at its
+    // own location.
+    bool isRecordedFile(const QString &path) const;
+    // Takes the state of the file just read or written at path, and watches it.
+    void recordFileState(const QString &path);
+    void setFileChangedOnDisk(bool changed);
+    // Before a save replaces the recorded file: false when the save must
+    // not go ahead (the user reverted or cancelled).
+    bool mayReplaceChangedFile();
 
     QUrl m_fileURL;
     QString m_fileType;
@@ -140,4 +180,14 @@ private:
     std::unique_ptr<QPrinter> m_printInfo;
     QString m_lastSavePanelType;
     QPointer<DocumentController> m_documentController;
+
+    FileState m_fileState;
+    // The bytes last read or written by readFromFile / writeToFile, until
+    // the caller records them as the file's state.
+    FileState m_lastTransfer;
+    // A change that could not be read, so that it is not read again and again.
+    FileState m_unreadableChange;
+    bool m_fileChangedOnDisk = false;
+    bool m_saving = false;
+    FileWatcher *m_fileWatcher = nullptr;
 };

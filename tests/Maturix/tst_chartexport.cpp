@@ -112,10 +112,9 @@ void tst_ChartExport::cleanup()
 MaturixDocument *tst_ChartExport::newDocument(const QString &identifier)
 {
     auto *document = qobject_cast<MaturixDocument *>(m_controller->openUntitledDocumentAndDisplay(true));
-    if (document) {
-        QTest::qWaitForWindowExposed(document->window());
-        fillIn(document, identifier);
-    }
+    if (!document || !QTest::qWaitForWindowExposed(document->window()))
+        return nullptr;
+    fillIn(document, identifier);
     return document;
 }
 

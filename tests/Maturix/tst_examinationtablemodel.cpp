@@ -68,6 +68,8 @@ private slots:
     void sortsNumbersAsNumbers();
     void blindReadingHidesAgeColumns();
     void text();
+    void csvKeepsFormulasAsText_data();
+    void csvKeepsFormulasAsText();
 
 private:
     std::unique_ptr<PatientRecord> m_record;
@@ -201,6 +203,32 @@ void tst_ExaminationTableModel::text()
     QCOMPARE(file.readAll(), TableText::csv(model).toUtf8());
     QVERIFY(!TableText::writeCsv(dir.filePath(QStringLiteral("missing/table.csv")), model, &error));
     QVERIFY(!error.isEmpty());
+}
+
+void tst_ExaminationTableModel::csvKeepsFormulasAsText_data()
+{
+    QTest::addColumn<QString>("identifier");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("plain") << "AB-12" << "AB-12";
+    QTest::newRow("negative number") << "-5" << "-5";
+    QTest::newRow("formula") << "=1+1" << "'=1+1";
+    QTest::newRow("minus formula") << "-1+cmd" << "'-1+cmd";
+    QTest::newRow("plus formula") << "+SUM(A1)" << "'+SUM(A1)";
+    QTest::newRow("at") << "@SUM(A1)" << "'@SUM(A1)";
+    QTest::newRow("formula with comma") << "=A1,B1" << "\"'=A1,B1\"";
+}
+
+// A name or identifier from another system's file is never run by the
+// spreadsheet that opens the table; the computed values keep their text.
+void tst_ExaminationTableModel::csvKeepsFormulasAsText()
+{
+    QFETCH(QString, identifier);
+    QFETCH(QString, field);
+    m_record->setReferenceString(identifier);
+    ExaminationTableModel model(&m_assessment);
+    const QString row = TableText::csv(model, { 0 }).split(QStringLiteral("\r\n")).at(1);
+    QVERIFY2(row.startsWith(field + u','), qPrintable(row));
+    QVERIFY2(row.endsWith(u",+0.3,7y 8m (10.8m),+0y 0m,130.0,72.3%,179.8,-,-"), qPrintable(row));
 }
 
 int main(int argc, char *argv[])

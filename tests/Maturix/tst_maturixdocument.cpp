@@ -38,6 +38,18 @@ AbsoluteDate localDate(int y, int m, int d)
     return AbsoluteDate::fromLocalDate(QDate(y, m, d));
 }
 
+// A patient file with examinations on the first of January of these years.
+QByteArray patientFile(const QList<int> &examYears)
+{
+    std::unique_ptr<PatientRecord> record = PatientRecord::blank();
+    record->setReferenceString(QStringLiteral("AB-12"));
+    for (int year : examYears) {
+        record->addTRRecord();
+        record->trRecordsArray().back()->setExamDate(localDate(year, 1, 1));
+    }
+    return PatientFile::write(*record);
+}
+
 } // namespace
 
 class tst_MaturixDocument : public QObject
@@ -60,6 +72,8 @@ private slots:
     void heightKeepsStoredValueOnBadText_data();
     void heightKeepsStoredValueOnBadText();
     void reorderKeepsExaminationOnShow();
+    void rereadKeepsExaminationOnShow_data();
+    void rereadKeepsExaminationOnShow();
     void stepping();
     void arrowKeysStep();
     void removal_data();
@@ -371,6 +385,47 @@ void tst_MaturixDocument::reorderKeepsExaminationOnShow()
     QCOMPARE(counter(document), QStringLiteral("1 of 2"));
     QCOMPARE(field(document, "examDateField")->text(), QStringLiteral("1/1/05"));
     QCOMPARE(field(document, "ageField")->text(), QStringLiteral("5y 0m"));
+}
+
+void tst_MaturixDocument::rereadKeepsExaminationOnShow_data()
+{
+    QTest::addColumn<QList<int>>("written"); // by another program, examination years
+    QTest::addColumn<QString>("counter");
+    QTest::addColumn<QString>("examDate");
+
+    QTest::newRow("an earlier examination added") << QList<int> { 2008, 2010, 2012, 2014 }
+                                                  << "3 of 4" << "1/1/12";
+    QTest::newRow("the examination on show removed: the latest")
+            << QList<int> { 2010, 2014 } << "2 of 2" << "1/1/14";
+    QTest::newRow("no examination left: a new one") << QList<int>() << "1 of 1"
+                                                    << shortDate(today());
+}
+
+void tst_MaturixDocument::rereadKeepsExaminationOnShow()
+{
+    QFETCH(QList<int>, written);
+    QFETCH(QString, counter);
+    QFETCH(QString, examDate);
+
+    const QString path = m_fixture->dir.filePath(QStringLiteral("AB-12.maturix"));
+    QVERIFY(writeFile(path, patientFile({ 2010, 2012, 2014 })));
+    MaturixDocument *document = openDocument(path);
+    QVERIFY(document);
+    document->showExamination(1);
+    QCOMPARE(this->counter(document), QStringLiteral("2 of 3"));
+
+    // Another Maturix process writes the file; the notification brings it.
+    const QString other = m_fixture->dir.filePath(QStringLiteral("other.maturix"));
+    QVERIFY(writeFile(other, patientFile(written)));
+    const CliResult converted = runCli({ QStringLiteral("convert"), other, path });
+    QVERIFY2(converted.status == 0, converted.err.constData());
+
+    QTRY_COMPARE_WITH_TIMEOUT(this->counter(document), counter, 30000);
+    QCOMPARE(field(document, "examDateField")->text(), examDate);
+    QCOMPARE(document->patientRecord()->trRecordsArray().size(),
+             std::size_t(std::max<qsizetype>(written.size(), 1)));
+    QVERIFY(!document->isDocumentEdited());
+    QVERIFY(m_fixture->alerts.alerts().isEmpty());
 }
 
 void tst_MaturixDocument::stepping()

@@ -1,6 +1,7 @@
 #include "VantrelAppController.h"
 #include "VantrelDocument.h"
 
+#include "FileWatcher.h"
 #include "PreferenceKeys.h"
 #include "Scheduler.h"
 #include "ScriptedAlertResponder.h"
@@ -10,6 +11,7 @@
 #include "UserDefaults.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,6 +62,8 @@ private slots:
     void closeConfirmation();
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
+    void changedByAnotherProgram_data();
+    void changedByAnotherProgram();
 
 private:
     UserDefaults &defaults() { return UserDefaults::standardUserDefaults(); }
@@ -421,6 +425,74 @@ void tst_PatientFileSaving::failedSaveKeepsOldFile()
     QVERIFY(document->isDocumentEdited());
     QVERIFY(document->fileURL().isEmpty());
     QCOMPARE(m_controller->documents().size(), 1);
+}
+
+void tst_PatientFileSaving::changedByAnotherProgram_data()
+{
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<QString>("answer");  // empty: no save
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("text"); // of the document on show afterwards
+    QTest::addColumn<bool>("reopened");   // a new document shows the file
+    QTest::addColumn<bool>("notice");     // at the end
+
+    const QByteArray theirs = "their examinations";
+    QTest::newRow("unchanged: shows the new file") << false << "" << theirs << theirs << false
+                                                   << false;
+    QTest::newRow("edited: Save Anyway") << true << "Save Anyway" << QByteArray("new")
+                                         << QByteArray("new") << true << false;
+    QTest::newRow("edited: Revert") << true << "Revert" << theirs << theirs << false << false;
+    QTest::newRow("edited: Cancel") << true << "Cancel" << theirs << QByteArray("new") << false
+                                    << true;
+}
+
+void tst_PatientFileSaving::changedByAnotherProgram()
+{
+    QFETCH(bool, edited);
+    QFETCH(QString, answer);
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, reopened);
+    QFETCH(bool, notice);
+
+    const QString path = database(QStringLiteral("AB-12.maturix"));
+    QVERIFY(writeFile(path, "earlier examinations"));
+    QPointer<PatientDocument> document = openPatient(path);
+    QVERIFY(document);
+    document->setIdentifier(QStringLiteral("AB-12"));
+    auto *noticeLabel = document->window()->findChild<QLabel *>(QStringLiteral("fileChangedNotice"));
+    QVERIFY(noticeLabel && noticeLabel->isHidden());
+    if (edited) {
+        document->text = "new";
+        document->updateChangeCount(Document::ChangeDone);
+    }
+
+    // Another workstation saves the patient; the periodic check sees it.
+    QVERIFY(writeFile(path, "their examinations"));
+    Scheduler::shared().advanceBy(FileWatcher::checkIntervalSeconds);
+    QCOMPARE(noticeLabel->isVisible(), edited);
+    if (edited)
+        QCOMPARE(noticeLabel->text(),
+                 QStringLiteral("The patient file has been changed by another program. Saving "
+                                "asks before replacing those changes."));
+    QVERIFY(m_alerts->alerts().isEmpty());
+
+    if (!answer.isEmpty()) {
+        // The automatic save over its own file asks first.
+        m_alerts->answerWithButton(answer);
+        document->saveDocumentAs();
+        QCOMPARE(m_alerts->alerts().size(), 1);
+        QCOMPARE(m_alerts->alerts().first().buttonTitles,
+                 QStringList({ "Save Anyway", "Revert", "Cancel" }));
+    }
+    QCOMPARE(contents(path), file);
+    QCOMPARE(document.isNull() || document->isClosed(), reopened);
+    auto *shown = static_cast<PatientDocument *>(m_controller->documentForFileName(path));
+    QVERIFY(shown);
+    QCOMPARE(shown->text, text);
+    QCOMPARE(shown->isDocumentEdited(), text != file);
+    auto *shownNotice = shown->window()->findChild<QLabel *>(QStringLiteral("fileChangedNotice"));
+    QCOMPARE(shownNotice->isVisible(), notice);
 }
 
 QTEST_MAIN(tst_PatientFileSaving)
