@@ -113,9 +113,10 @@ def _first_line(process):
 
 
 def _session_bus(processes, name):
+    """A private D-Bus session bus: its process and its address."""
     bus = processes.start(name, ["dbus-daemon", "--session", "--nofork", "--print-address"],
                           capture=True)
-    return _first_line(bus)
+    return bus, _first_line(bus)
 
 
 class Desktop:
@@ -125,7 +126,6 @@ class Desktop:
         global pyatspi
         self.folder = tempfile.mkdtemp(prefix="maturix-e2e-")
         self.processes = Processes(self.folder)
-        self.workstations = []
         try:
             self._start()
         except BaseException:
@@ -149,7 +149,7 @@ class Desktop:
             "dbus-daemon", "--config-file=" + ACCESSIBILITY_BUS_CONFIG, "--nofork",
             "--print-address"], capture=True)
         self.accessibility_bus = _first_line(bus)
-        self.session_bus = _session_bus(self.processes, "desktop-session-bus")
+        _, self.session_bus = _session_bus(self.processes, "desktop-session-bus")
         # This process and the registry reach the accessibility bus directly.
         os.environ.update(DISPLAY=self.display, AT_SPI_BUS_ADDRESS=self.accessibility_bus,
                           DBUS_SESSION_BUS_ADDRESS=self.session_bus)
@@ -163,10 +163,8 @@ class Desktop:
             shutil.rmtree(self.folder, ignore_errors=True)
         return False
 
-    def workstation(self, name, maturix, files=(), preferences=None):
-        station = Workstation(self, name, maturix, files, preferences or {})
-        self.workstations.append(station)
-        return station
+    def workstation(self, name, maturix, files=()):
+        return Workstation(self, name, maturix, files)
 
 
 class Scenario(unittest.TestCase):
@@ -231,7 +229,7 @@ def _ini_value(value):
 class Workstation:
     """One Maturix with its own home, preferences and session bus."""
 
-    def __init__(self, desktop, name, maturix, files, preferences):
+    def __init__(self, desktop, name, maturix, files):
         self.desktop = desktop
         self.name = name
         self.home = os.path.join(desktop.folder, name)
@@ -247,7 +245,6 @@ class Workstation:
             "Export Directory": self.charts,
             "Auto Save": False,
         }
-        settings.update(preferences)
         with open(os.path.join(self.home, ".config", "Maturix", "Maturix.ini"), "w") as ini:
             ini.write("[General]\n")
             for key, value in settings.items():
@@ -256,7 +253,7 @@ class Workstation:
 
     def _start(self, maturix, files):
         processes = self.desktop.processes
-        session_bus = _session_bus(processes, self.name + "-session-bus")
+        self.bus_process, session_bus = _session_bus(processes, self.name + "-session-bus")
         # Qt 6.4 does not come up on AT_SPI_BUS_ADDRESS alone (it announces
         # the bus before anyone listens): it asks its session bus for the
         # address, as on a desktop. This answers with the shared bus.
@@ -264,6 +261,7 @@ class Workstation:
                 self.name + "-bus-address",
                 ["/usr/bin/python3", os.path.abspath(__file__), "announce-bus", session_bus,
                  self.desktop.accessibility_bus], capture=True)
+        self.announcer = announcer
         if _first_line(announcer) != "ready":
             raise RuntimeError("No accessibility bus address on the session bus:\n"
                                + processes.log(self.name + "-bus-address"))
@@ -308,7 +306,8 @@ class Workstation:
         return Alert(found)
 
     def quit(self):
-        self.desktop.processes.stop(self.process)
+        for process in (self.process, self.announcer, self.bus_process):
+            self.desktop.processes.stop(process)
 
 
 class Alert:
