@@ -446,7 +446,7 @@ def choose_item(combo, title, attempts=3):
                 raise
 
 
-def dump(accessible, depth=0, limit=400):
+def dump(accessible, limit=400):
     """The tree under accessible, one widget a line, for failure reports."""
     lines = []
 
@@ -462,7 +462,7 @@ def dump(accessible, depth=0, limit=400):
         except Exception as error:
             lines.append("%s<gone: %s>" % ("  " * level, error))
 
-    walk(accessible, depth)
+    walk(accessible, 0)
     return "\n".join(lines)
 
 
