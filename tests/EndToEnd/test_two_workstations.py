@@ -1,8 +1,9 @@
 """Two workstations, one patient: two Maturix processes, each with its own
 session bus as on two computers, open the same patient file in a shared
 folder. A adds an examination and saves; B, with an edit of its own (one
-examination removed), saves after it and is asked before A's save is lost.
-Each answer does what it says, and nothing is lost that was not meant to be.
+examination removed), shows a notice and, when it saves, is asked before A's
+save is lost. Each answer does what it says, and nothing is lost that was not
+meant to be.
 """
 
 import os
@@ -17,6 +18,8 @@ PATIENT = {
     "exams": [{"examDate": "2022-01-10T00:00:00Z", "maturixIndex": 17, "height": 128.0},
               {"examDate": "2023-01-12T00:00:00Z", "maturixIndex": 18, "height": 133.5}],
 }
+NOTICE = ("The patient file has been changed by another program. Saving asks before replacing "
+          "those changes.")
 QUESTION = ["This patient file has been changed by another program since you opened it.",
             "Saving now replaces those changes."]
 
@@ -35,8 +38,9 @@ class TwoWorkstations(harness.Scenario):
         return harness.text_of(harness.beside(harness.find(window, "push button", "◀ Previous")))
 
     def conflict(self, name):
-        """A has added an examination and saved; B has removed one and asks
-        to save. Returns B, its window, the file, and A's examination dates."""
+        """A has added an examination and saved; B has removed one, shows
+        the notice and asks to save. Returns the question, B's window and
+        notice, the file, and A's examination dates."""
         path = os.path.join(self.shared_folder, name + ".maturix")
         self.write_patient(PATIENT, path)
         a = self.desktop.workstation(name + "-a", self.maturix, [path])
@@ -58,32 +62,36 @@ class TwoWorkstations(harness.Scenario):
         harness.choose_menu(window_a, "File", "Save")
         saved_by_a = harness.poll("A's save", lambda: len(self.exam_dates(path)) == 3
                                   and self.exam_dates(path))
+        notice = harness.find(window_b, "label", NOTICE)
 
         harness.choose_menu(window_b, "File", "Save")
         question = b.alert()
         self.assertEqual(question.texts, QUESTION)
         self.assertEqual([button.name for button in question.buttons],
                          ["Save Anyway", "Revert", "Cancel"])
-        return question, window_b, path, saved_by_a
+        return question, window_b, notice, path, saved_by_a
 
     def test_save_anyway_keeps_this_workstation_s_edit(self):
-        question, window_b, path, _ = self.conflict("save-anyway")
+        question, window_b, notice, path, _ = self.conflict("save-anyway")
         question.press("Save Anyway")
         harness.poll("B's content in the file", lambda: len(self.exam_dates(path)) == 1)
         self.assertEqual(self.exam_dates(path), [PATIENT["exams"][0]["examDate"]])
+        harness.poll("the notice to go", lambda: not harness.showing(notice), tree=window_b)
 
     def test_revert_shows_the_other_workstation_s_edit(self):
-        question, window_b, path, saved_by_a = self.conflict("revert")
+        question, window_b, notice, path, saved_by_a = self.conflict("revert")
         question.press("Revert")
         harness.poll("B to show A's three examinations",
                      lambda: self.examinations_shown(window_b).endswith(" of 3"), tree=window_b)
         self.assertEqual(self.exam_dates(path), saved_by_a)
+        harness.poll("the notice to go", lambda: not harness.showing(notice), tree=window_b)
 
     def test_cancel_changes_nothing(self):
-        question, window_b, path, saved_by_a = self.conflict("cancel")
+        question, window_b, notice, path, saved_by_a = self.conflict("cancel")
         question.press("Cancel")
         self.assertEqual(self.examinations_shown(window_b), "1 of 1")
         self.assertEqual(self.exam_dates(path), saved_by_a)
+        self.assertTrue(harness.showing(notice))
 
 
 if __name__ == "__main__":
