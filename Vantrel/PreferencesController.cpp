@@ -197,6 +197,7 @@ void PreferencesController::doOK()
     if (blindReadingChanged)
         NotificationCenter::defaultCenter().post(PreferenceKeys::BlindReading, blindReading);
     m_ui->scriptErrorField->clear();
+    m_ui->pacsConnectionStatusField->clear();
     m_window->hide();
 }
 

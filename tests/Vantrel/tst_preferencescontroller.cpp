@@ -279,7 +279,9 @@ void tst_PreferencesController::pacsTarget()
     QVERIFY(defaults().boolForKey(PreferenceKeys::ExportToPACS));
     QVERIFY(!defaults().boolForKey(PreferenceKeys::ExportToOsiriX));
 
+    // A result belongs to the fields it was tested with, not to the next visit.
     m_controller->showWindow();
+    QVERIFY(control<QLabel>("pacsConnectionStatusField")->text().isEmpty());
     control<QComboBox>("exportToPopUp")->setCurrentIndex(1);
     m_controller->doOK();
     QVERIFY(!defaults().boolForKey(PreferenceKeys::ExportToPACS));
