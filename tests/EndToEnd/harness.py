@@ -544,20 +544,21 @@ def announce_bus(session_bus, accessibility_bus):
     loop.run()
 
 
-KEY_TAB = 0xFF09
-
-
 def type_into(field, text):
     """Types text into the field from the keyboard, as a user would (so that
-    the window sees an edit begin), and leaves it with the Tab key. Letters,
+    the window sees an edit begin), and ends the edit with the Return key. Letters,
     digits and ".-/" only: their keysyms are their ASCII codes."""
     _do_action(field, ("setfocus",))
-    poll("'%s' to take the keyboard" % field.name,
-         lambda: field.getState().contains(pyatspi.STATE_FOCUSED), tree=field)
+    # Without a window manager no window may hold the keyboard (a splash
+    # window that took it has gone): keys then go to the window under the
+    # pointer.
+    extents = field.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    pyatspi.Registry.generateMouseEvent(extents.x + extents.width // 2,
+                                        extents.y + extents.height // 2, "abs")
     for character in text:
         pyatspi.Registry.generateKeyboardEvent(ord(character), None, pyatspi.KEY_SYM)
     poll("'%s' to read '%s'" % (field.name, text), lambda: text_of(field).endswith(text), tree=field)
-    pyatspi.Registry.generateKeyboardEvent(KEY_TAB, None, pyatspi.KEY_SYM)
+    pyatspi.Registry.generateKeyboardEvent(KEY_RETURN, None, pyatspi.KEY_SYM)
 
 
 def window_titled(workstation, prefix):
