@@ -515,13 +515,11 @@ void VantrelDocument::saveAutomatically(const QString &path, SaveOperationType o
                   qPrintable(path), qPrintable(error));
         return;
     }
-    const std::optional<AbsoluteDate> shownDate = examDateForRecord(m_currentExam);
-    const quint64 shownExam = m_currentExam;
-    close();
     controller->addDocument(reopened);
     reopened->showWindows();
     if (auto *document = qobject_cast<VantrelDocument *>(reopened))
-        document->showExaminationDated(shownDate, shownExam);
+        document->showExaminationDated(examDateForRecord(m_currentExam), m_currentExam);
+    close();
 }
 
 void VantrelDocument::saveToURL(const QUrl &url, const QString &type, SaveOperationType operation,
