@@ -13,7 +13,10 @@ public:
     explicit MaturixApplicationController(QObject *parent = nullptr);
 
     void awakeFromNib() override;
+
+protected:
     // "Gender" (1 male, 2 female; absent: not set) goes to the document the
-    // request filled.
-    LinkOutcome doLinkFromOsirix(const Notification &notification) override;
+    // request filled. A patient's own file keeps its stored sex.
+    void didFillFromLinkRequest(VantrelDocument *document,
+                                const OsirixLinkRequest &request) override;
 };

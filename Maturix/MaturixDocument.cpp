@@ -6,6 +6,7 @@
 #include "FilePanel.h"
 #include "Gender.h"
 #include "GregorianCalendar.h"
+#include "Logging.h"
 #include "MaturixGraphView.h"
 #include "NotificationCenter.h"
 #include "PatientFile.h"
@@ -288,6 +289,43 @@ std::optional<AbsoluteDate> MaturixDocument::examDateForRecord(quint64 exam) con
 {
     const TRRecord *record = m_patientRecord ? m_patientRecord->examination(exam) : nullptr;
     return record ? record->examDate() : std::nullopt;
+}
+
+bool MaturixDocument::addExaminationsTypedIn(VantrelDocument &typed)
+{
+    auto *source = qobject_cast<MaturixDocument *>(&typed);
+    if (!source || !source->m_patientRecord || !m_patientRecord)
+        return false;
+    source->synchronizeToData();
+    synchronizeToData();
+    const PatientRecord &from = *source->m_patientRecord;
+    // A standard is a place in the list of the patient's sex: a patient of
+    // no sex yet takes the sex it was read for; a patient of the other sex
+    // keeps the date and height, and the reading has to be made again.
+    const TRRecord *shown = nullptr;
+    for (const auto &exam : from.trRecordsArray()) {
+        if (exam->maturixIndex() <= 0 && exam->height() <= 0.0)
+            continue; // nothing read: the blank examination of a new window
+        if (m_patientRecord->gender() == Gender::Unspecified && exam->maturixIndex() > 0)
+            m_patientRecord->setGender(from.gender());
+        const bool sameSex = m_patientRecord->gender() == from.gender();
+        m_patientRecord->addTRRecord();
+        TRRecord *added = m_patientRecord->trRecordsArray().back().get();
+        added->setExamDate(exam->examDate());
+        added->setHeight(exam->height());
+        added->setMaturixIndex(sameSex ? exam->maturixIndex() : 0);
+        if (!sameSex && exam->maturixIndex() > 0)
+            qCWarning(lcDocument, "A standard read for the other sex was not carried into \"%s\"",
+                      qPrintable(fileName()));
+        shown = added;
+    }
+    if (shown) {
+        m_patientRecord->sortExaminationsByDate();
+        setCurrentRecordFromRecord(shown);
+        updateChangeCount(ChangeDone);
+        synchronizeFromData();
+    }
+    return true;
 }
 
 void MaturixDocument::setName(const QString &name)

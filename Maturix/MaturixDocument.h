@@ -65,6 +65,9 @@ public:
     void setCurrentRecordFromClick(const QPointF &point) override;
     void updateDisplay() override;
     std::optional<AbsoluteDate> examDateForRecord(quint64 exam) const override;
+    // The examinations of a new patient document that hold a standard or a
+    // height become new examinations of this patient.
+    bool addExaminationsTypedIn(VantrelDocument &typed) override;
 
     // The document's own export: the latest examination is put on show first,
     // then the chart is exported without a save panel.

@@ -10,6 +10,7 @@
 #include "KVVersion.h"
 #include "Logging.h"
 #include "NotificationCenter.h"
+#include "OsirixLinkRequest.h"
 #include "PacsAddress.h"
 #include "PacsExport.h"
 #include "PreferenceKeys.h"
@@ -586,38 +587,6 @@ void VantrelAppController::doMailAuthor()
 // ---- The link with the viewer's plug-in ------------------------------------
 
 namespace {
-const QString identifierKey = QStringLiteral("Identifier");
-const QString nameKey = QStringLiteral("Name");
-const QString dateOfBirthKey = QStringLiteral("DateOfBirth");
-const QString dateOfStudyKey = QStringLiteral("DateOfStudy");
-const QString studyIDKey = QStringLiteral("OsiriXStudyID");
-
-// Why a link request cannot be applied; empty when it can. The request comes
-// from another process, so nothing in it is taken on trust.
-QString linkRequestFault(const QVariantMap &request)
-{
-    const QMetaType string = QMetaType::fromType<QString>();
-    const QMetaType date = QMetaType::fromType<AbsoluteDate>();
-    struct Expected
-    {
-        const QString &key;
-        QMetaType type;
-        bool required;
-    };
-    for (const Expected &value : { Expected { identifierKey, string, true },
-                                   Expected { dateOfStudyKey, date, true },
-                                   Expected { dateOfBirthKey, date, false },
-                                   Expected { nameKey, string, false } }) {
-        if (!request.contains(value.key)) {
-            if (value.required)
-                return QStringLiteral("no \"%1\"").arg(value.key);
-        } else if (request.value(value.key).metaType() != value.type) {
-            return QStringLiteral("\"%1\" is not a %2").arg(value.key, value.type.name());
-        }
-    }
-    return {};
-}
-
 std::filesystem::path fileSystemPath(const QString &path)
 {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
@@ -707,73 +676,108 @@ void VantrelAppController::notifiedOfLinkFromOsirix(const Notification &notifica
 VantrelAppController::LinkOutcome
 VantrelAppController::doLinkFromOsirix(const Notification &notification)
 {
-    const QVariantMap &request = notification.userInfo;
-    if (const QString fault = linkRequestFault(request); !fault.isEmpty()) {
+    QString fault;
+    const std::optional<OsirixLinkRequest> request =
+            OsirixLinkRequest::fromUserInfo(notification.userInfo, &fault);
+    if (!request) {
         qCWarning(lcLink, "Link request ignored: %s", qPrintable(fault));
         return LinkOutcome::Ignored;
     }
-    const QString identifier = request.value(identifierKey).toString().replace(u'/', u'-');
-
-    VantrelDocument *document = frontOrNewDocument();
+    // The patient's own document, wherever it is, takes the study; its
+    // unsaved edits stay.
+    if (VantrelDocument *patient = documentForPatient(request->identifier)) {
+        patient->showWindows();
+        addExaminationFromLinkRequest(patient, *request);
+        return LinkOutcome::Added;
+    }
+    VantrelDocument *document = documentForNewPatient();
     if (!document)
         return LinkOutcome::Ignored;
-
-    if (document->lookUp(identifier, false)) {
+    if (document->lookUp(request->identifier, false)) {
         Scheduler::shared().performAfterDelay(
                 0.1, this, [this, notification] { deferredNewRecord(notification); });
         return LinkOutcome::Deferred;
     }
-    fillFromLinkRequest(document, request, identifier);
+    fillFromLinkRequest(document, *request);
     return LinkOutcome::Filled;
 }
 
 void VantrelAppController::fillFromLinkRequest(VantrelDocument *document,
-                                               const QVariantMap &request,
-                                               const QString &identifier)
+                                               const OsirixLinkRequest &request)
 {
-    document->setIdentifier(identifier);
-    if (request.contains(dateOfBirthKey))
-        document->setBirthDate(request.value(dateOfBirthKey).value<AbsoluteDate>());
-    document->setExamDate(request.value(dateOfStudyKey).value<AbsoluteDate>());
-    document->setName(request.value(nameKey).toString());
-    document->setOsiriXStudyID(request.value(studyIDKey).toString());
+    document->setIdentifier(request.identifier);
+    if (request.birthDate)
+        document->setBirthDate(request.birthDate);
+    document->setExamDate(request.studyDate);
+    document->setName(request.name.value_or(QString()));
+    document->setOsiriXStudyID(request.studyID);
+    document->directUpdateDisplayAndSetDirty();
+    didFillFromLinkRequest(document, request);
+}
+
+void VantrelAppController::didFillFromLinkRequest(VantrelDocument *, const OsirixLinkRequest &) { }
+
+void VantrelAppController::addExaminationFromLinkRequest(VantrelDocument *document,
+                                                         const OsirixLinkRequest &request)
+{
+    // Who the patient is stays as the document has it.
+    document->doNewRecord();
+    if (request.name)
+        document->setName(*request.name);
+    document->setExamDate(request.studyDate);
     document->directUpdateDisplayAndSetDirty();
 }
 
-VantrelDocument *VantrelAppController::frontOrNewDocument()
+VantrelDocument *VantrelAppController::documentForPatient(const QString &identifier) const
 {
-    // The user may have closed every window since launch: the patient then
-    // gets a new document rather than being dropped.
-    if (documents().isEmpty()) {
-        QString error;
-        if (!openUntitledDocumentAndDisplay(true, &error)) {
-            qCWarning(lcLink, "Link request ignored: no document opens: %s", qPrintable(error));
-            return nullptr;
-        }
+    for (Document *open : documents()) {
+        auto *document = qobject_cast<VantrelDocument *>(open);
+        // A document without a window is being exported in a batch.
+        if (!document || !document->window() || document->preferredFileName() != identifier)
+            continue;
+        // A file of another name is another patient's, whatever its field says.
+        if (document->fileName().isEmpty()
+            || QFileInfo(document->fileName()).completeBaseName() == identifier)
+            return document;
     }
-    VantrelDocument *document = frontDocument();
+    return nullptr;
+}
+
+VantrelDocument *VantrelAppController::documentForNewPatient()
+{
+    // The front document only when it holds nothing: an untouched new one.
+    // Any other is another patient's, or holds what someone typed.
+    VantrelDocument *front = frontDocument();
+    if (front && front->fileURL().isEmpty() && !front->isDocumentEdited()
+        && front->preferredFileName().isEmpty())
+        return front;
+    QString error;
+    Document *opened = openUntitledDocumentAndDisplay(true, &error);
+    if (!opened) {
+        qCWarning(lcLink, "Link request ignored: no document opens: %s", qPrintable(error));
+        return nullptr;
+    }
+    auto *document = qobject_cast<VantrelDocument *>(opened);
     if (!document)
-        qCWarning(lcLink, "Link request ignored: the front document holds no patient");
+        qCWarning(lcLink, "Link request ignored: the new document holds no patient");
     return document;
 }
 
 void VantrelAppController::deferredNewRecord(const Notification &notification)
 {
-    const QVariantMap &request = notification.userInfo;
-    const QString identifier = request.value(identifierKey).toString().replace(u'/', u'-');
-    VantrelDocument *document = frontDocument();
-    // The patient's file did not open after all: the patient goes to the
-    // front document (or a new one), so that the request is not lost.
-    if (!document || QFileInfo(document->fileName()).completeBaseName() != identifier) {
-        qCWarning(lcLink, "The patient's file did not open; the patient goes to the front document");
-        if ((document = frontOrNewDocument()))
-            fillFromLinkRequest(document, request, identifier);
+    const std::optional<OsirixLinkRequest> request =
+            OsirixLinkRequest::fromUserInfo(notification.userInfo, nullptr);
+    if (!request)
+        return;
+    if (VantrelDocument *patient = documentForPatient(request->identifier)) {
+        addExaminationFromLinkRequest(patient, *request);
         return;
     }
-    document->doNewRecord();
-    document->setName(request.value(nameKey).toString());
-    document->setExamDate(request.value(dateOfStudyKey).value<AbsoluteDate>());
-    document->directUpdateDisplayAndSetDirty();
+    // The patient's file did not open after all: the patient goes to a
+    // document of its own, so that the request is not lost.
+    qCWarning(lcLink, "The patient's file did not open; the patient goes to a new document");
+    if (VantrelDocument *document = documentForNewPatient())
+        fillFromLinkRequest(document, *request);
 }
 
 void VantrelAppController::batchExportToOsirix(const Notification &notification)

@@ -14,6 +14,7 @@
 
 class AboutController;
 class BatchExportController;
+class OsirixLinkRequest;
 class PreferencesController;
 class QAction;
 class VantrelDocument;
@@ -115,11 +116,13 @@ public:
     // What became of a link request.
     enum class LinkOutcome {
         Ignored, // unusable request: logged, no document touched
-        Filled, // the front document holds the request's patient
+        Filled, // an empty document now holds the request's patient
         Deferred, // the patient's own file opens; deferredNewRecord follows
+        Added, // the patient's open document has a new examination
     };
-    // Applies a link request to the front document, opening a new one when
-    // none is open.
+    // Applies a link request: a new examination in the patient's open
+    // document; else the patient's file from the database folder, or an
+    // empty document filled in. Never another patient's document.
     virtual LinkOutcome doLinkFromOsirix(const Notification &notification);
     // A new examination in the patient's file that the look-up opened.
     void deferredNewRecord(const Notification &notification);
@@ -157,15 +160,22 @@ protected:
     virtual QString applicationOsirixPluginsFolder() const;
     // The first document front to back, if it is a patient document.
     VantrelDocument *frontDocument() const;
+    // A document has been filled in from a link request; a subclass takes
+    // what it knows more of.
+    virtual void didFillFromLinkRequest(VantrelDocument *document,
+                                        const OsirixLinkRequest &request);
 
 private:
     void askFirstRunQuestions();
     void offerOsirixPluginUpdate();
     void subscribeToVersionCheck();
     void subscribeToOsirixLink();
-    VantrelDocument *frontOrNewDocument();
-    void fillFromLinkRequest(VantrelDocument *document, const QVariantMap &request,
-                             const QString &identifier);
+    // The open document of the patient with that identifier.
+    VantrelDocument *documentForPatient(const QString &identifier) const;
+    // The front document when it holds nothing, else a new one.
+    VantrelDocument *documentForNewPatient();
+    void fillFromLinkRequest(VantrelDocument *document, const OsirixLinkRequest &request);
+    void addExaminationFromLinkRequest(VantrelDocument *document, const OsirixLinkRequest &request);
     void scheduleBatchOpen();
     void exportPatientFile(const QString &path);
     Document *readWindowlessDocument(const QString &path, QString *error);

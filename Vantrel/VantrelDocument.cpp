@@ -169,7 +169,6 @@ void VantrelDocument::windowControllerDidLoadNib()
     m_showGraphHilite = true;
     m_lookUpRequired = false;
     m_closeRequested = false;
-    m_closeAfterSave = false;
     m_currentExam = 0;
 }
 
@@ -401,14 +400,32 @@ bool VantrelDocument::lookUp(const QString &key, bool askForConfirmation)
 void VantrelDocument::deferredOpenLookedUpFile(const QString &path)
 {
     QString error;
-    if (!DocumentController::sharedDocumentController()->openDocumentWithContentsOfFile(path, true,
-                                                                                        &error)) {
+    Document *opened = DocumentController::sharedDocumentController()
+                               ->openDocumentWithContentsOfFile(path, true, &error);
+    if (!opened) {
         // Closing anyway would throw away what was typed into this one.
         qCWarning(lcDocument, "The patient file \"%s\" could not be opened: %s", qPrintable(path),
                   qPrintable(error));
         return;
     }
-    close();
+    // The patient's file is this very document: it stays.
+    if (opened == this)
+        return;
+    auto *patient = qobject_cast<VantrelDocument *>(opened);
+    // A new document's reading goes on in the patient's own document.
+    if (isDocumentEdited() && fileURL().isEmpty() && patient
+        && patient->addExaminationsTypedIn(*this))
+        updateChangeCount(ChangeCleared);
+    // Anything else unsaved is asked about, as on any close.
+    if (isDocumentEdited())
+        performClose();
+    else
+        close();
+}
+
+bool VantrelDocument::addExaminationsTypedIn(VantrelDocument &)
+{
+    return false;
 }
 
 QString VantrelDocument::preferredFileName() const
@@ -435,7 +452,9 @@ void VantrelDocument::runModalSavePanelForSaveOperation(SaveOperationType operat
 {
     const QString name = preferredFileName();
     const QString folder = VantrelAppController::databaseFolder();
-    if (autoSaveIsOn() && !name.isEmpty() && QFileInfo(folder).isDir()) {
+    // Save As and Save To ask where, whatever the preference.
+    if (operation == SaveOperation && autoSaveIsOn() && !name.isEmpty()
+        && QFileInfo(folder).isDir()) {
         saveAutomatically(patientFilePath(name, m_dataFileExtension), operation,
                           std::move(completion));
         return;
@@ -478,23 +497,29 @@ void VantrelDocument::saveAutomatically(const QString &path, SaveOperationType o
     // changes rather than vanish.
     if (!*saved)
         return;
-    close();
-    if (m_closeRequested)
+    if (m_closeRequested) {
+        close();
         return;
-    // The user goes on in a document tied to its file.
+    }
+    // The user goes on in a document read from its file, on the same
+    // examination. Its window is up before this one goes, so the
+    // application never runs out of windows; should the file not read,
+    // this document, now tied to it, stays.
+    DocumentController *controller = DocumentController::sharedDocumentController();
     QString error;
-    if (!DocumentController::sharedDocumentController()->openDocumentWithContentsOfFile(path, true,
-                                                                                        &error))
+    Document *reopened = controller->makeDocumentWithContentsOfURL(
+            QUrl::fromLocalFile(path), controller->typeForContentsOfURL(QUrl::fromLocalFile(path)),
+            &error);
+    if (!reopened) {
         qCWarning(lcDocument, "The saved patient file \"%s\" could not be reopened: %s",
                   qPrintable(path), qPrintable(error));
-}
-
-void VantrelDocument::documentDidSave(Document *document, bool didSave,
-                                      const QUrl &previousLocation)
-{
-    KVAutoNameDocument::documentDidSave(document, didSave, previousLocation);
-    if (didSave)
-        m_closeAfterSave = true;
+        return;
+    }
+    controller->addDocument(reopened);
+    reopened->showWindows();
+    if (auto *document = qobject_cast<VantrelDocument *>(reopened))
+        document->showExaminationDated(examDateForRecord(m_currentExam), m_currentExam);
+    close();
 }
 
 void VantrelDocument::saveToURL(const QUrl &url, const QString &type, SaveOperationType operation,
@@ -503,13 +528,21 @@ void VantrelDocument::saveToURL(const QUrl &url, const QString &type, SaveOperat
     // The file holds what the window shows.
     synchronizeToData();
     m_lookUpRequired = false;
-    KVAutoNameDocument::saveToURL(url, type, operation, std::move(completion));
+    auto saved = std::make_shared<bool>(false);
+    KVAutoNameDocument::saveToURL(url, type, operation,
+                                  [saved, completion](Document *document, bool didSave) {
+                                      *saved = didSave;
+                                      if (completion)
+                                          completion(document, didSave);
+                                  });
     if (!url.isEmpty()) {
         if (VantrelAppController *controller = VantrelAppController::sharedController())
             controller->addToCachedDatabaseFiles(QFileInfo(url.toLocalFile()).fileName());
     }
-    if (m_closeAfterSave)
-        close();
+    // Tied to its file now, the document goes on in its window, as one read
+    // from the file would.
+    if (*saved && operation != SaveToOperation)
+        m_docIsBlank = false;
 }
 
 QString VantrelDocument::fileTypeFromLastRunSavePanel() const
@@ -564,13 +597,21 @@ bool VantrelDocument::revertToContentsOfURL(const QUrl &url, const QString &type
         return false;
     // Whatever was being typed is gone with the rest of the edits.
     m_fieldBeingEdited = nullptr;
+    showExaminationDated(shownDate, shownExam);
+    return true;
+}
+
+void VantrelDocument::showExaminationDated(const std::optional<AbsoluteDate> &date,
+                                           quint64 formerIndex)
+{
     m_currentExam = lastExam();
-    if (shownDate) {
-        if (shownExam <= lastExam() && examDateForRecord(shownExam) == shownDate) {
-            m_currentExam = shownExam;
+    if (date) {
+        // Of several examinations of that date, the one at the same place.
+        if (formerIndex <= lastExam() && examDateForRecord(formerIndex) == date) {
+            m_currentExam = formerIndex;
         } else {
             for (quint64 exam = 0; exam <= lastExam(); ++exam) {
-                if (examDateForRecord(exam) == shownDate) {
+                if (examDateForRecord(exam) == date) {
                     m_currentExam = exam;
                     break;
                 }
@@ -578,7 +619,6 @@ bool VantrelDocument::revertToContentsOfURL(const QUrl &url, const QString &type
         }
     }
     synchronizeFromData();
-    return true;
 }
 
 std::optional<AbsoluteDate> VantrelDocument::examDateForRecord(quint64) const

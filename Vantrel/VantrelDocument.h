@@ -76,19 +76,24 @@ public:
     // preferred file name). Answers whether the file will be opened: on a
     // later pass of the main loop, in place of this document.
     virtual bool lookUp(const QString &key, bool askForConfirmation);
+    // Opens the patient's file in place of this document: a reading typed
+    // here goes with it; anything else unsaved is asked about first.
     void deferredOpenLookedUpFile(const QString &path);
+    // Adds the examinations that hold a reading typed into the new document
+    // typed, and shows the last of them. False when this document cannot
+    // take them (the base knows no examinations).
+    virtual bool addExaminationsTypedIn(VantrelDocument &typed);
     // The identifier with every "/" replaced by "-", as typed otherwise.
     QString preferredFileName() const;
 
     // The save panel starts in the database folder and proposes the
     // identifier-derived name.
     bool prepareSavePanel(FilePanel &panel) override;
-    // With "Auto Save" on, an identifier and a database folder, saves there
-    // without a panel, closes, and reopens the file unless closing.
+    // A save of an untitled document with "Auto Save" on, an identifier and
+    // a database folder goes there without a panel, and the file is shown
+    // again in a new window unless closing. Save As always asks where.
     void runModalSavePanelForSaveOperation(SaveOperationType operation,
                                            SaveCompletion completion) override;
-    // A successful panel save closes the document.
-    void documentDidSave(Document *document, bool didSave, const QUrl &previousLocation) override;
     // Every save: the window into the model first; afterwards the
     // application's cache knows the name.
     void saveToURL(const QUrl &url, const QString &type, SaveOperationType operation,
@@ -105,6 +110,9 @@ public:
     // An examination's date, to find it again after a reload; the base
     // knows none.
     virtual std::optional<AbsoluteDate> examDateForRecord(quint64 exam) const;
+    // Shows the examination of that date (of several, the one at
+    // formerIndex if it is one of them); without one, the latest.
+    void showExaminationDated(const std::optional<AbsoluteDate> &date, quint64 formerIndex);
 
     QString patientName() const { return m_patientName; }
     QString osiriXStudyID() const { return m_osiriXStudyID; }
@@ -170,7 +178,6 @@ protected:
     bool m_currentDataPointsVisible = false;
     bool m_lookUpRequired = false;
     bool m_closeRequested = false;
-    bool m_closeAfterSave = false;
     quint64 m_currentExam = 0;
     AbsoluteDate m_lastPrintedDate;
 

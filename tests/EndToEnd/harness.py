@@ -254,6 +254,7 @@ class Workstation:
     def _start(self, maturix, files):
         processes = self.desktop.processes
         self.bus_process, session_bus = _session_bus(processes, self.name + "-session-bus")
+        self.session_bus = session_bus
         # Qt 6.4 does not come up on AT_SPI_BUS_ADDRESS alone (it announces
         # the bus before anyone listens): it asks its session bus for the
         # address, as on a desktop. This answers with the shared bus.
@@ -541,6 +542,33 @@ def announce_bus(session_bus, accessibility_bus):
                                    lambda *_: print("ready", flush=True),
                                    lambda *_: loop.quit())
     loop.run()
+
+
+def type_into(field, text):
+    """Types text into the field from the keyboard, as a user would (so that
+    the window sees an edit begin), and ends the edit with the Return key. Letters,
+    digits and ".-/" only: their keysyms are their ASCII codes."""
+    _do_action(field, ("setfocus",))
+    # Without a window manager no window may hold the keyboard (a splash
+    # window that took it has gone): keys then go to the window under the
+    # pointer.
+    extents = field.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    pyatspi.Registry.generateMouseEvent(extents.x + extents.width // 2,
+                                        extents.y + extents.height // 2, "abs")
+    for character in text:
+        pyatspi.Registry.generateKeyboardEvent(ord(character), None, pyatspi.KEY_SYM)
+    poll("'%s' to read '%s'" % (field.name, text), lambda: text_of(field).endswith(text), tree=field)
+    pyatspi.Registry.generateKeyboardEvent(KEY_RETURN, None, pyatspi.KEY_SYM)
+
+
+def window_titled(workstation, prefix):
+    """A top-level window whose title starts with prefix (an edited
+    document's title ends with a marker)."""
+    return poll("a window '%s…' of %s" % (prefix, workstation.name),
+                lambda: workstation._running() and next(
+                        (w for w in _children(workstation.application)
+                         if w.name.startswith(prefix) and showing(w)), None),
+                tree=workstation.application)
 
 
 if __name__ == "__main__" and sys.argv[1:2] == ["announce-bus"]:

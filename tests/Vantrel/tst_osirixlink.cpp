@@ -102,6 +102,8 @@ private slots:
 
     void linkRequest_data();
     void linkRequest();
+    void linkRequestGoesToItsPatient_data();
+    void linkRequestGoesToItsPatient();
     void linkRequestForKnownPatient_data();
     void linkRequestForKnownPatient();
     void chartReturnQueue();
@@ -197,6 +199,24 @@ void tst_OsirixLink::linkRequest_data()
     QTest::newRow("identifier as number")
             << true << QVariantMap { { "Identifier", qint64(12) }, { "DateOfStudy", study } }
             << QStringList {};
+    QTest::newRow("empty identifier")
+            << true << QVariantMap { { "Identifier", "" }, { "DateOfStudy", study } }
+            << QStringList {};
+    QTest::newRow("study date not finite")
+            << true
+            << QVariantMap { { "Identifier", "AB1" },
+                             { "DateOfStudy", QVariant::fromValue(AbsoluteDate(qQNaN())) } }
+            << QStringList {};
+    QTest::newRow("study date in 1899")
+            << true
+            << QVariantMap { { "Identifier", "AB1" },
+                             { "DateOfStudy", QVariant::fromValue(localDate(1899, 12, 31)) } }
+            << QStringList {};
+    QTest::newRow("birth date in 2101")
+            << true
+            << QVariantMap { { "Identifier", "AB1" }, { "DateOfStudy", study },
+                             { "DateOfBirth", QVariant::fromValue(localDate(2101, 1, 1)) } }
+            << QStringList {};
     QTest::newRow("birth date as number")
             << false
             << QVariantMap { { "Identifier", "AB1" }, { "DateOfStudy", study },
@@ -210,9 +230,9 @@ void tst_OsirixLink::linkRequest()
     QFETCH(QVariantMap, request);
     QFETCH(QStringList, fields);
 
+    // An untouched new document, which takes the patient.
     if (documentOpen) {
         QVERIFY(m_controller->openUntitledDocumentAndDisplay(true));
-        front()->setIdentifier(QStringLiteral("OLD"));
         front()->setBirthDate(localDate(2015, 1, 1));
         front()->setName(QStringLiteral("Old^Name"));
         front()->setOsiriXStudyID(QStringLiteral("9"));
@@ -226,7 +246,7 @@ void tst_OsirixLink::linkRequest()
         QVERIFY(linkLog[0].second.startsWith("Link request ignored: "));
         QCOMPARE(m_controller->documents().size(), documentOpen ? 1 : 0);
         if (documentOpen)
-            QCOMPARE(front()->field("referenceIDField"), QStringLiteral("OLD"));
+            QVERIFY(!front()->isDocumentEdited());
         return;
     }
     QCOMPARE(outcome, VantrelAppController::LinkOutcome::Filled);
@@ -237,6 +257,72 @@ void tst_OsirixLink::linkRequest()
                            document.osiriXStudyID() }),
              fields);
     QVERIFY(document.isDocumentEdited());
+}
+
+void tst_OsirixLink::linkRequestGoesToItsPatient_data()
+{
+    // Identifiers of the open documents, each with unsaved edits, the last
+    // in front.
+    QTest::addColumn<QStringList>("open");
+    QTest::addColumn<VantrelAppController::LinkOutcome>("outcome");
+    QTest::addColumn<int>("documents");
+
+    using Outcome = VantrelAppController::LinkOutcome;
+    QTest::newRow("another patient in front") << QStringList { "OTHER" } << Outcome::Filled << 2;
+    QTest::newRow("the patient in front") << QStringList { "AB1" } << Outcome::Added << 1;
+    QTest::newRow("the patient behind another")
+            << QStringList { "AB1", "OTHER" } << Outcome::Added << 2;
+    QTest::newRow("a file of another name in front")
+            << QStringList { "AB1 in OTHER.maturix" } << Outcome::Filled << 2;
+}
+
+// A request fills no document that holds another patient, and adds to the
+// patient's own without touching its edits.
+void tst_OsirixLink::linkRequestGoesToItsPatient()
+{
+    QFETCH(QStringList, open);
+    QFETCH(VantrelAppController::LinkOutcome, outcome);
+    QFETCH(int, documents);
+
+    QTemporaryDir folder;
+    QList<QPointer<LinkDocument>> before;
+    for (const QString &patient : open) {
+        const QStringList parts = patient.split(QStringLiteral(" in "));
+        if (parts.size() > 1)
+            QVERIFY(writeFile(folder.filePath(parts[1]), "patient"));
+        Document *document = parts.size() > 1
+                ? m_controller->openDocumentWithContentsOfFile(folder.filePath(parts[1]), true)
+                : m_controller->openUntitledDocumentAndDisplay(true);
+        QVERIFY(document);
+        before.append(static_cast<LinkDocument *>(document));
+        before.last()->setIdentifier(parts[0]);
+        before.last()->setBirthDate(localDate(2015, 1, 1));
+        before.last()->updateChangeCount(Document::ChangeDone);
+    }
+
+    QCOMPARE(m_controller->doLinkFromOsirix(
+                     { QString(), QStringLiteral("OsirixLink"),
+                       { { "Identifier", "AB1" },
+                         { "DateOfBirth", QVariant::fromValue(localDate(2016, 2, 29)) },
+                         { "DateOfStudy", QVariant::fromValue(localDate(2026, 12, 1)) } } }),
+             outcome);
+
+    QCOMPARE(m_controller->documents().size(), documents);
+    LinkDocument *patient = front();
+    QCOMPARE(patient->field("referenceIDField"), QStringLiteral("AB1"));
+    QCOMPARE(patient->field("examDateField"), shortDate(QDate(2026, 12, 1)));
+    QVERIFY(patient->isDocumentEdited());
+    const bool added = outcome == VantrelAppController::LinkOutcome::Added;
+    QCOMPARE(patient->examinations, added ? 2 : 1);
+    // The patient's own birth date stays; a new document takes the request's.
+    QCOMPARE(patient->field("birthDateField"),
+             shortDate(added ? QDate(2015, 1, 1) : QDate(2016, 2, 29)));
+    for (const QPointer<LinkDocument> &other : before) {
+        QVERIFY(other && !other->isClosed());
+        QVERIFY(other->isDocumentEdited());
+        if (other != patient)
+            QCOMPARE(other->examinations, 1);
+    }
 }
 
 void tst_OsirixLink::linkRequestForKnownPatient_data()
@@ -276,7 +362,9 @@ void tst_OsirixLink::linkRequestForKnownPatient()
     QVERIFY(!untitled || untitled->isClosed());
     QCOMPARE(m_controller->documents().size(), fileOpens ? 1 : 0);
     if (fileOpens) {
-        front()->setBirthDate(localDate(2016, 3, 1)); // as the file holds it
+        // As the file holds them.
+        front()->setIdentifier(QStringLiteral("12-345-6"));
+        front()->setBirthDate(localDate(2016, 3, 1));
         QCOMPARE(front()->examinations, 1);
     }
 
@@ -292,7 +380,7 @@ void tst_OsirixLink::linkRequestForKnownPatient()
     QCOMPARE(patient->patientName(), QStringLiteral("Doe^Jane"));
     QCOMPARE(patient->field("birthDateField"),
              shortDate(fileOpens ? QDate(2016, 3, 1) : QDate(2016, 2, 29)));
-    QCOMPARE(patient->field("referenceIDField"), fileOpens ? QString() : QStringLiteral("12-345-6"));
+    QCOMPARE(patient->field("referenceIDField"), QStringLiteral("12-345-6"));
     QVERIFY(patient->isDocumentEdited());
 }
 

@@ -20,7 +20,18 @@
 #include <sys/resource.h>
 
 namespace {
-using PatientDocument = TextDocument<VantrelDocument>;
+// What a new document holds goes into the patient's document the look-up
+// opens, after what that one holds.
+class PatientDocument : public TextDocument<VantrelDocument>
+{
+public:
+    bool addExaminationsTypedIn(VantrelDocument &typed) override
+    {
+        text += static_cast<PatientDocument &>(typed).text;
+        updateChangeCount(ChangeDone);
+        return true;
+    }
+};
 
 // Limits the size of any file this process writes while it exists, so that
 // a save runs out of room part-way, as on a full disk.
@@ -206,8 +217,11 @@ void tst_PatientFileSaving::lookUp()
     Document *reopened = m_controller->documentForFileName(database(QStringLiteral("AB-12.maturix")));
     QCOMPARE(reopened != nullptr, opened);
     QCOMPARE(document->isClosed(), opened);
-    if (opened)
-        QCOMPARE(static_cast<PatientDocument *>(reopened)->text, QByteArray("saved"));
+    // What was typed into the new document is in the patient's, unsaved.
+    if (opened) {
+        QCOMPARE(static_cast<PatientDocument *>(reopened)->text, QByteArray("savednew"));
+        QVERIFY(reopened->isDocumentEdited());
+    }
 }
 
 void tst_PatientFileSaving::save_data()
@@ -220,20 +234,20 @@ void tst_PatientFileSaving::save_data()
     QTest::addColumn<QString>("answer");     // to the question before replacing
     QTest::addColumn<QString>("panelChoice");// empty: cancel, "-": no panel expected
     QTest::addColumn<QString>("savedFile");  // empty: nothing written
-    QTest::addColumn<bool>("reopened");
+    QTest::addColumn<bool>("reopened");      // else the document stays, tied to the file
 
     QTest::newRow("automatic: closes and reopens")
             << true << true << "" << false << "ab/12" << "" << "-" << "ab-12.maturix" << true;
-    QTest::newRow("automatic over its own file: no question")
-            << true << true << "AB-12.maturix" << true << "AB-12" << "" << "-" << "AB-12.maturix"
-            << true;
+    QTest::newRow("Save As with Auto Save: panel")
+            << true << true << "AB-12.maturix" << true << "AB-12" << "" << "AB-12" << "AB-12.maturix"
+            << false;
     QTest::newRow("automatic over another file: Replace")
             << true << true << "AB-12.maturix" << false << "AB-12" << "Replace" << "-"
             << "AB-12.maturix" << true;
     QTest::newRow("automatic over another file: Cancel")
             << true << true << "AB-12.maturix" << false << "AB-12" << "Cancel" << "-" << "" << false;
-    QTest::newRow("panel: saved, closes") << false << true << "" << false << "AB/12" << ""
-                                          << "AB-12" << "AB-12.maturix" << false;
+    QTest::newRow("panel: saved, stays") << false << true << "" << false << "AB/12" << ""
+                                         << "AB-12" << "AB-12.maturix" << false;
     QTest::newRow("panel: cancelled, stays untitled")
             << false << true << "" << false << "AB/12" << "" << "" << "" << false;
     QTest::newRow("no identifier: panel") << true << true << "" << false << "" << "" << "other"
@@ -293,8 +307,11 @@ void tst_PatientFileSaving::save()
     if (panelChoice != u'-') {
         const FilePanel &panel = m_panels->panels().first();
         QCOMPARE(panel.directory(), database());
+        // A document with a file proposes that file.
         QCOMPARE(panel.nameFieldStringValue(),
-                 identifier.isEmpty() ? QStringLiteral("Untitled") : QString(identifier).replace(u'/', u'-'));
+                 readFromIt               ? existing
+                         : identifier.isEmpty() ? QStringLiteral("Untitled")
+                                                : QString(identifier).replace(u'/', u'-'));
     }
 
     if (savedFile.isEmpty()) {
@@ -307,13 +324,14 @@ void tst_PatientFileSaving::save()
         return;
     }
     QCOMPARE(contents(database(savedFile)), QByteArray("new"));
-    QVERIFY(document->isClosed());
     QVERIFY(!document->lookUpRequired());
     QVERIFY(m_controller->fileIsInCachedDatabaseFiles(QFileInfo(savedFile).completeBaseName()));
+    // The user goes on in a window tied to the file.
     Document *again = m_controller->documentForFileName(database(savedFile));
-    QCOMPARE(again != nullptr, reopened);
-    if (again)
-        QVERIFY(again->window() && again->window()->isVisible());
+    QVERIFY(again && again->window() && again->window()->isVisible());
+    QVERIFY(!again->isDocumentEdited());
+    QCOMPARE(document->isClosed(), reopened);
+    QCOMPARE(again == document, !reopened);
 }
 
 void tst_PatientFileSaving::closeConfirmation_data()
@@ -440,7 +458,7 @@ void tst_PatientFileSaving::changedByAnotherProgram_data()
     QTest::newRow("unchanged: shows the new file") << false << "" << theirs << theirs << false
                                                    << false;
     QTest::newRow("edited: Save Anyway") << true << "Save Anyway" << QByteArray("new")
-                                         << QByteArray("new") << true << false;
+                                         << QByteArray("new") << false << false;
     QTest::newRow("edited: Revert") << true << "Revert" << theirs << theirs << false << false;
     QTest::newRow("edited: Cancel") << true << "Cancel" << theirs << QByteArray("new") << false
                                     << true;
@@ -478,9 +496,9 @@ void tst_PatientFileSaving::changedByAnotherProgram()
     QVERIFY(m_alerts->alerts().isEmpty());
 
     if (!answer.isEmpty()) {
-        // The automatic save over its own file asks first.
+        // The save over its own file asks first.
         m_alerts->answerWithButton(answer);
-        document->saveDocumentAs();
+        document->saveDocument();
         QCOMPARE(m_alerts->alerts().size(), 1);
         QCOMPARE(m_alerts->alerts().first().buttonTitles,
                  QStringList({ "Save Anyway", "Revert", "Cancel" }));

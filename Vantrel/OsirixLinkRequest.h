@@ -1,0 +1,34 @@
+#pragma once
+
+#include "VantrelExport.h"
+
+#include "AbsoluteDate.h"
+
+#include <QString>
+#include <QVariantMap>
+
+#include <optional>
+
+// A link request from the viewer's plug-in, read from its message. The
+// message comes from another process, so nothing in it is taken on trust:
+// a request that could put a wrong or meaningless value into a patient is
+// refused as a whole.
+class VANTREL_EXPORT OsirixLinkRequest
+{
+public:
+    // The request, or nothing with the reason in fault.
+    static std::optional<OsirixLinkRequest> fromUserInfo(const QVariantMap &userInfo,
+                                                         QString *fault);
+
+    // The patient identifier with every "/" replaced by "-": the name of the
+    // patient's file.
+    QString identifier;
+    // Nothing when the message has no "Name".
+    std::optional<QString> name;
+    std::optional<AbsoluteDate> birthDate;
+    AbsoluteDate studyDate;
+    // Empty when the message has none.
+    QString studyID;
+    // 1 male, 2 female, 0 when the message does not say.
+    qint64 gender = 0;
+};
