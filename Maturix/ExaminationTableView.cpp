@@ -87,3 +87,8 @@ void ExaminationTableView::copy()
 {
     QApplication::clipboard()->setText(copyText());
 }
+
+void ExaminationTableView::copyAll()
+{
+    QApplication::clipboard()->setText(TableText::tabSeparated(*m_sorted));
+}
