@@ -62,6 +62,15 @@ QImage ChartExport::tableImage(const QTableView *table)
     // A twin of the table, never shown, as large as its contents: the
     // window's table keeps its scroll position, selection and size.
     QTableView twin;
+    // A header of the window's kind, when it can be made, draws the titles
+    // as the window does.
+    const QHeaderView *columns = table->horizontalHeader();
+    QObject *header = columns->metaObject()->newInstance(Q_ARG(Qt::Orientation, Qt::Horizontal),
+                                                         Q_ARG(QWidget *, &twin));
+    if (auto *ofKind = qobject_cast<QHeaderView *>(header))
+        twin.setHorizontalHeader(ofKind);
+    else
+        delete header;
     twin.setModel(table->model());
     twin.setFont(table->font());
     twin.setPalette(table->palette());
@@ -72,7 +81,6 @@ QImage ChartExport::tableImage(const QTableView *table)
     twin.setWordWrap(table->wordWrap());
     twin.setShowGrid(table->showGrid());
     twin.setFocusPolicy(Qt::NoFocus);
-    const QHeaderView *columns = table->horizontalHeader();
     const QHeaderView *rows = table->verticalHeader();
     twin.horizontalHeader()->setVisible(!columns->isHidden());
     twin.verticalHeader()->setVisible(!rows->isHidden());
