@@ -16,9 +16,10 @@ QString ExaminationTableHeader::twoLines(const QString &title, const QFontMetric
 {
     QString best = title;
     int bestWidth = metrics.horizontalAdvance(title);
-    for (qsizetype space = title.indexOf(u' '); space >= 0; space = title.indexOf(u' ', space + 1)) {
+    for (qsizetype space = title.indexOf(u' '); space >= 0;
+         space = title.indexOf(u' ', space + 1)) {
         const int width = std::max(metrics.horizontalAdvance(title.left(space)),
-                                   metrics.horizontalAdvance(title.mid(space + 1)));
+            metrics.horizontalAdvance(title.mid(space + 1)));
         if (width < bestWidth) {
             bestWidth = width;
             best = title.left(space) + u'\n' + title.mid(space + 1);
@@ -40,10 +41,11 @@ QSize ExaminationTableHeader::sectionSizeFromContents(int logicalIndex) const
     // Every title takes two lines, so that the header's height is one.
     const int twoLineHeight = metrics.size(0, QStringLiteral("A\nA")).height();
     return { size.width() - oneLine.width() + broken.width(),
-             size.height() - oneLine.height() + std::max(broken.height(), twoLineHeight) };
+        size.height() - oneLine.height() + std::max(broken.height(), twoLineHeight) };
 }
 
-void ExaminationTableHeader::initStyleOptionForIndex(QStyleOptionHeader *option, int logicalIndex) const
+void ExaminationTableHeader::initStyleOptionForIndex(
+    QStyleOptionHeader *option, int logicalIndex) const
 {
     QHeaderView::initStyleOptionForIndex(option, logicalIndex);
     if (orientation() == Qt::Horizontal)

@@ -12,8 +12,8 @@ class ExaminationTableHeader : public QHeaderView
 
 public:
     // Invokable, so that a picture of the table can have a header like it.
-    Q_INVOKABLE explicit ExaminationTableHeader(Qt::Orientation orientation,
-                                                QWidget *parent = nullptr);
+    Q_INVOKABLE explicit ExaminationTableHeader(
+        Qt::Orientation orientation, QWidget *parent = nullptr);
 
     // The title with a line break in the space that leaves the longer line
     // shortest; a single word as it is.
