@@ -545,3 +545,8 @@ def announce_bus(session_bus, accessibility_bus):
 
 if __name__ == "__main__" and sys.argv[1:2] == ["announce-bus"]:
     announce_bus(*sys.argv[2:4])
+
+
+def label_texts(root):
+    """The texts of the labels under root (status lines, notices)."""
+    return [text_of(a) for a in _descendants(root) if a.getRoleName() == "label"]

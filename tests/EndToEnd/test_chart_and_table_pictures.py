@@ -47,9 +47,7 @@ class ChartAndTablePictures(harness.Scenario):
         path = os.path.join(self.station.charts, name + ".jpg")
         status = "Exported to " + path
         harness.poll("the window to say '%s'" % status,
-                     lambda: any(harness.text_of(label) == status for label in
-                                 harness._descendants(self.window)
-                                 if label.getRoleName() == "label"), tree=self.window)
+                     lambda: status in harness.label_texts(self.window), tree=self.window)
         return Image.open(path).convert("RGB")
 
     def test_pictures_of_chart_and_table(self):
