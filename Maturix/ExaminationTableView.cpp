@@ -1,5 +1,6 @@
 #include "ExaminationTableView.h"
 
+#include "ExaminationTableHeader.h"
 #include "ExaminationTableModel.h"
 #include "TableText.h"
 
@@ -17,6 +18,7 @@ ExaminationTableView::ExaminationTableView(QWidget *parent)
     , m_sorted(new QSortFilterProxyModel(this))
 {
     m_sorted->setSortRole(ExaminationTableModel::SortRole);
+    setHorizontalHeader(new ExaminationTableHeader(Qt::Horizontal, this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -86,4 +88,9 @@ QString ExaminationTableView::copyText() const
 void ExaminationTableView::copy()
 {
     QApplication::clipboard()->setText(copyText());
+}
+
+void ExaminationTableView::copyAll()
+{
+    QApplication::clipboard()->setText(TableText::tabSeparated(*m_sorted));
 }

@@ -5,10 +5,10 @@
 class ExaminationTableModel;
 class QSortFilterProxyModel;
 
-// The examination table of the patient window: sortable by any column
-// (numbers as numbers), one examination selected at a time by the user, and
-// Copy of the selected rows (all rows when none is selected) as
-// tab-separated text with a header row.
+// The examination table of the patient window: in date order until the
+// user sorts by another column (numbers as numbers), one examination
+// selected at a time by the user, and Copy (Ctrl+C) of the selected rows,
+// or of the whole table, as tab-separated text with a header row.
 class ExaminationTableView : public QTableView
 {
     Q_OBJECT
@@ -28,7 +28,10 @@ public:
     QString copyText() const;
 
 public slots:
+    // The selected rows (all rows when none is selected).
     void copy();
+    // Every row, whatever is selected.
+    void copyAll();
 
 signals:
     // The user chose the row of this examination.

@@ -2,6 +2,7 @@
 
 #include "Alert.h"
 #include "CFormat.h"
+#include "ChartExport.h"
 #include "ExaminationTableModel.h"
 #include "FilePanel.h"
 #include "Gender.h"
@@ -180,7 +181,7 @@ void MaturixDocument::windowControllerDidLoadNib()
         connect(m_examinationTable, &ExaminationTableView::examinationChosen, this,
                 &MaturixDocument::showExamination);
         if (auto *copy = root->findChild<QAbstractButton *>(QStringLiteral("copyTableButton")))
-            connect(copy, &QAbstractButton::clicked, m_examinationTable, &ExaminationTableView::copy);
+            connect(copy, &QAbstractButton::clicked, m_examinationTable, &ExaminationTableView::copyAll);
         if (auto *save = root->findChild<QAbstractButton *>(QStringLiteral("exportTableButton")))
             connect(save, &QAbstractButton::clicked, this, &MaturixDocument::doExportTable);
     }
@@ -498,6 +499,7 @@ void MaturixDocument::doExportTable()
     // The table then holds what the fields show.
     directUpdateDisplay();
     FilePanel panel = FilePanel::savePanel();
+    panel.setDirectory(ChartExport::exportFolder());
     panel.setAllowedFileTypes({ QStringLiteral("csv") });
     const QString name = preferredFileName().toUpper();
     panel.setNameFieldStringValue(name.isEmpty() ? tr("Table.csv") : tr("%1 Table.csv").arg(name));
@@ -506,8 +508,10 @@ void MaturixDocument::doExportTable()
             return;
         QString error;
         // As shown: in the order the table is sorted by.
-        if (TableText::writeCsv(panel.filename(), *m_examinationTable->sortedModel(), &error))
+        if (TableText::writeCsv(panel.filename(), *m_examinationTable->sortedModel(), &error)) {
+            showStatus(tr("Exported to %1").arg(panel.filename()));
             return;
+        }
         Alert::alertWithMessageText(tr("The table could not be exported."), QString(), QString(),
                                     QString(), tr("“%1”: %2").arg(panel.filename(), error))
                 .beginSheetModalForWindow(window(), {});

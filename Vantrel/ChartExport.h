@@ -3,28 +3,42 @@
 #include "VantrelExport.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 
 class QTabWidget;
+class QTableView;
 class QWidget;
+class View;
 
 // The pieces of a chart export that do not depend on the document: the
-// capture as JPEG, the file's name, the folder it goes to and the write.
+// picture and its JPEG, the file's name, the folder it goes to and the write.
 class VANTREL_EXPORT ChartExport
 {
 public:
-    // The view as drawn at its size in the window, whether or not the window
-    // is on screen, encoded as JPEG at the highest quality. Empty when the
-    // view has no size.
-    static QByteArray jpegData(QWidget *view);
+    // What a tab page shows, as it goes into reports and archives: its
+    // drawing (the chart) alone, or else its table whole, without tab
+    // strip, frame, buttons or scroll bars. Null when the page shows
+    // neither or has no size.
+    static QImage pageImage(QWidget *page);
+    // A drawing at its size on white, one pixel per point: the picture the
+    // window's export, the command line's render and the PACS get. Null
+    // when there is not enough memory.
+    static QImage viewImage(View *view);
+    // Every row and every shown column of the table, at the widths the
+    // window gives them, with its header row and nothing selected.
+    static QImage tableImage(const QTableView *table);
+    // The image at the highest JPEG quality; empty when it cannot be encoded.
+    static QByteArray jpegData(const QImage &image);
 
     // The upper-cased identifier name, then " " and the selected tab's label
     // when the tab view has two or more tabs, then ".jpg".
     static QString chartFileName(const QString &preferredFileName, const QTabWidget *tabView);
 
-    // "Export Directory" with "~" expanded, without a trailing "/". When no
-    // folder exists there: the Desktop folder, and when that is missing too,
-    // the home folder; *homeFallback then tells the caller to say so.
+    // "Export Directory" with "~" expanded, without a trailing "/"; created
+    // when missing. When it cannot be made there: the Desktop folder, and
+    // when that is missing too, the home folder; *homeFallback then tells
+    // the caller to say so.
     static QString exportFolder(bool *homeFallback = nullptr);
 
     // Writes through a temporary file that replaces the target only once

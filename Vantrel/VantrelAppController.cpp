@@ -150,8 +150,9 @@ void VantrelAppController::askFirstRunQuestions()
 {
     const Alert updates = Alert::alertWithMessageText(
             tr("Periodically check for updates?"), tr("Check"), tr("Don't Check"), QString(),
+            // The menu that holds Preferences here.
             tr("You can change this setting later by choosing Preferences from the %1 menu.")
-                    .arg(KVVersion::applicationName()));
+                    .arg(tr("Settings")));
     if (updates.runModal() == Alert::DefaultReturn)
         defaults().setBool(true, PreferenceKeys::AutomaticVersionCheck);
     defaults().setInteger(31, PreferenceKeys::VersionCheckInterval);

@@ -714,9 +714,10 @@ QByteArray VantrelDocument::getJPEGData()
     if (!m_currentDataPointsVisible || !m_tabView)
         return {};
     // The capture never shows the mark of the examination on show; the
-    // window shows it again afterwards.
+    // window shows it again afterwards. It is what the selected tab shows
+    // (the chart, or the table), alone.
     m_showGraphHilite = false;
-    const QByteArray data = ChartExport::jpegData(m_tabView);
+    const QByteArray data = ChartExport::jpegData(ChartExport::pageImage(m_tabView->currentWidget()));
     m_showGraphHilite = true;
     m_tabView->update();
     return data;
@@ -743,24 +744,21 @@ bool VantrelDocument::doExport(bool interactive)
         return false;
     }
 
-    QString error;
+    bool homeFallback = false;
+    const QString folder = ChartExport::exportFolder(&homeFallback);
     const bool namedAutomatically =
             defaults.boolForKey(PreferenceKeys::AutoSave) && !preferredFileName().isEmpty();
     if (interactive && !namedAutomatically) {
         FilePanel panel = FilePanel::savePanel();
         panel.setPrompt(tr("Export"));
         panel.setTitle(tr("Export"));
+        panel.setDirectory(folder);
+        panel.setAllowedFileTypes({ QStringLiteral("jpg"), QStringLiteral("jpeg") });
         if (panel.runModal() != FilePanel::OKButton)
             return true;
-        const QString path = panel.filename();
-        if (ChartExport::writeAtomically(path, jpeg, &error))
-            return true;
-        reportExportFailure(path, error, interactive);
-        return false;
+        return writeExport(panel.filename(), jpeg, interactive);
     }
 
-    bool homeFallback = false;
-    const QString folder = ChartExport::exportFolder(&homeFallback);
     if (homeFallback) {
         if (auto *controller = VantrelAppController::sharedController())
             controller->showStatusString(tr("No export or Desktop folder: charts go to %1").arg(folder));
@@ -774,10 +772,32 @@ bool VantrelDocument::doExport(bool interactive)
         if (alert.runModal() != Alert::DefaultReturn)
             return true;
     }
-    if (ChartExport::writeAtomically(path, jpeg, &error))
-        return true;
-    reportExportFailure(path, error, interactive);
-    return false;
+    return writeExport(path, jpeg, interactive);
+}
+
+bool VantrelDocument::writeExport(const QString &path, const QByteArray &jpeg, bool interactive)
+{
+    QString error;
+    if (!ChartExport::writeAtomically(path, jpeg, &error)) {
+        reportExportFailure(path, error, interactive);
+        return false;
+    }
+    showStatus(tr("Exported to %1").arg(path));
+    return true;
+}
+
+void VantrelDocument::showStatus(const QString &status)
+{
+    if (!m_statusLine) {
+        auto *layout = window() ? qobject_cast<QBoxLayout *>(window()->layout()) : nullptr;
+        if (!layout)
+            return;
+        m_statusLine = new QLabel(window());
+        m_statusLine->setObjectName(QStringLiteral("statusLine"));
+        m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(m_statusLine);
+    }
+    m_statusLine->setText(status);
 }
 
 void VantrelDocument::reportExportFailure(const QString &path, const QString &error,

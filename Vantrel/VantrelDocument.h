@@ -140,6 +140,9 @@ public:
     // file the chart under the patient; the base knows none.
     virtual qint64 patientSex() const { return 0; }
     Q_INVOKABLE bool autoExport();
+    // The line at the foot of the window: where an export went.
+    void showStatus(const QString &status);
+    QString statusText() const { return m_statusLine ? m_statusLine->text() : QString(); }
     // The chart message for the viewer: name, study, identifier, description,
     // dates and the JPEG data.
     QVariantMap chartMessage(const QByteArray &jpeg) const;
@@ -183,6 +186,8 @@ protected:
 
 private:
     void reportExportFailure(const QString &path, const QString &error, bool interactive);
+    // Writes an exported picture and says where it went, or why not.
+    bool writeExport(const QString &path, const QByteArray &jpeg, bool interactive);
     // Whether the automatic save may write to path: a file this document was
     // not read from is replaced only when the user agrees.
     bool mayReplaceWithAutomaticSave(const QString &path) const;
@@ -198,6 +203,7 @@ private:
     void updateFileChangedNotice();
 
     QPointer<QLabel> m_fileChangedNotice;
+    QPointer<QLabel> m_statusLine;
     QPointer<QLineEdit> m_fieldBeingEdited;
     // Each text field's text when no editing was under way. Keys are never
     // dereferenced, so an entry that outlives its field does no harm.

@@ -100,6 +100,11 @@ private:
     QString *m_error;
 };
 
+QJsonValue optionalValue(const std::optional<double> &value)
+{
+    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+}
+
 } // namespace
 
 QString PatientJson::dateString(const AbsoluteDate &date)
@@ -161,6 +166,12 @@ std::optional<QJsonObject> PatientJson::toJson(const PatientRecord &record,
         exam.insert(QStringLiteral("examDate"), dateValue(list[i]->examDate(), &datesOk));
         exam.insert(QStringLiteral("maturixIndex"), list[i]->maturixIndex());
         exam.insert(QStringLiteral("height"), list[i]->height());
+        // Between visits, against the examination before this one in date
+        // order (the list may hold them in any order); null when none.
+        exam.insert(QStringLiteral("maturixAdvance"), optionalValue(assessment.maturixAdvanceForRecord(i)));
+        exam.insert(QStringLiteral("maturixAdvanceString"), assessment.maturixAdvanceStringForRecord(i));
+        exam.insert(QStringLiteral("heightVelocity"), optionalValue(assessment.heightVelocityForRecord(i)));
+        exam.insert(QStringLiteral("heightVelocityString"), assessment.heightVelocityStringForRecord(i));
         exams.append(exam);
     }
     const QJsonValue birthDate = dateValue(record.birthDate(), &datesOk);

@@ -1,5 +1,6 @@
 #include "RenderCommand.h"
 
+#include "ChartExport.h"
 #include "CommandLineOptions.h"
 #include "MaturixGraphView.h"
 #include "PatientChartSource.h"
@@ -43,21 +44,16 @@ void showPatient(MaturixGraphView &view, PatientChartSource &source, const Patie
     view.setRangeForGender(record.gender());
 }
 
-// The chart on white, one pixel per point; a null image with the reason
-// when there is not enough memory.
+// The chart on white, one pixel per point, as the window exports it; a
+// null image with the reason when there is not enough memory.
 QImage imageOf(MaturixGraphView &view, QString *error)
 {
-    QImage image(view.size(), QImage::Format_RGB32);
+    const QImage image = ChartExport::viewImage(&view);
     if (image.isNull()) {
         *error = QStringLiteral("not enough memory for a %1 x %2 image")
                          .arg(view.width())
                          .arg(view.height());
-        return image;
     }
-    // The chart paints no background of its own.
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    drawChart(view, painter);
     return image;
 }
 

@@ -11,6 +11,8 @@
 
 #include <QTextStream>
 
+#include <unistd.h>
+
 namespace {
 
 QString dateText(const std::optional<AbsoluteDate> &date)
@@ -26,6 +28,16 @@ QString dateText(const std::optional<AbsoluteDate> &date)
 QString versionText(const std::optional<qint64> &version)
 {
     return version ? QString::number(*version) : QStringLiteral("none");
+}
+
+// On a terminal the file's texts must not act as terminal controls; the
+// line ends stay, so the table still reads as lines.
+QString terminalText(const QString &csv)
+{
+    QStringList lines = csv.split(QStringLiteral("\r\n"));
+    for (QString &line : lines)
+        line = PrintableText::escaped(line);
+    return lines.join(QStringLiteral("\r\n"));
 }
 
 } // namespace
@@ -48,7 +60,8 @@ QString ShowCommand::help() const
             "           rounded to the millisecond, with milliseconds only when there is a\n"
             "           fraction; null when absent.\n"
             "  --csv    print the window's examination table as CSV (RFC 4180, UTF-8):\n"
-            "           a header row, then one row per examination in list order.\n");
+            "           a header row, then one row per examination in date order; on a\n"
+            "           terminal, control characters are escaped as in the plain form.\n");
 }
 
 int ShowCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -77,7 +90,10 @@ int ShowCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
     MaturixAssessment assessment;
     assessment.setPatientRecord(record.get());
     if (options.isSet(QStringLiteral("csv"))) {
-        out << TableText::csv(ExaminationTableModel(&assessment));
+        // The window's table: in date order, whatever order the file keeps.
+        record->sortExaminationsByDate();
+        const QString table = TableText::csv(ExaminationTableModel(&assessment));
+        out << (isatty(STDOUT_FILENO) ? terminalText(table) : table);
         return Success;
     }
     // The texts are the file's: a control character in them must not reach

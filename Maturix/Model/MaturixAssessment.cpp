@@ -326,13 +326,22 @@ QString MaturixAssessment::heightStringForRecord(quint64 i) const
 
 std::optional<quint64> MaturixAssessment::previousDatedExamForRecord(quint64 i) const
 {
-    if (!exam(i))
+    const TRRecord *record = exam(i);
+    if (!record || !record->examDate())
         return std::nullopt;
-    for (quint64 j = i; j-- > 0;) {
-        if (exam(j)->examDate())
-            return j;
+    // By date, not by place in the list: a file may keep its examinations in
+    // any order. Of two on one date, the one listed first counts as earlier.
+    const auto before = [this](quint64 a, quint64 b) {
+        const AbsoluteDate dateA = *exam(a)->examDate();
+        const AbsoluteDate dateB = *exam(b)->examDate();
+        return dateA < dateB || (!(dateB < dateA) && a < b);
+    };
+    std::optional<quint64> previous;
+    for (quint64 j = 0; exam(j); ++j) {
+        if (j != i && exam(j)->examDate() && before(j, i) && (!previous || before(*previous, j)))
+            previous = j;
     }
-    return std::nullopt;
+    return previous;
 }
 
 std::optional<double> MaturixAssessment::yearsSincePreviousVisit(quint64 i, quint64 *previous) const

@@ -66,8 +66,8 @@ public:
     QString predictedAdultHeightStringForRecord(quint64 i) const;
 
     // Between visits: examination i against the dated examination before it
-    // in the list. Both need an interval of at least three calendar months,
-    // so a later date listed first, or two films of one visit, give none.
+    // in date order, wherever the list keeps it. Both need an interval of at
+    // least three calendar months, so two films of one visit give none.
     std::optional<quint64> previousDatedExamForRecord(quint64 i) const;
     // Change of bone age per year of chronological age; both assessed.
     std::optional<double> maturixAdvanceForRecord(quint64 i) const;

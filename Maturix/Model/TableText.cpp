@@ -25,10 +25,16 @@ bool readsAsFormula(const QString &field)
     return false;
 }
 
-QString csvField(QString field)
+QString guarded(QString field)
 {
     if (readsAsFormula(field))
         field.prepend(u'\'');
+    return field;
+}
+
+QString csvField(QString field)
+{
+    field = guarded(field);
     if (!field.contains(u',') && !field.contains(u'"') && !field.contains(u'\n')
         && !field.contains(u'\r'))
         return field;
@@ -36,9 +42,11 @@ QString csvField(QString field)
     return u'"' + field + u'"';
 }
 
-// A tab or a line break inside a field would split it in a spreadsheet.
+// A tab or a line break inside a field would split it in a spreadsheet, and
+// pasted text runs formulas as a file does.
 QString tabField(QString field)
 {
+    field = guarded(field);
     for (QChar &c : field) {
         if (c == u'\t' || c == u'\n' || c == u'\r')
             c = u' ';

@@ -12,7 +12,8 @@ class QAbstractItemModel;
 class TableText
 {
 public:
-    // `rows` are rows of the model; empty means every row.
+    // `rows` are rows of the model; empty means every row. A field that a
+    // spreadsheet would run as a formula starts with an apostrophe, as in csv().
     static QString tabSeparated(const QAbstractItemModel &model, const QList<int> &rows = {});
     // Fields with a comma, a quote or a line break are quoted, quotes
     // doubled; a field a spreadsheet would run as a formula starts with an

@@ -573,3 +573,8 @@ def window_titled(workstation, prefix):
 
 if __name__ == "__main__" and sys.argv[1:2] == ["announce-bus"]:
     announce_bus(*sys.argv[2:4])
+
+
+def label_texts(root):
+    """The texts of the labels under root (status lines, notices)."""
+    return [text_of(a) for a in _descendants(root) if a.getRoleName() == "label"]

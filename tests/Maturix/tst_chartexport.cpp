@@ -163,8 +163,9 @@ void tst_ChartExport::unattendedExport()
     }
     QImage image;
     QCOMPARE(image.loadFromData(contents(path), "JPEG"), written);
+    // The chart alone, at its size in the window.
     if (written)
-        QCOMPARE(image.size(), document->tabView()->size());
+        QCOMPARE(image.size(), document->window()->findChild<MaturixGraphView *>()->size());
     QCOMPARE(QDir(exportFolder()).entryList(QDir::Files | QDir::Hidden), QStringList { fileName });
 }
 
@@ -197,25 +198,32 @@ void tst_ChartExport::documentExportShowsLatestExamination()
 
 void tst_ChartExport::folderFallbacks_data()
 {
+    QTest::addColumn<QString>("configured");
     QTest::addColumn<bool>("desktop");
     QTest::addColumn<QString>("folder");
     QTest::addColumn<bool>("statusShown");
-    QTest::newRow("Desktop") << true << "Desktop/" << false;
-    QTest::newRow("home") << false << "" << true;
+    QTest::newRow("made again") << "~/Gone/" << false << "Gone/" << false;
+    QTest::newRow("Desktop") << "~/Blocker/Gone" << true << "Desktop/" << false;
+    QTest::newRow("home") << "~/Blocker/Gone" << false << "" << true;
 }
 
 void tst_ChartExport::folderFallbacks()
 {
+    QFETCH(QString, configured);
     QFETCH(bool, desktop);
     QFETCH(QString, folder);
     QFETCH(bool, statusShown);
-    defaults().setString(QStringLiteral("~/Gone/"), PreferenceKeys::ExportDirectory);
+    defaults().setString(configured, PreferenceKeys::ExportDirectory);
+    // A file where the folder would have to be made.
+    QVERIFY(writeFile(m_home->filePath(QStringLiteral("Blocker")), "file"));
     if (desktop)
         QVERIFY(QDir(m_home->path()).mkpath(QStringLiteral("Desktop")));
     MaturixDocument *document = newDocument(QStringLiteral("X1"));
 
     QVERIFY(document->autoExport());
-    QVERIFY(QFileInfo::exists(QDir(m_home->path()).filePath(folder + QStringLiteral("X1 Chart.jpg"))));
+    const QString path = QDir(m_home->path()).filePath(folder + QStringLiteral("X1 Chart.jpg"));
+    QVERIFY(QFileInfo::exists(path));
+    QCOMPARE(document->statusText(), QStringLiteral("Exported to %1").arg(QDir::cleanPath(path)));
     QCOMPARE(m_controller->statuses.size(), statusShown ? 1 : 0);
     if (statusShown)
         QVERIFY(m_controller->statuses[0].contains(QDir::cleanPath(m_home->path())));
@@ -273,8 +281,8 @@ void tst_ChartExport::exportToOsirixPostsChartMessage()
 void tst_ChartExport::exportedChartHasNoHighlight()
 {
     MaturixDocument *document = newDocument(QStringLiteral("X1"));
-    QTabWidget *tabView = document->tabView();
-    const QImage onScreen = tabView->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    auto *chart = document->window()->findChild<MaturixGraphView *>();
+    const QImage onScreen = chart->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QImage exported = QImage::fromData(document->getJPEGData(), "JPEG").convertToFormat(QImage::Format_RGB32);
     QCOMPARE(exported.size(), onScreen.size());
     QVERIFY(document->showGraphHilite());

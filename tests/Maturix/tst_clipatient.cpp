@@ -5,11 +5,16 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -26,6 +31,25 @@ bool holdsControlCharacters(const QByteArray &text)
     return false;
 }
 
+// What the command writes when its standard output is a terminal.
+QByteArray onTerminal(const QStringList &arguments)
+{
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0)
+        return {};
+    QProcess process;
+    process.setStandardOutputFile(QString::fromLocal8Bit(ptsname(terminal)));
+    process.start(QStringLiteral(MATURIX_CLI), arguments);
+    process.waitForFinished(60000);
+    fcntl(terminal, F_SETFL, O_NONBLOCK);
+    QByteArray out;
+    char buffer[4096];
+    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, n);
+    close(terminal);
+    return out;
+}
+
 } // namespace
 
 class tst_CliPatient : public QObject
@@ -37,6 +61,8 @@ private slots:
     void showJson();
     void showText();
     void showCsvIsTheTable();
+    void betweenVisitsFollowDates_data();
+    void betweenVisitsFollowDates();
     void refusesBadFiles_data();
     void refusesBadFiles();
     void usageErrors_data();
@@ -142,6 +168,78 @@ void tst_CliPatient::showCsvIsTheTable()
     QCOMPARE(result.out, TableText::csv(ExaminationTableModel(&assessment)).toUtf8());
     QVERIFY(result.out.contains("AB-12,\"Doe, \"\"Jr\"\" Zo\xc3\xab\","));
     QCOMPARE(result.out.count("\r\n"), 4);
+}
+
+void tst_CliPatient::betweenVisitsFollowDates_data()
+{
+    // Positions in date order of the examinations as the file keeps them.
+    QTest::addColumn<QList<int>>("fileOrder");
+    QTest::newRow("date order") << QList<int> { 0, 1, 2, 3 };
+    QTest::newRow("latest first") << QList<int> { 2, 1, 0, 3 };
+    QTest::newRow("undated first, then backwards") << QList<int> { 3, 2, 0, 1 };
+    QTest::newRow("shuffled") << QList<int> { 1, 3, 2, 0 };
+}
+
+// Each visit is compared with the one before it in time, however the file
+// orders them; the table lists them by date.
+void tst_CliPatient::betweenVisitsFollowDates()
+{
+    QFETCH(QList<int>, fileOrder);
+    struct Visit
+    {
+        std::optional<QDate> date;
+        qint64 standard;
+        double height;
+        QString advance;
+        QString velocity;
+    };
+    // The second visit is six weeks after the first: too soon to compare.
+    const QList<Visit> visits {
+        { QDate(2014, 6, 1), 18, 138.5, "-", "-" },
+        { QDate(2014, 7, 15), 19, 139.0, "-", "-" },
+        { QDate(2015, 6, 1), 20, 144.0, "1.14", "5.7" },
+        { std::nullopt, 0, 0.0, "-", "-" },
+    };
+    auto record = PatientRecord::blank();
+    record->setReferenceString(QStringLiteral("AB-12"));
+    record->setGender(2);
+    record->setBirthDate(AbsoluteDate::fromLocalDate(QDate(2004, 6, 1)));
+    for (const int visit : fileOrder) {
+        auto exam = std::make_unique<TRRecord>(TRRecord::blank());
+        if (visits[visit].date)
+            exam->setExamDate(AbsoluteDate::fromLocalDate(*visits[visit].date));
+        exam->setMaturixIndex(visits[visit].standard);
+        exam->setHeight(visits[visit].height);
+        record->trRecordsArray().push_back(std::move(exam));
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("patient.maturix"));
+    QVERIFY(writeFile(path, PatientFile::write(*record)));
+
+    const CliResult csv = runCli({ QStringLiteral("show"), path, QStringLiteral("--csv") });
+    QCOMPARE(csv.status, 0);
+    QStringList rows = QString::fromUtf8(csv.out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), visits.size() + 1);
+    rows.removeFirst();
+    for (int r = 0; r < visits.size(); ++r) {
+        const QStringList fields = rows[r].split(u',');
+        // The height, two columns on it, then the two between visits.
+        QCOMPARE(fields.mid(fields.size() - 5, 1),
+                 QStringList { visits[r].height > 0 ? QString::number(visits[r].height, 'f', 1) : "-" });
+        QCOMPARE(fields.mid(fields.size() - 2), (QStringList { visits[r].advance, visits[r].velocity }));
+    }
+
+    const CliResult json = runCli({ QStringLiteral("show"), path, QStringLiteral("--json") });
+    QCOMPARE(json.status, 0);
+    const QJsonArray exams = QJsonDocument::fromJson(json.out).object().value("exams").toArray();
+    QCOMPARE(exams.size(), fileOrder.size());
+    for (int i = 0; i < exams.size(); ++i) {
+        const QJsonObject exam = exams[i].toObject();
+        const Visit &visit = visits[fileOrder[i]];
+        QCOMPARE(exam.value("maturixAdvanceString").toString(), visit.advance);
+        QCOMPARE(exam.value("heightVelocityString").toString(), visit.velocity);
+        QCOMPARE(exam.value("maturixAdvance").isNull(), visit.advance == u"-");
+    }
 }
 
 void tst_CliPatient::refusesBadFiles_data()
@@ -345,6 +443,10 @@ void tst_CliPatient::fileTextIsPrintedEscaped()
     QCOMPARE(dumped.status, 0);
     QVERIFY2(dumped.out.contains(R"("A\x00B\x9b%2")") && dumped.out.contains(R"(TR%2R\x81\x00d v1 #)"),
              dumped.out.constData());
+    // The table goes to a file as it is, but never raw to a terminal.
+    QByteArray table = onTerminal({ "show", path, "--csv" });
+    QVERIFY2(table.contains("A\\x00B\\x9b%2,N%1\\x85\xc3\xa9,"), table.constData());
+    QVERIFY(!holdsControlCharacters(table.replace('\r', "")));
     const CliResult refused = runCli({ "show", renamed });
     QCOMPARE(refused.status, 1);
     QCOMPARE(refused.err.count('\n'), 1);

@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "UserDefaults.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -192,15 +193,22 @@ void tst_ExaminationTable::copyAndExport()
     const QStringList lines = QApplication::clipboard()->text().split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines.at(1).startsWith(QStringLiteral("AB-12\t\t7/15/10\t10y 6m\t11y 0m\t")));
+    // The Copy button takes the whole table, whatever is selected.
+    document->window()->findChild<QAbstractButton *>(QStringLiteral("copyTableButton"))->click();
+    QCOMPARE(QApplication::clipboard()->text(), TableText::tabSeparated(*model));
 
     table->sortByColumn(ExaminationTableModel::ExamDate, Qt::AscendingOrder);
     ScriptedFilePanelResponder panels;
+    const QString exports = m_fixture->dir.filePath(QStringLiteral("Exports"));
+    UserDefaults::standardUserDefaults().setString(exports, PreferenceKeys::ExportDirectory);
     const QString path = m_fixture->dir.filePath(QStringLiteral("table.csv"));
     panels.choose(path);
     document->doExportTable();
     QCOMPARE(panels.panels().size(), 1);
     QCOMPARE(panels.panels().first().nameFieldStringValue(), QStringLiteral("AB-12 Table.csv"));
+    QCOMPARE(panels.panels().first().directory(), exports);
     QCOMPARE(contents(path), TableText::csv(*model).toUtf8());
+    QCOMPARE(document->statusText(), QStringLiteral("Exported to %1").arg(path));
 
     // A folder that cannot be written says so and leaves nothing behind.
     panels.choose(m_fixture->dir.filePath(QStringLiteral("missing/table.csv")));

@@ -209,26 +209,32 @@ void tst_ExaminationTableModel::csvKeepsFormulasAsText_data()
 {
     QTest::addColumn<QString>("identifier");
     QTest::addColumn<QString>("field");
-    QTest::newRow("plain") << "AB-12" << "AB-12";
-    QTest::newRow("negative number") << "-5" << "-5";
-    QTest::newRow("formula") << "=1+1" << "'=1+1";
-    QTest::newRow("minus formula") << "-1+cmd" << "'-1+cmd";
-    QTest::newRow("plus formula") << "+SUM(A1)" << "'+SUM(A1)";
-    QTest::newRow("at") << "@SUM(A1)" << "'@SUM(A1)";
-    QTest::newRow("formula with comma") << "=A1,B1" << "\"'=A1,B1\"";
+    QTest::addColumn<QString>("copied");
+    QTest::newRow("plain") << "AB-12" << "AB-12" << "AB-12";
+    QTest::newRow("negative number") << "-5" << "-5" << "-5";
+    QTest::newRow("formula") << "=1+1" << "'=1+1" << "'=1+1";
+    QTest::newRow("minus formula") << "-1+cmd" << "'-1+cmd" << "'-1+cmd";
+    QTest::newRow("plus formula") << "+SUM(A1)" << "'+SUM(A1)" << "'+SUM(A1)";
+    QTest::newRow("at") << "@SUM(A1)" << "'@SUM(A1)" << "'@SUM(A1)";
+    QTest::newRow("formula with comma") << "=A1,B1" << "\"'=A1,B1\"" << "'=A1,B1";
+    QTest::newRow("tab first") << "\t=A1" << "'\t=A1" << "' =A1";
 }
 
 // A name or identifier from another system's file is never run by the
-// spreadsheet that opens the table; the computed values keep their text.
+// spreadsheet that opens the table or takes the copied rows; the computed
+// values keep their text.
 void tst_ExaminationTableModel::csvKeepsFormulasAsText()
 {
     QFETCH(QString, identifier);
     QFETCH(QString, field);
+    QFETCH(QString, copied);
     m_record->setReferenceString(identifier);
     ExaminationTableModel model(&m_assessment);
     const QString row = TableText::csv(model, { 0 }).split(QStringLiteral("\r\n")).at(1);
     QVERIFY2(row.startsWith(field + u','), qPrintable(row));
     QVERIFY2(row.endsWith(u",+0.3,7y 8m (10.8m),+0y 0m,130.0,72.3%,179.8,-,-"), qPrintable(row));
+    const QString pasted = TableText::tabSeparated(model, { 0 }).split(u'\n').at(1);
+    QVERIFY2(pasted.startsWith(copied + u'\t'), qPrintable(pasted));
 }
 
 int main(int argc, char *argv[])

@@ -293,8 +293,9 @@ void tst_MaturixAssessment::betweenVisits_data()
                                               << qint64(20) << 141.0 << "-" << "-";
     QTest::newRow("same day") << start << qint64(19) << 140.0 << start << qint64(20) << 141.0 << "-"
                               << "-";
-    QTest::newRow("negative interval") << start.addYears(1) << qint64(19) << 140.0 << start
-                                       << qint64(20) << 146.0 << "-" << "-";
+    // Compared in time, not in list order: the first one listed is the later.
+    QTest::newRow("listed before an earlier visit") << start.addYears(1) << qint64(19) << 140.0
+                                                    << start << qint64(20) << 146.0 << "-1.00" << "-6.0";
     QTest::newRow("bone age going back") << start << qint64(20) << 140.0 << start.addYears(1)
                                          << qint64(19) << 146.0 << "-1.00" << "6.0";
     QTest::newRow("half a standard in two years") << start << qint64(20) << 140.0 << start.addYears(2)
@@ -329,10 +330,12 @@ void tst_MaturixAssessment::betweenVisits()
     exam.setMaturixIndex(index);
     exam.setHeight(height);
     m_assessment.setPatientRecord(record.get());
-    QCOMPARE(m_assessment.maturixAdvanceStringForRecord(0), QStringLiteral("-"));
-    QCOMPARE(m_assessment.heightVelocityStringForRecord(0), QStringLiteral("-"));
-    QCOMPARE(m_assessment.maturixAdvanceStringForRecord(1), advance);
-    QCOMPARE(m_assessment.heightVelocityStringForRecord(1), velocity);
+    // The earlier visit has nothing to compare with.
+    const quint64 later = date.isValid() && previousDate.isValid() && date < previousDate ? 0 : 1;
+    QCOMPARE(m_assessment.maturixAdvanceStringForRecord(1 - later), QStringLiteral("-"));
+    QCOMPARE(m_assessment.heightVelocityStringForRecord(1 - later), QStringLiteral("-"));
+    QCOMPARE(m_assessment.maturixAdvanceStringForRecord(later), advance);
+    QCOMPARE(m_assessment.heightVelocityStringForRecord(later), velocity);
     m_assessment.setPatientRecord(nullptr);
 }
 

@@ -147,7 +147,7 @@ void tst_VantrelAppController::firstRun()
     QCOMPARE(alerts[0].buttonTitles, QStringList({ "Check", "Don't Check" }));
     QCOMPARE(alerts[0].informativeText,
              QStringLiteral("You can change this setting later by choosing Preferences from the "
-                            "Maturix menu."));
+                            "Settings menu."));
     QCOMPARE(alerts[1].messageText, QStringLiteral("Set Up Database?"));
     QCOMPARE(alerts[1].buttonTitles, QStringList({ "Yes", "No" }));
     QCOMPARE(alerts[1].informativeText,
