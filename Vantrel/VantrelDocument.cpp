@@ -244,7 +244,10 @@ void VantrelDocument::controlTextDidBeginEditing(QLineEdit *)
 void VantrelDocument::controlTextDidEndEditing(QLineEdit *)
 {
     const QString key = preferredFileName().toUpper();
-    if (isBlank()) {
+    // Focus can leave an empty identifier field before anything was typed
+    // (a splash window takes it at launch): only an identifier ends the
+    // blank state, so the one typed later is still upper-cased.
+    if (isBlank() && !key.isEmpty()) {
         if (m_referenceIDField)
             m_referenceIDField->setText(key);
         m_docIsBlank = false;
