@@ -184,7 +184,10 @@ void VantrelDocument::connectTextField(QLineEdit *field)
         // A change that no event announced first (the context menu's Paste,
         // Delete or Undo): ask now and take the change back when refused.
         const QString before = m_textsAtRest.value(field);
-        if (!shouldModify(field, before)) {
+        m_askingBeforeEditing = true;
+        const bool allowed = shouldModify(field, before);
+        m_askingBeforeEditing = false;
+        if (!allowed) {
             field->setText(before);
             return;
         }
@@ -196,9 +199,9 @@ void VantrelDocument::connectTextField(QLineEdit *field)
         if (m_fieldBeingEdited != field)
             m_textsAtRest.insert(field, field->text());
     });
-    // The end of editing (Return, or the focus leaving a field being edited)
-    // is taken from the field's events: the line edit's own signal is not
-    // sent for every focus change.
+    // The end of editing (Return, or the focus leaving the field) is taken
+    // from the field's events, so that the question before an edit, which
+    // also takes the focus, is not taken for one.
 }
 
 void VantrelDocument::endEditing(QLineEdit *field)
@@ -223,9 +226,11 @@ bool VantrelDocument::eventFilter(QObject *watched, QEvent *event)
         const int key = static_cast<const QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
             endEditing(field);
-    } else if (event->type() == QEvent::FocusOut && m_fieldBeingEdited == field) {
-        // Not for the field's own context menu, which edits it further.
-        if (static_cast<const QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
+    } else if (event->type() == QEvent::FocusOut) {
+        // Not for the field's own context menu, which edits it further, nor
+        // for the question before an edit, which is no end of one.
+        if (static_cast<const QFocusEvent *>(event)->reason() != Qt::PopupFocusReason
+            && !m_askingBeforeEditing)
             endEditing(field);
     } else if (m_fieldBeingEdited != field && changesText(event)) {
         if (!askBeforeEditing(field)) {
@@ -247,7 +252,9 @@ bool VantrelDocument::askBeforeEditing(QLineEdit *field)
     const int cursor = field->cursorPosition();
     const int selectionStart = field->selectionStart();
     const int selectionLength = field->selectionLength();
+    m_askingBeforeEditing = true;
     const bool allowed = controlTextShouldBeginEditing(field);
+    m_askingBeforeEditing = false;
     if (hadFocus && field->window()) {
         field->window()->activateWindow();
         field->setFocus(Qt::OtherFocusReason);

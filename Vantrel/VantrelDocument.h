@@ -195,6 +195,7 @@ private:
 
     QPointer<QLabel> m_fileChangedNotice;
     QPointer<QLineEdit> m_fieldBeingEdited;
+    bool m_askingBeforeEditing = false;
     // Each text field's text when no editing was under way. Keys are never
     // dereferenced, so an entry that outlives its field does no harm.
     QHash<const QLineEdit *, QString> m_textsAtRest;
