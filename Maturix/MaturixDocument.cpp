@@ -382,8 +382,10 @@ void MaturixDocument::updateNotices()
     }
     const std::optional<AbsoluteDate> birth = m_patientRecord->birthDate();
     const auto show = [](QLabel *notice, const QString &problem, const QString &warning) {
-        if (notice)
-            notice->setText(problem.isEmpty() ? warning : problem);
+        if (!notice)
+            return;
+        notice->setText(problem.isEmpty() ? warning : problem);
+        notice->setVisible(!notice->text().isEmpty()); // its line only when it says something
     };
     show(m_birthDateNotice, m_birthDateProblem, EntryCheck::birthDateWarning(birth));
     show(m_examDateNotice, m_examDateProblem,
