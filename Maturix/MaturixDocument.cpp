@@ -3,6 +3,7 @@
 #include "Alert.h"
 #include "CFormat.h"
 #include "ChartExport.h"
+#include "EntryCheck.h"
 #include "ExaminationTableModel.h"
 #include "FilePanel.h"
 #include "Gender.h"
@@ -23,7 +24,6 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPrinter>
-#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QSortFilterProxyModel>
 
@@ -38,16 +38,6 @@ constexpr int titleBarAllowance = 48;
 QString localized(const char *text)
 {
     return QCoreApplication::translate("TRDocument", text);
-}
-
-// A height as typed: digits with a decimal separator, the user's own, a full
-// stop or a comma. Every prefix of a number matches too, so the field can be
-// typed into.
-QRegularExpression heightPattern()
-{
-    const QString separator = QRegularExpression::escape(QLocale::system().decimalPoint());
-    return QRegularExpression(
-            QStringLiteral("\\A\\s*[0-9]*(?:(?:[.,]|%1)[0-9]*)?\\s*\\z").arg(separator));
 }
 
 // Sex codes are the pop-up's item indexes; anything else shows as not set.
@@ -153,10 +143,28 @@ void MaturixDocument::windowControllerDidLoadNib()
     }
 
     printInfo().setPageOrientation(QPageLayout::Landscape);
-    if (m_heightField) {
+    // Any text reaches the field, so that what cannot be taken is refused
+    // with a reason instead of being silently cut to something else.
+    if (m_heightField)
         m_heightField->setPlaceholderText(QStringLiteral("0.0"));
-        m_heightField->setValidator(new QRegularExpressionValidator(heightPattern(), m_heightField));
+    m_birthDateNotice = root->findChild<QLabel *>(QStringLiteral("birthDateNotice"));
+    m_examDateNotice = root->findChild<QLabel *>(QStringLiteral("examDateNotice"));
+    m_heightNotice = root->findChild<QLabel *>(QStringLiteral("heightNotice"));
+    for (QLabel *notice : { m_birthDateNotice.data(), m_examDateNotice.data(), m_heightNotice.data() }) {
+        if (notice)
+            notice->setTextFormat(Qt::PlainText); // quotes what was typed
     }
+    // Typing in a field again withdraws the reason its last entry was refused.
+    const auto withdraw = [this](QLineEdit *field, QString *problem) {
+        if (field)
+            connect(field, &QLineEdit::textEdited, this, [this, problem] {
+                problem->clear();
+                updateNotices();
+            });
+    };
+    withdraw(m_birthDateField, &m_birthDateProblem);
+    withdraw(m_examDateField, &m_examDateProblem);
+    withdraw(m_heightField, &m_heightProblem);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         // A smaller screen gets a smaller window (its free area less a title
         // bar), never below what the fields and a legible chart need.
@@ -240,24 +248,6 @@ QString MaturixDocument::heightText(double height) const
     return height > 0.0
             ? CFormat::string("%.1f", height).replace(u'.', QLocale::system().decimalPoint())
             : QString();
-}
-
-std::optional<double> MaturixDocument::heightFromText(const QString &text) const
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return 0.0; // not measured
-    if (!heightPattern().match(trimmed).hasMatch())
-        return std::nullopt;
-    // Any of the separators the pattern allows; it allows no group separators.
-    QString plain = trimmed;
-    plain.replace(QLocale::system().decimalPoint(), QStringLiteral("."));
-    plain.replace(u',', u'.');
-    bool ok = false;
-    const double value = plain.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
 }
 
 void MaturixDocument::synchronizeFromData()
@@ -347,11 +337,18 @@ void MaturixDocument::synchronizeToData()
     record->setNameString(m_patientName);
     if (m_referenceIDField)
         record->setReferenceString(m_referenceIDField->text());
-    // A field still showing the stored date keeps the stored value exactly,
-    // time of day included; only a changed text is parsed.
+    // A field still showing the stored value keeps it exactly (a date's time
+    // of day, a height's hundredths); only a changed text is read. Text that
+    // cannot be taken never replaces the stored value: the field shows that
+    // again and the reason appears beside it.
     if (m_birthDateField && m_birthDateField->text() != shortDateString(record->birthDate())) {
-        const QString text = m_birthDateField->text();
-        record->setBirthDate(text.trimmed().isEmpty() ? std::nullopt : birthDateFromText(text));
+        const EntryCheck::DateEntry entry = EntryCheck::readDate(
+                m_birthDateField->text(), DateFormatter::TwoDigitYears::InThePast);
+        m_birthDateProblem = entry.problem;
+        if (entry.problem.isEmpty())
+            record->setBirthDate(entry.date);
+        else
+            m_birthDateField->setText(shortDateString(record->birthDate()));
     }
     if (m_genderPopUp)
         record->setGender(std::max(0, m_genderPopUp->currentIndex()));
@@ -359,14 +356,21 @@ void MaturixDocument::synchronizeToData()
     if (!exam)
         return;
     if (m_examDateField && m_examDateField->text() != shortDateString(exam->examDate())) {
-        const QString text = m_examDateField->text();
-        exam->setExamDate(text.trimmed().isEmpty() ? std::nullopt : examDateFromText(text));
+        const EntryCheck::DateEntry entry = EntryCheck::readDate(
+                m_examDateField->text(), DateFormatter::TwoDigitYears::Nearest);
+        m_examDateProblem = entry.problem;
+        m_problemExam = exam;
+        if (entry.problem.isEmpty())
+            exam->setExamDate(entry.date);
+        else
+            m_examDateField->setText(shortDateString(exam->examDate()));
     }
-    // Likewise a height the field shows rounded stays as stored; text that
-    // reads as no number never replaces it, the field shows it again.
     if (m_heightField && m_heightField->text() != heightText(exam->height())) {
-        if (const std::optional<double> height = heightFromText(m_heightField->text()))
-            exam->setHeight(*height);
+        const EntryCheck::HeightEntry entry = EntryCheck::readHeight(m_heightField->text());
+        m_heightProblem = entry.problem;
+        m_problemExam = exam;
+        if (entry.problem.isEmpty())
+            exam->setHeight(entry.height);
         else
             m_heightField->setText(heightText(exam->height()));
     }
@@ -402,6 +406,30 @@ void MaturixDocument::updateDisplay()
         m_examinationTableModel->refresh();
     if (m_examinationTable)
         m_examinationTable->selectExamination(m_currentExam);
+    updateNotices();
+}
+
+void MaturixDocument::updateNotices()
+{
+    if (!m_patientRecord)
+        return;
+    const TRRecord *exam = m_patientRecord->examination(m_currentExam);
+    if (exam != m_problemExam) {
+        m_examDateProblem.clear();
+        m_heightProblem.clear();
+        m_problemExam = exam;
+    }
+    const std::optional<AbsoluteDate> birth = m_patientRecord->birthDate();
+    const auto show = [](QLabel *notice, const QString &problem, const QString &warning) {
+        if (!notice)
+            return;
+        notice->setText(problem.isEmpty() ? warning : problem);
+        notice->setVisible(!notice->text().isEmpty()); // its line only when it says something
+    };
+    show(m_birthDateNotice, m_birthDateProblem, EntryCheck::birthDateWarning(birth));
+    show(m_examDateNotice, m_examDateProblem,
+         exam ? EntryCheck::examDateWarning(birth, exam->examDate()) : QString());
+    show(m_heightNotice, m_heightProblem, QString());
 }
 
 void MaturixDocument::setCurrentRecordFromRecord(const TRRecord *record)

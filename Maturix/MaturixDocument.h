@@ -137,8 +137,9 @@ private:
     void setPatientRecord(std::unique_ptr<PatientRecord> record);
     QComboBox *standardsPopUpForGender(qint64 gender) const;
     QString heightText(double height) const;
-    // The height typed, 0.0 for none; nothing when the text is no number.
-    std::optional<double> heightFromText(const QString &text) const;
+    // Beside each date and the height: why the last entry was not taken, or
+    // else a warning about the dates stored.
+    void updateNotices();
 
     QPointer<QComboBox> m_genderPopUp;
     QPointer<QComboBox> m_maleMaturixPopUp;
@@ -149,6 +150,16 @@ private:
     QPointer<MaturixGraphView> m_graphView;
     QPointer<ExaminationTableView> m_examinationTable;
     QPointer<QLabel> m_blindReadingField;
+    QPointer<QLabel> m_birthDateNotice;
+    QPointer<QLabel> m_examDateNotice;
+    QPointer<QLabel> m_heightNotice;
+    // Why an entry was refused, until its field is typed in again; those of an
+    // examination only while that examination is on show (compared, never
+    // dereferenced).
+    QString m_birthDateProblem;
+    QString m_examDateProblem;
+    QString m_heightProblem;
+    const TRRecord *m_problemExam = nullptr;
     std::unique_ptr<PatientRecord> m_patientRecord;
     MaturixAssessment m_assessment;
     // Reads m_assessment, so it goes first.

@@ -25,6 +25,7 @@
 #include <QBoxLayout>
 #include <QClipboard>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
@@ -182,7 +183,10 @@ void VantrelDocument::connectTextField(QLineEdit *field)
         // A change that no event announced first (the context menu's Paste,
         // Delete or Undo): ask now and take the change back when refused.
         const QString before = m_textsAtRest.value(field);
-        if (!shouldModify(field, before)) {
+        m_askingBeforeEditing = true;
+        const bool allowed = shouldModify(field, before);
+        m_askingBeforeEditing = false;
+        if (!allowed) {
             field->setText(before);
             return;
         }
@@ -194,11 +198,16 @@ void VantrelDocument::connectTextField(QLineEdit *field)
         if (m_fieldBeingEdited != field)
             m_textsAtRest.insert(field, field->text());
     });
-    connect(field, &QLineEdit::editingFinished, this, [this, field] {
-        m_fieldBeingEdited = nullptr;
-        m_textsAtRest.insert(field, field->text());
-        controlTextDidEndEditing(field);
-    });
+    // The end of editing (Return, or the focus leaving the field) is taken
+    // from the field's events, so that the question before an edit, which
+    // also takes the focus, is not taken for one.
+}
+
+void VantrelDocument::endEditing(QLineEdit *field)
+{
+    m_fieldBeingEdited = nullptr;
+    m_textsAtRest.insert(field, field->text());
+    controlTextDidEndEditing(field);
 }
 
 void VantrelDocument::beginEditing(QLineEdit *field)
@@ -210,14 +219,52 @@ void VantrelDocument::beginEditing(QLineEdit *field)
 bool VantrelDocument::eventFilter(QObject *watched, QEvent *event)
 {
     auto *field = qobject_cast<QLineEdit *>(watched);
-    if (field && m_fieldBeingEdited != field && !field->isReadOnly() && changesText(event)) {
-        if (!controlTextShouldBeginEditing(field)) {
+    if (!field || field->isReadOnly())
+        return KVAutoNameDocument::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<const QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            endEditing(field);
+    } else if (event->type() == QEvent::FocusOut) {
+        // Not for the field's own context menu, which edits it further, nor
+        // for the question before an edit, which is no end of one.
+        if (static_cast<const QFocusEvent *>(event)->reason() != Qt::PopupFocusReason
+            && !m_askingBeforeEditing)
+            endEditing(field);
+    } else if (m_fieldBeingEdited != field && changesText(event)) {
+        if (!askBeforeEditing(field)) {
             event->ignore();
             return true; // the change never reaches the field
         }
         beginEditing(field);
     }
     return KVAutoNameDocument::eventFilter(watched, event);
+}
+
+bool VantrelDocument::askBeforeEditing(QLineEdit *field)
+{
+    // The question takes the keyboard from the field. Afterwards the field
+    // has it again as it was, selection included, so that the key that asked
+    // replaces what the user had selected.
+    const bool hadFocus = field->hasFocus();
+    const QString text = field->text();
+    const int cursor = field->cursorPosition();
+    const int selectionStart = field->selectionStart();
+    const int selectionLength = field->selectionLength();
+    m_askingBeforeEditing = true;
+    const bool allowed = controlTextShouldBeginEditing(field);
+    m_askingBeforeEditing = false;
+    if (hadFocus && field->window()) {
+        field->window()->activateWindow();
+        field->setFocus(Qt::OtherFocusReason);
+    }
+    if (field->text() == text) {
+        if (selectionStart >= 0)
+            field->setSelection(selectionStart, selectionLength);
+        else
+            field->setCursorPosition(cursor);
+    }
+    return allowed;
 }
 
 bool VantrelDocument::controlTextShouldBeginEditing(QLineEdit *control)
@@ -254,9 +301,10 @@ void VantrelDocument::controlTextDidEndEditing(QLineEdit *)
     }
     if (m_lookUpRequired && !key.isEmpty()) {
         m_lookUpRequired = false;
-        lookUp(key, true);
-        return;
+        if (lookUp(key, true))
+            return; // the patient's file replaces this document
     }
+    // The window then shows what the record holds, as the calculations use it.
     updateArrayOrder();
 }
 

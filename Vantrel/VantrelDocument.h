@@ -195,6 +195,9 @@ private:
                            SaveCompletion completion);
     void connectTextField(QLineEdit *field);
     void beginEditing(QLineEdit *field);
+    void endEditing(QLineEdit *field);
+    // The editing guard for a change on its way to the field.
+    bool askBeforeEditing(QLineEdit *field);
     // The editing guard for a field whose text is currentText.
     bool shouldModify(QLineEdit *control, const QString &currentText);
     void showRemovalEffect();
@@ -205,6 +208,7 @@ private:
     QPointer<QLabel> m_fileChangedNotice;
     QPointer<QLabel> m_statusLine;
     QPointer<QLineEdit> m_fieldBeingEdited;
+    bool m_askingBeforeEditing = false;
     // Each text field's text when no editing was under way. Keys are never
     // dereferenced, so an entry that outlives its field does no harm.
     QHash<const QLineEdit *, QString> m_textsAtRest;

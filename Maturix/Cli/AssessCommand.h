@@ -2,6 +2,8 @@
 
 #include "CliCommand.h"
 
+class CommandLineOptions;
+
 // Computes every derived value of one examination given on the command line.
 class AssessCommand : public CliCommand
 {
@@ -10,4 +12,8 @@ public:
     QString summary() const override;
     QString help() const override;
     int run(const QStringList &arguments, QTextStream &out, QTextStream &err) override;
+
+private:
+    // --list-standards: each standard of the sex with its index and bone age.
+    int listStandards(const CommandLineOptions &options, QTextStream &out, QTextStream &err) const;
 };

@@ -44,7 +44,9 @@ QString AssessmentReport::toText(const QString &indent) const
          QStringLiteral("%1 (mean %2 years, SD %3 years)")
                  .arg(a.meanMaturixAndSDStringForRecord(i), number(a.meanMaturixForRecord(i)),
                       number(a.standardDeviationForRecord(i))));
-    line(QStringLiteral("Height"), QStringLiteral("%1 cm").arg(number(a.heightForRecord(i))));
+    const double height = a.heightForRecord(i);
+    line(QStringLiteral("Height"),
+         height > 0.0 ? QStringLiteral("%1 cm").arg(number(height)) : QStringLiteral("-"));
     line(QStringLiteral("Adult height reached"),
          QStringLiteral("%1 (%2%)")
                  .arg(a.percentageHeightAchievedStringForRecord(i),

@@ -1,6 +1,7 @@
 #include "ShowCommand.h"
 
 #include "AssessmentReport.h"
+#include "Gender.h"
 #include "CommandLineOptions.h"
 #include "ExaminationTableModel.h"
 #include "MaturixAssessment.h"
@@ -101,7 +102,7 @@ int ShowCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
     out << "Reference: " << PrintableText::escaped(record->referenceString()) << '\n'
         << "Name: " << PrintableText::escaped(record->nameString()) << '\n'
         << "Birth date: " << dateText(record->birthDate()) << '\n'
-        << "Gender: " << record->gender() << '\n'
+        << "Sex: " << Gender::name(record->gender()) << '\n'
         << "Versions: PatientRecord " << versionText(versions.patientRecord) << ", TRRecord "
         << versionText(versions.trRecord) << '\n'
         << "Examinations: " << record->trRecordsArray().size() << '\n';

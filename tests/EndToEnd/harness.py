@@ -578,3 +578,30 @@ if __name__ == "__main__" and sys.argv[1:2] == ["announce-bus"]:
 def label_texts(root):
     """The texts of the labels under root (status lines, notices)."""
     return [text_of(a) for a in _descendants(root) if a.getRoleName() == "label"]
+
+# Keys typed one by one through the registry, as at a keyboard.
+KEY_TAB = 0xFF09
+TYPING_DELAY = 0.12  # seconds between keys: an ordinary typist
+
+
+def click(accessible):
+    """A click of the first mouse button in the middle of the widget."""
+    extents = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    pyatspi.Registry.generateMouseEvent(extents.x + extents.width // 2,
+                                        extents.y + extents.height // 2, "b1c")
+
+
+def press_key(keysym):
+    pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
+    time.sleep(TYPING_DELAY)
+
+
+def type_keys(text):
+    """Types the text key by key (Latin-1 characters are their own keysyms)."""
+    for character in text:
+        press_key(ord(character))
+
+
+def select_all(field):
+    """Selects the field's whole text, as a triple click would."""
+    field.queryText().setSelection(0, 0, len(text_of(field)))
