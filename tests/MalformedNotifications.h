@@ -97,6 +97,7 @@ inline void addMalformedNotificationRows(const QString &name, const QString &obj
         { name, object,
           QVariantMap { { "Gender", int(2) },
                         { "Small", QVariant::fromValue(uchar(7)) },
-                        { "Unsigned", QVariant::fromValue(quint64(9)) } } },
+                        { "Unsigned", QVariant::fromValue(quint64(9)) },
+                        { "Too big", QVariant::fromValue(std::numeric_limits<quint64>::max()) } } },
         true, { "Gender", "Small", "Unsigned" });
 }

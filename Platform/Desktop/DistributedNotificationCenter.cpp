@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -82,7 +83,9 @@ QVariant fromWire(const QString &key, const QVariant &value)
     case QMetaType::UChar:
         return QVariant(value.toLongLong());
     case QMetaType::ULongLong:
-        return QVariant(qint64(value.toULongLong()));
+        if (value.toULongLong() <= quint64(std::numeric_limits<qint64>::max()))
+            return QVariant(qint64(value.toULongLong()));
+        break;
     default:
         break;
     }
