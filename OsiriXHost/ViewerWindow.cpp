@@ -65,12 +65,17 @@ ViewerWindow::ViewerWindow(
     m_image->setAlignment(Qt::AlignCenter);
     m_image->setMinimumSize(256, 256);
     m_patient->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Names from the files and the study are shown as written.
+    m_image->setTextFormat(Qt::PlainText);
+    m_patient->setTextFormat(Qt::PlainText);
 
     auto *central = new QWidget;
     auto *layout = new QVBoxLayout(central);
     layout->addWidget(m_patient);
     layout->addWidget(m_image, 1);
-    layout->addWidget(new QLabel(tr("Imported into %1:").arg(browser->documentsDirectory())));
+    auto *importedInto = new QLabel(tr("Imported into %1:").arg(browser->documentsDirectory()));
+    importedInto->setTextFormat(Qt::PlainText);
+    layout->addWidget(importedInto);
     layout->addWidget(m_imported);
     setCentralWidget(central);
 

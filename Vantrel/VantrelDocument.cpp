@@ -685,6 +685,7 @@ void VantrelDocument::addFileChangedNotice()
     m_fileChangedNotice = new QLabel(window());
     m_fileChangedNotice->setObjectName(QStringLiteral("fileChangedNotice"));
     m_fileChangedNotice->setWordWrap(true);
+    m_fileChangedNotice->setTextFormat(Qt::PlainText);
     QFont font = m_fileChangedNotice->font();
     font.setBold(true);
     m_fileChangedNotice->setFont(font);

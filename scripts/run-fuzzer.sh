@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds a fuzzer (second argument: fuzz_patientfile, the default, or
-# fuzz_propertylist) with clang, AddressSanitizer and
+# Builds a fuzzer (second argument: fuzz_patientfile, the default,
+# fuzz_propertylist or fuzz_busnotification) with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer in its own build directory (first argument),
 # replays every input in the target's regressions folder, then fuzzes a copy
 # of its seed corpus for FUZZ_SECONDS (60). Fails on any crash, leak or hang;
@@ -29,6 +29,12 @@ fuzz_propertylist)
     regressions=$top/fuzz/regressions-propertylist
     max_len=16384
     options+=(-dict="$top/fuzz/propertylist.dict")
+    ;;
+fuzz_busnotification)
+    # Needs a session bus: run under dbus-run-session.
+    corpus=$top/fuzz/corpus-busnotification
+    regressions=$top/fuzz/regressions-busnotification
+    max_len=4096
     ;;
 *)
     echo "Unknown fuzz target: $target" >&2

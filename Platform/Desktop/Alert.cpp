@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -36,8 +37,13 @@ QMessageBox *makeMessageBox(const Alert &alert, QWidget *parent,
 {
     auto *box = new QMessageBox(parent);
     box->setIcon(QMessageBox::Warning);
+    // File names, decoders' reasons and servers' answers are shown as
+    // written: rich text would render markup and load what it names.
+    box->setTextFormat(Qt::PlainText);
     box->setText(alert.messageText());
     box->setInformativeText(alert.informativeText());
+    for (QLabel *label : box->findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
     const QStringList titles = alert.buttonTitles();
     for (int i = 0; i < titles.size(); ++i) {
         const QMessageBox::ButtonRole role = i == 0 ? QMessageBox::AcceptRole

@@ -11,12 +11,17 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
 
 namespace {
 // A date travels as the struct (s d): the tag "date" and the absolute time,
 // so it is told apart from a plain double and keeps every bit.
 const char dateTag[] = "date";
+// Name, object and user information.
+const char wireSignature[] = "ssa{sv}";
 
 QVariant toWire(const QString &key, const QVariant &value)
 {
@@ -59,10 +64,18 @@ QVariant toWire(const QString &key, const QVariant &value)
     return {};
 }
 
-QVariant fromWire(const QVariant &value)
+// The dictionary's values as this centre sends them (see toWire); an integer
+// of any width also passes, since other senders may use narrower ones. A
+// value of another type is left out with a log line; the others stay.
+QVariant fromWire(const QString &key, const QVariant &value)
 {
     switch (value.typeId()) {
-    // Other senders may use narrower integers; they all read as qint64.
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+    case QMetaType::Bool:
+    case QMetaType::Double:
+    case QMetaType::LongLong:
+        return value;
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::Short:
@@ -70,44 +83,56 @@ QVariant fromWire(const QVariant &value)
     case QMetaType::UChar:
         return QVariant(value.toLongLong());
     case QMetaType::ULongLong:
-        return QVariant(qint64(value.toULongLong()));
+        if (value.toULongLong() <= quint64(std::numeric_limits<qint64>::max()))
+            return QVariant(qint64(value.toULongLong()));
+        break;
     default:
         break;
     }
-    if (value.metaType() != QMetaType::fromType<QDBusArgument>())
-        return value;
-    const QDBusArgument argument = value.value<QDBusArgument>();
-    if (argument.currentSignature() != QLatin1String("(sd)"))
-        return {};
-    QString tag;
-    double seconds = 0.0;
-    argument.beginStructure();
-    argument >> tag >> seconds;
-    argument.endStructure();
-    if (tag != QLatin1String(dateTag))
-        return {};
-    return QVariant::fromValue(AbsoluteDate(seconds));
-}
-
-QVariantMap userInfoFromWire(const QVariant &value)
-{
-    QVariantMap map;
     if (value.metaType() == QMetaType::fromType<QDBusArgument>()) {
         const QDBusArgument argument = value.value<QDBusArgument>();
-        argument >> map;
-    } else {
-        map = value.toMap();
+        if (argument.currentSignature() == QLatin1String("(sd)")) {
+            QString tag;
+            double seconds = 0.0;
+            argument.beginStructure();
+            argument >> tag >> seconds;
+            argument.endStructure();
+            if (tag == QLatin1String(dateTag) && std::isfinite(seconds))
+                return QVariant::fromValue(AbsoluteDate(seconds));
+        }
     }
-    QVariantMap userInfo;
+    qCWarning(lcPlatform, "Distributed notification: value \"%s\" of an unknown type left out",
+              qPrintable(key));
+    return {};
+}
+
+// The notification a signal carries, or nothing when its arguments are not
+// the three that postNotification sends. The signature is checked before
+// anything is read: reading a value as a type it does not have is not safe.
+std::optional<Notification> notificationFromWire(const QDBusMessage &message)
+{
+    if (message.signature() != QLatin1String(wireSignature)) {
+        qCWarning(lcPlatform, "Distributed notification with arguments \"%s\" ignored",
+                  qPrintable(message.signature()));
+        return std::nullopt;
+    }
+    const QList<QVariant> arguments = message.arguments();
+    QVariantMap map;
+    const QVariant info = arguments.at(2);
+    if (info.metaType() == QMetaType::fromType<QDBusArgument>())
+        info.value<QDBusArgument>() >> map;
+    else
+        map = info.toMap();
+
+    Notification notification { arguments.at(0).toString(), arguments.at(1).toString(), {} };
+    // Reading the map has taken each value out of its variant already; a
+    // variant found here was a variant within one, which we never send.
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        QVariant entry = it.value();
-        if (entry.metaType() == QMetaType::fromType<QDBusVariant>())
-            entry = entry.value<QDBusVariant>().variant();
-        const QVariant decoded = fromWire(entry);
+        const QVariant decoded = fromWire(it.key(), it.value());
         if (decoded.isValid())
-            userInfo.insert(it.key(), decoded);
+            notification.userInfo.insert(it.key(), decoded);
     }
-    return userInfo;
+    return notification;
 }
 } // namespace
 
@@ -209,12 +234,8 @@ void DistributedNotificationCenter::postNotification(const QString &name, const 
 
 void DistributedNotificationCenter::receive(const QDBusMessage &message)
 {
-    const QList<QVariant> arguments = message.arguments();
-    if (arguments.size() < 3)
+    const std::optional<Notification> notification = notificationFromWire(message);
+    if (!notification)
         return;
-    const Notification notification { arguments.at(0).toString(), arguments.at(1).toString(),
-                                      userInfoFromWire(arguments.at(2)) };
-    const QString object = notification.object.toString();
-
-    m_observers.dispatch(notification, object);
+    m_observers.dispatch(*notification, notification->object.toString());
 }

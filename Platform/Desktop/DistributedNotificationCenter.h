@@ -17,7 +17,9 @@ class QDBusMessage;
 // strings, dates (AbsoluteDate, exact to the bit; QDateTime is accepted on
 // posting), integers (qint64; also bool and double pass) and bytes
 // (QByteArray). Nothing is acknowledged. Without a session bus it logs one
-// warning and does nothing.
+// warning and does nothing. A signal whose arguments are not the three that
+// it posts is ignored, and a value of another type is left out, each with a
+// log line: any program on the bus can send one.
 class DistributedNotificationCenter : public QObject
 {
     Q_OBJECT

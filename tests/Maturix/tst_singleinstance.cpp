@@ -1,3 +1,4 @@
+#include "MalformedNotifications.h"
 #include "TestSupport.h"
 
 #include <QDBusConnection>
@@ -20,6 +21,9 @@ private slots:
     void initTestCase();
     void secondStartHandsItsFileToTheFirst();
     void withoutBusEachStartRunsOnItsOwn();
+    void survivesMalformedMessages_data();
+    void survivesMalformedMessages();
+    void cleanupTestCase();
 
 private:
     std::unique_ptr<QProcess> start(const QStringList &arguments, const QString &workingFolder,
@@ -27,6 +31,8 @@ private:
     bool maturixIsRunning() const;
 
     QTemporaryDir m_home;
+    QTemporaryDir m_folder;
+    std::unique_ptr<QProcess> m_running;
 };
 
 void tst_SingleInstance::initTestCase()
@@ -105,6 +111,60 @@ void tst_SingleInstance::withoutBusEachStartRunsOnItsOwn()
     second->terminate();
     QVERIFY(first->waitForFinished(30000));
     QVERIFY(second->waitForFinished(30000));
+}
+
+void tst_SingleInstance::survivesMalformedMessages_data()
+{
+    // Link requests, and hand-overs of the wrong types.
+    addMalformedNotificationRows(QStringLiteral("org.vantrel.Maturix.osirixLink"),
+                                 QStringLiteral("OsirixLink"));
+    auto handOver = [](const char *tag, const QVariantList &arguments) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+                "org.vantrel.Maturix", "/org/vantrel/Documents", "org.vantrel.Documents", "open");
+        call.setArguments(arguments);
+        QTest::newRow(tag) << call << false << QStringList();
+    };
+    handOver("hand-over without arguments", {});
+    handOver("hand-over of paths only", { QStringList { "/dev/zero" } });
+    handOver("hand-over of one path", { QStringLiteral("/dev/zero"), false });
+    handOver("hand-over of integers", { 7, 1 });
+    handOver("hand-over with a third argument", { QStringList(), false, QStringLiteral("x") });
+    handOver("hand-over of a map", { wireMap(QStringLiteral("/dev/zero"), "x"), false });
+}
+
+// One running Maturix takes every message; after each it still answers a
+// hand-over that is well formed.
+void tst_SingleInstance::survivesMalformedMessages()
+{
+    QFETCH(QDBusMessage, message);
+    if (!m_running) {
+        m_running = start({}, m_folder.path());
+        QTRY_VERIFY_WITH_TIMEOUT(maturixIsRunning(), 30000);
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (message.type() == QDBusMessage::MethodCallMessage) {
+        const QDBusMessage reply = bus.call(message, QDBus::Block, 30000);
+        QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
+        QVERIFY2(reply.errorName() != u"org.freedesktop.DBus.Error.NoReply",
+                 qPrintable(reply.errorMessage()));
+    } else {
+        QVERIFY(bus.send(message));
+    }
+    const QDBusMessage answer = bus.call(
+            QDBusMessage::createMethodCall("org.vantrel.Maturix", "/org/vantrel/Documents",
+                                           "org.vantrel.Documents", "open")
+                    << QStringList() << false,
+            QDBus::Block, 30000);
+    QVERIFY2(answer.type() == QDBusMessage::ReplyMessage, qPrintable(answer.errorMessage()));
+    QCOMPARE(m_running->state(), QProcess::Running);
+}
+
+void tst_SingleInstance::cleanupTestCase()
+{
+    if (!m_running)
+        return;
+    m_running->terminate();
+    QVERIFY(m_running->waitForFinished(30000));
 }
 
 QTEST_GUILESS_MAIN(tst_SingleInstance)

@@ -2,6 +2,7 @@
 #include "ChartSample.h"
 #include "DicomFileCheck.h"
 #include "DistributedNotificationCenter.h"
+#include "MalformedNotifications.h"
 #include "Workspace.h"
 
 #include <QDBusConnection>
@@ -9,6 +10,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 // The viewer with the plug-in installed, as real processes on this test's
 // private session bus; this test plays Maturix.
@@ -55,9 +58,13 @@ private slots:
     void sendsLinkRequestForStudyOnShow();
     void importsChartReturnsAsNumberedFiles();
     void installsDesktopEntryThatStartsIt();
+    void survivesMalformedChartReturns_data();
+    void survivesMalformedChartReturns();
 
 private:
     QTemporaryDir m_home;
+    QTemporaryDir m_database;
+    std::unique_ptr<Viewer> m_viewer;
 };
 
 void tst_MaturixLink::initTestCase()
@@ -188,6 +195,31 @@ void tst_MaturixLink::installsDesktopEntryThatStartsIt()
     QFile entry(dataHome.filePath(QStringLiteral("applications/com.quellmar.osirix.desktop")));
     QVERIFY(entry.open(QIODevice::ReadOnly));
     QVERIFY(entry.readAll().contains("\nExec=\"" OSIRIX_HOST "\" %F\n"));
+}
+
+void tst_MaturixLink::survivesMalformedChartReturns_data()
+{
+    addMalformedNotificationRows(linkName, QStringLiteral("OsirixLinkReturn"));
+}
+
+// One viewer takes every message; after each it still reads a well-formed
+// chart return (one without a chart, which it answers in its log).
+void tst_MaturixLink::survivesMalformedChartReturns()
+{
+    QFETCH(QDBusMessage, message);
+    QFETCH(bool, delivered);
+    if (!m_viewer) {
+        m_viewer = std::make_unique<Viewer>(m_home.path(),
+                                            QStringList { "--database", m_database.path() });
+        QTRY_VERIFY_WITH_TIMEOUT(m_viewer->output.contains("Loaded plug-in MaturixLink"), 30000);
+    }
+    const QByteArray answer = "Chart return without JPEG data ignored";
+    const qsizetype before = m_viewer->output.count(answer);
+    QVERIFY(QDBusConnection::sessionBus().send(message));
+    DistributedNotificationCenter::defaultCenter().postNotification(
+            linkName, QStringLiteral("OsirixLinkReturn"), { { "Identifier", "after" } });
+    QTRY_COMPARE_WITH_TIMEOUT(m_viewer->output.count(answer), before + (delivered ? 2 : 1), 30000);
+    QCOMPARE(m_viewer->process.state(), QProcess::Running);
 }
 
 QTEST_MAIN(tst_MaturixLink)
