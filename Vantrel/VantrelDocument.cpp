@@ -195,11 +195,14 @@ void VantrelDocument::connectTextField(QLineEdit *field)
         if (m_fieldBeingEdited != field)
             m_textsAtRest.insert(field, field->text());
     });
-    connect(field, &QLineEdit::editingFinished, this, [this, field] {
-        m_fieldBeingEdited = nullptr;
-        m_textsAtRest.insert(field, field->text());
-        controlTextDidEndEditing(field);
-    });
+    connect(field, &QLineEdit::editingFinished, this, [this, field] { endEditing(field); });
+}
+
+void VantrelDocument::endEditing(QLineEdit *field)
+{
+    m_fieldBeingEdited = nullptr;
+    m_textsAtRest.insert(field, field->text());
+    controlTextDidEndEditing(field);
 }
 
 void VantrelDocument::beginEditing(QLineEdit *field)
@@ -269,6 +272,11 @@ void VantrelDocument::deleteCurrentExamination() { }
 
 void VantrelDocument::doNewRecord()
 {
+    // Asked for from the keyboard, the field being typed in keeps the focus:
+    // its editing ends here, as a click would end it, so that what was typed
+    // belongs to the examination it was typed for.
+    if (QLineEdit *field = m_fieldBeingEdited)
+        endEditing(field);
     updateChangeCount(ChangeDone);
     synchronizeToData();
     addExamination();

@@ -183,6 +183,7 @@ private:
                            SaveCompletion completion);
     void connectTextField(QLineEdit *field);
     void beginEditing(QLineEdit *field);
+    void endEditing(QLineEdit *field);
     // The editing guard for a field whose text is currentText.
     bool shouldModify(QLineEdit *control, const QString &currentText);
     void showRemovalEffect();
