@@ -543,5 +543,53 @@ def announce_bus(session_bus, accessibility_bus):
     loop.run()
 
 
+# Keys typed at the focused window through the registry (X keysyms).
+KEY_ESCAPE = 0xFF1B
+CONTROL_MASK = 1 << 2
+
+
+def press_key(keysym, control=False):
+    """Presses a key, with Ctrl held when asked."""
+    registry = pyatspi.Registry
+    if control:
+        registry.generateKeyboardEvent(CONTROL_MASK, None, pyatspi.KEY_LOCKMODIFIERS)
+    try:
+        registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
+    finally:
+        if control:
+            registry.generateKeyboardEvent(CONTROL_MASK, None, pyatspi.KEY_UNLOCKMODIFIERS)
+
+
+def type_text(text):
+    """Types ASCII text key by key, as a user does (Latin-1 keysyms are the
+    characters' own codes)."""
+    for character in text:
+        press_key(ord(character))
+
+
+def focus(accessible):
+    """Clicks into the widget, which gives its window the keyboard."""
+    place = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    pyatspi.Registry.generateMouseEvent(place.x + place.width // 2, place.y + place.height // 2,
+                                        "b1c")
+    poll("'%s' to have the focus" % accessible.name,
+         lambda: accessible.getState().contains(pyatspi.STATE_FOCUSED), tree=accessible)
+
+
+def menu_as_shown(window, title):
+    """Opens the menu of the bar and answers its commands as shown, each
+    title with whether it is enabled; the menu is closed again."""
+    bar = find(window, "menu bar", hidden_too=True)
+    entry = next(a for a in _children(bar) if a.name == title)
+    _do_action(entry, ("showmenu", "press"))
+    menu = poll("menu '%s' to open" % title,
+                lambda: next((a for a in _children(entry) if showing(a)), None), tree=window)
+    commands = [(item.name, item.getState().contains(pyatspi.STATE_ENABLED))
+                for item in _children(menu) if item.getRoleName() == "menu item"]
+    # The first Esc may come before the open menu holds the keyboard.
+    poll("menu '%s' to close" % title,
+         lambda: press_key(KEY_ESCAPE) or time.sleep(0.2) or not showing(menu), tree=window)
+    return commands
+
 if __name__ == "__main__" and sys.argv[1:2] == ["announce-bus"]:
     announce_bus(*sys.argv[2:4])
