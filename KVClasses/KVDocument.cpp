@@ -69,7 +69,7 @@ void KVDocument::printShowingPrintPanel(bool showPanels)
     QPainter painter;
     if (!painter.begin(&printer)) {
         reportPrintFailure(tr("Printing Failed"),
-                           tr("“%1” could not be sent to the printer “%2”.")
+                           tr("“%1” could not be printed to “%2”.")
                                    .arg(printer.docName(), printer.outputFileName().isEmpty()
                                                                    ? printer.printerName()
                                                                    : printer.outputFileName()));
