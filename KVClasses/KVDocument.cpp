@@ -1,5 +1,6 @@
 #include "KVDocument.h"
 
+#include "Alert.h"
 #include "DocumentController.h"
 #include "Logging.h"
 #include "View.h"
@@ -51,14 +52,27 @@ void KVDocument::printShowingPrintPanel(bool showPanels)
     // The print job carries the title of the window that holds the view.
     printer.setDocName(view->window()->windowTitle().remove(QStringLiteral("[*]")));
     if (showPanels) {
+        // The panel offers a PDF file too, so it prints even without a printer.
         QPrintDialog dialog(&printer, window());
+        dialog.setOption(QAbstractPrintDialog::PrintToFile);
         dialog.setWindowModality(Qt::WindowModal);
         if (dialog.exec() != QDialog::Accepted)
             return;
+    } else if (printer.printerName().isEmpty() && printer.outputFileName().isEmpty()) {
+        // No printer on this computer, and no file chosen in an earlier panel.
+        reportPrintFailure(tr("No Printer"),
+                           tr("“%1” was not printed, because no printer is set up. "
+                              "Print… in the File menu can print it to a PDF file.")
+                                   .arg(printer.docName()));
+        return;
     }
     QPainter painter;
     if (!painter.begin(&printer)) {
-        qCWarning(lcDocument, "%s: the printer could not be started", qPrintable(displayName()));
+        reportPrintFailure(tr("Printing Failed"),
+                           tr("“%1” could not be printed to “%2”.")
+                                   .arg(printer.docName(), printer.outputFileName().isEmpty()
+                                                                   ? printer.printerName()
+                                                                   : printer.outputFileName()));
         return;
     }
     // The view is scaled to one page, keeping its proportions.
@@ -75,4 +89,11 @@ void KVDocument::printShowingPrintPanel(bool showPanels)
         view->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
     }
     painter.end();
+}
+
+void KVDocument::reportPrintFailure(const QString &messageText, const QString &informativeText)
+{
+    qCWarning(lcDocument, "%s: %s", qPrintable(messageText), qPrintable(informativeText));
+    Alert::alertWithMessageText(messageText, tr("OK"), QString(), QString(), informativeText)
+            .runModal();
 }

@@ -23,7 +23,8 @@ public:
     // Closes the current document first when it is blank and unchanged.
     bool initWithContentsOfURL(const QUrl &url, const QString &type, QString *error) override;
     // Prints printableView, scaled to fit the page, with the document's print
-    // settings; the print panel first when asked for.
+    // settings; the print panel first when asked for. Without the panel and
+    // without a printer, the user is told instead.
     void printShowingPrintPanel(bool showPanels) override;
 
     bool isBlank() const { return m_docIsBlank; }
@@ -45,4 +46,8 @@ protected:
     // Subclasses clear it when the user first fills the document in.
     bool m_docIsBlank = true;
     QPointer<QWidget> m_printableView;
+
+private:
+    // A print that did not happen, told to the user and the log.
+    static void reportPrintFailure(const QString &messageText, const QString &informativeText);
 };

@@ -1,10 +1,12 @@
 #include "ApplicationMenu.h"
 
+#include "AboutController.h"
 #include "Bundle.h"
 #include "VantrelAppController.h"
 #include "VantrelDocument.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPointer>
@@ -26,6 +28,36 @@ void validateOnShow(QMenu *menu, VantrelAppController *controller,
             action->setEnabled(controller->validateMenuItem(action));
     });
 }
+
+// A command whose shortcut a text field of its window would otherwise keep
+// for itself (Ctrl+E is "end of line" in a line edit here): the field lets
+// the key pass, so the command runs while the user types.
+class ShortcutBeforeFields : public QObject
+{
+public:
+    ShortcutBeforeFields(QAction *action, QWidget *window)
+        : QObject(action), m_action(action), m_window(window)
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride)
+            return false;
+        auto *widget = qobject_cast<QWidget *>(watched);
+        const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
+        if (!widget || widget->window() != m_window || !m_action->shortcuts().contains(pressed))
+            return false;
+        event->ignore(); // not the field's: the shortcut goes ahead
+        return true;
+    }
+
+private:
+    QAction *m_action;
+    QPointer<QWidget> m_window;
+};
 } // namespace
 
 void ApplicationMenu::installForDocuments(VantrelAppController *controller)
@@ -59,10 +91,11 @@ void ApplicationMenu::installInWindow(Document *document, VantrelAppController *
                     [target] { target->saveDocumentAs(); });
     file->addSeparator();
     fileCommands << file->addAction(tr("&Export"), controller, [controller] { controller->doExport(); });
-    QAction *batchExport = file->addAction(tr("&Batch Export…"), controller,
-                                           [controller] { controller->doBatchExport(); });
-    // Off until the batch-export window exists.
-    batchExport->setEnabled(false);
+    fileCommands << file->addAction(tr("&Batch Export…"), controller,
+                                    [controller] { controller->doBatchExport(); });
+    file->addSeparator();
+    file->addAction(tr("&Print…"), QKeySequence::Print, document,
+                    [target] { target->printDocument(); });
     file->addSeparator();
     file->addAction(tr("&Close"), QKeySequence::Close, document,
                     [target] { target->performClose(); });
@@ -80,8 +113,10 @@ void ApplicationMenu::installInWindow(Document *document, VantrelAppController *
     if (auto *patient = qobject_cast<VantrelDocument *>(document)) {
         QPointer<VantrelDocument> exam(patient);
         QMenu *examination = menuBar->addMenu(tr("E&xamination"));
-        examination->addAction(tr("&New Examination"), QKeySequence(Qt::CTRL | Qt::Key_E), patient,
-                               [exam] { exam->doNewRecord(); });
+        QAction *newExamination = examination->addAction(
+                tr("&New Examination"), QKeySequence(Qt::CTRL | Qt::Key_E), patient,
+                [exam] { exam->doNewRecord(); });
+        new ShortcutBeforeFields(newExamination, window);
         examination->addAction(tr("&Delete Examination"), patient,
                                [exam] { exam->doDeleteRecord(); });
         examination->addSeparator();
@@ -92,10 +127,12 @@ void ApplicationMenu::installInWindow(Document *document, VantrelAppController *
     }
 
     QMenu *settings = menuBar->addMenu(tr("&Settings"));
-    settings->addAction(tr("&Preferences…"), QKeySequence::Preferences, controller,
+    settings->addAction(tr("&Preferences…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), controller,
                         [controller] { controller->doPreferences(); });
 
     QMenu *help = menuBar->addMenu(tr("&Help"));
+    help->addAction(tr("%1 &Help").arg(name), QKeySequence::HelpContents, controller,
+                    [] { AboutController::doHelp(); });
     help->addAction(tr("%1 &Web Site").arg(name), controller,
                     [controller] { controller->doGoToWebSite(); });
     help->addAction(tr("Technical &Support…"), controller,

@@ -61,6 +61,8 @@ void AboutController::windowDidLoad()
     m_window->installEventFilter(this);
     auto *help = new QShortcut(QKeySequence::HelpContents, m_window);
     connect(help, &QShortcut::activated, this, &AboutController::doHelp);
+    auto *close = new QShortcut(QKeySequence::Cancel, m_window);
+    connect(close, &QShortcut::activated, this, &AboutController::closeWindow);
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = m_window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

@@ -16,8 +16,8 @@ class About;
 // The About window, which is also the splash window at launch: name and
 // version, build line, copyright and a status line on which the
 // application controller reports launch progress. It closes itself three
-// seconds after it is loaded, and on a click; dragging it by its background
-// moves it and leaves it open.
+// seconds after it is loaded, on a click and on Esc; dragging it by its
+// background moves it and leaves it open.
 class VANTREL_EXPORT AboutController : public QObject
 {
     Q_OBJECT
@@ -41,7 +41,8 @@ public:
     void mouseUp();
     bool isDragging() const { return m_dragging; }
 
-    void doHelp();
+    // The application's help, from any window.
+    static void doHelp();
 
 protected:
     virtual void windowDidLoad();

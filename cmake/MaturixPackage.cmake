@@ -25,6 +25,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
     "${CMAKE_INSTALL_PREFIX}/${MATURIX_INSTALL_LIBDIR}")
 # Loaded at run time, so dpkg-shlibdeps cannot see them: Qt's Wayland
-# platform plug-in (X11's comes with Qt's GUI library) and the desktop's helpers.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, hicolor-icon-theme, xdg-utils")
+# platform plug-in (X11's comes with Qt's GUI library) and the desktop's helpers;
+# and glyphs for Chinese, Japanese and Korean patient names, which would
+# otherwise show as boxes on screen and on paper.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, hicolor-icon-theme, xdg-utils, fonts-noto-cjk")
 include(CPack)

@@ -544,6 +544,53 @@ def announce_bus(session_bus, accessibility_bus):
     loop.run()
 
 
+# Keys and clicks through the registry, as at a keyboard and mouse (X keysyms;
+# Latin-1 characters are their own keysyms).
+KEY_TAB = 0xFF09
+KEY_ESCAPE = 0xFF1B
+CONTROL_MASK = 1 << 2
+TYPING_DELAY = 0.12  # seconds between keys: an ordinary typist
+
+
+def press_key(keysym, control=False):
+    """Presses a key, with Ctrl held when asked."""
+    registry = pyatspi.Registry
+    if control:
+        registry.generateKeyboardEvent(CONTROL_MASK, None, pyatspi.KEY_LOCKMODIFIERS)
+    try:
+        registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
+    finally:
+        if control:
+            registry.generateKeyboardEvent(CONTROL_MASK, None, pyatspi.KEY_UNLOCKMODIFIERS)
+    time.sleep(TYPING_DELAY)
+
+
+def type_keys(text):
+    """Types the text key by key."""
+    for character in text:
+        press_key(ord(character))
+
+
+def click(accessible):
+    """A click of the first mouse button in the middle of the widget."""
+    extents = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    pyatspi.Registry.generateMouseEvent(extents.x + extents.width // 2,
+                                        extents.y + extents.height // 2, "b1c")
+
+
+def focus(accessible):
+    """Clicks into the widget, which gives its window the keyboard (Xvfb has
+    no window manager to do it)."""
+    click(accessible)
+    poll("'%s' to have the focus" % accessible.name,
+         lambda: accessible.getState().contains(pyatspi.STATE_FOCUSED), tree=accessible)
+
+
+def select_all(field):
+    """Selects the field's whole text, as a triple click would."""
+    field.queryText().setSelection(0, 0, len(text_of(field)))
+
+
 def type_into(field, text):
     """Types text into the field from the keyboard, as a user would (so that
     the window sees an edit begin), and ends the edit with the Return key. Letters,
@@ -555,10 +602,9 @@ def type_into(field, text):
     extents = field.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     pyatspi.Registry.generateMouseEvent(extents.x + extents.width // 2,
                                         extents.y + extents.height // 2, "abs")
-    for character in text:
-        pyatspi.Registry.generateKeyboardEvent(ord(character), None, pyatspi.KEY_SYM)
+    type_keys(text)
     poll("'%s' to read '%s'" % (field.name, text), lambda: text_of(field).endswith(text), tree=field)
-    pyatspi.Registry.generateKeyboardEvent(KEY_RETURN, None, pyatspi.KEY_SYM)
+    press_key(KEY_RETURN)
 
 
 def window_titled(workstation, prefix):
@@ -571,37 +617,26 @@ def window_titled(workstation, prefix):
                 tree=workstation.application)
 
 
-if __name__ == "__main__" and sys.argv[1:2] == ["announce-bus"]:
-    announce_bus(*sys.argv[2:4])
-
-
 def label_texts(root):
     """The texts of the labels under root (status lines, notices)."""
     return [text_of(a) for a in _descendants(root) if a.getRoleName() == "label"]
 
-# Keys typed one by one through the registry, as at a keyboard.
-KEY_TAB = 0xFF09
-TYPING_DELAY = 0.12  # seconds between keys: an ordinary typist
+
+def menu_as_shown(window, title):
+    """Opens the menu of the bar and answers its commands as shown, each
+    title with whether it is enabled; the menu is closed again."""
+    bar = find(window, "menu bar", hidden_too=True)
+    entry = next(a for a in _children(bar) if a.name == title)
+    _do_action(entry, ("showmenu", "press"))
+    menu = poll("menu '%s' to open" % title,
+                lambda: next((a for a in _children(entry) if showing(a)), None), tree=window)
+    commands = [(item.name, item.getState().contains(pyatspi.STATE_ENABLED))
+                for item in _children(menu) if item.getRoleName() == "menu item"]
+    # The first Esc may come before the open menu holds the keyboard.
+    poll("menu '%s' to close" % title,
+         lambda: press_key(KEY_ESCAPE) or time.sleep(0.2) or not showing(menu), tree=window)
+    return commands
 
 
-def click(accessible):
-    """A click of the first mouse button in the middle of the widget."""
-    extents = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    pyatspi.Registry.generateMouseEvent(extents.x + extents.width // 2,
-                                        extents.y + extents.height // 2, "b1c")
-
-
-def press_key(keysym):
-    pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
-    time.sleep(TYPING_DELAY)
-
-
-def type_keys(text):
-    """Types the text key by key (Latin-1 characters are their own keysyms)."""
-    for character in text:
-        press_key(ord(character))
-
-
-def select_all(field):
-    """Selects the field's whole text, as a triple click would."""
-    field.queryText().setSelection(0, 0, len(text_of(field)))
+if __name__ == "__main__" and sys.argv[1:2] == ["announce-bus"]:
+    announce_bus(*sys.argv[2:4])

@@ -51,6 +51,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libqt6widgets6 libqt6dbus6 libicu libdcmtk libc6; do
     [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[[ $recommends == *fonts-noto-cjk* ]] || fail "Recommends lacks a CJK font: $recommends"
 
 dpkg-deb -x "$deb" "$work/root"
 root=$work/root
