@@ -4,6 +4,7 @@
 #include "TableText.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,7 +12,32 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
+
+// A little-endian archive header followed by a new shared string: the
+// start of every crafted archive below.
+QByteArray archiveWithTypeString(const QByteArray &type)
+{
+    QByteArray length;
+    length.append(char(0x82));
+    const auto size = quint32(type.size());
+    for (int shift = 0; shift < 32; shift += 8)
+        length.append(char(size >> shift));
+    return QByteArray::fromHex("040b73747265616d747970656481e803") + char(0x84) + length + type;
+}
+
+constexpr qsizetype craftedSize = 16 * 1024 * 1024;
+
+// Groups of type string #0 (whose first use, with its values, ends the
+// archive so far) until the archive has grown to the crafted size.
+QByteArray repeatedUntilFull(QByteArray archive, const QByteArray &group)
+{
+    while (archive.size() + group.size() <= craftedSize)
+        archive += group;
+    return archive;
+}
 
 // A byte that a terminal takes for a command: C0 other than the line end,
 // DEL, or C1 in UTF-8.
@@ -39,6 +65,8 @@ private slots:
     void showCsvIsTheTable();
     void refusesBadFiles_data();
     void refusesBadFiles();
+    void refusesHostileFiles_data();
+    void refusesHostileFiles();
     void usageErrors_data();
     void usageErrors();
     void convertRoundTrips();
@@ -175,6 +203,60 @@ void tst_CliPatient::refusesBadFiles()
     QVERIFY(!QFile::exists(dir.filePath("out.json")));
     const CliResult missing = runCli({ QStringLiteral("show"), dir.filePath("none.bin") });
     QCOMPARE(missing.status, 1);
+}
+
+void tst_CliPatient::refusesHostileFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("16 MB type string") << "long type" << "type string holds more than";
+    QTest::newRow("long type string used again and again") << "padded type" << "MB of memory to read";
+    QTest::newRow("16 MB of values") << "values" << "MB of memory to read";
+    QTest::newRow("named pipe") << "pipe" << "it is a named pipe, not a regular file";
+    QTest::newRow("device") << "/dev/zero" << "it is a device, not a regular file";
+    QTest::newRow("folder") << "folder" << "it is a folder, not a regular file";
+    QTest::newRow("over 64 MB") << "large" << "it is larger than 64 MB";
+}
+
+// Each is refused at once, with its reason, within a modest address space
+// and under 256 MB of memory.
+void tst_CliPatient::refusesHostileFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("hostile.maturix"));
+    if (kind == "long type") {
+        QVERIFY(writeFile(path, archiveWithTypeString(QByteArray(craftedSize - 32, 'i'))));
+    } else if (kind == "padded type") {
+        const QByteArray padded = archiveWithTypeString(QByteArray(1 << 18, '!') + 'c') + '\1';
+        QVERIFY(writeFile(path, repeatedUntilFull(padded, QByteArray::fromHex("9201"))));
+    } else if (kind == "values") {
+        const QByteArray values(4096, 'x');
+        const QByteArray many = archiveWithTypeString("{=" + QByteArray(4096, 'c') + '}') + values;
+        QVERIFY(writeFile(path, repeatedUntilFull(many, char(0x92) + values)));
+    } else if (kind == "pipe") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == "folder") {
+        QVERIFY(QDir(dir.path()).mkdir("hostile.maturix"));
+    } else if (kind == "large") {
+        QFile large(path);
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(qint64(65) << 20));
+    } else {
+        path = kind;
+    }
+    const QString peak = dir.filePath(QStringLiteral("peak"));
+    const CliResult result = runCli({ "-f", "%M", "-o", peak, "prlimit", "--as=1073741824", MATURIX_CLI,
+                                      "show", path },
+                                    QProcessEnvironment::systemEnvironment(), 60000,
+                                    QStringLiteral("/usr/bin/time"));
+    QCOMPARE(result.status, 1);
+    QVERIFY(result.out.isEmpty());
+    QVERIFY2(result.err.contains(path.toUtf8()) && result.err.contains(reason.toUtf8()),
+             result.err.constData());
+    // The last line; a line about the exit status may come before it.
+    const qint64 peakKilobytes = contents(peak).trimmed().split('\n').last().toLongLong();
+    QVERIFY2(peakKilobytes > 0 && peakKilobytes < 256 * 1024, qPrintable(QString::number(peakKilobytes)));
 }
 
 void tst_CliPatient::usageErrors_data()
