@@ -1,5 +1,6 @@
 #include "ChartExport.h"
 
+#include "AtomicFile.h"
 #include "PreferenceKeys.h"
 #include "UserDefaults.h"
 #include "VantrelAppController.h"
@@ -10,7 +11,6 @@
 #include <QImage>
 #include <QLayout>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTabWidget>
 #include <QWidget>
 
@@ -69,10 +69,5 @@ QString ChartExport::exportFolder(bool *homeFallback)
 
 bool ChartExport::writeAtomically(const QString &path, const QByteArray &data, QString *error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    return false;
+    return AtomicFile::write(path, data, error);
 }
