@@ -245,7 +245,9 @@ bool Unarchiver::readTypes(const TypeList **types, QByteArray *typeString)
         auto parsed = std::make_unique<TypeList>();
         QString reason;
         constexpr qint64 typeSize = qint64(sizeof(TypedStreamType)) + allocationOverhead;
-        if (!TypedStreamType::parse(*typeString, parsed.get(), &reason, (m_budget - m_used) / typeSize)) {
+        // While the lists grow, parsing takes up to three times what the
+        // parsed types keep.
+        if (!TypedStreamType::parse(*typeString, parsed.get(), &reason, (m_budget - m_used) / (3 * typeSize))) {
             m_position = start;
             return fail(QStringLiteral("bad type string \"%1\": %2")
                                 .arg(PrintableText::fromUtf8(typeString->left(100)), reason));
