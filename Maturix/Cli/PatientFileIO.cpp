@@ -21,10 +21,10 @@ std::unique_ptr<PatientRecord> PatientFileIO::load(const QString &path, PatientF
 {
     *versions = {};
     QByteArray data;
-    if (!readFile(path, &data, error))
-        return nullptr;
     if (!isJsonPath(path))
-        return PatientFile::read(data, error, versions);
+        return readFile(path, &data, error) ? PatientFile::read(data, error, versions) : nullptr;
+    if (!RegularFile::read(path, &data, error, maximumJsonSize))
+        return nullptr;
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
     if (parseError.error != QJsonParseError::NoError) {

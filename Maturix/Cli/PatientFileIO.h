@@ -11,6 +11,10 @@
 class PatientFileIO
 {
 public:
+    // A patient as JSON takes a few kilobytes; the parsed document takes
+    // about ten times the text, so JSON gets a tighter cap than archives.
+    static constexpr qint64 maximumJsonSize = 4 * 1024 * 1024;
+
     static bool isJsonPath(const QString &path);
     // Null with the reason when the file cannot be read or decoded. A JSON
     // file records no versions.

@@ -34,7 +34,7 @@ public:
     static constexpr qint64 maximumItems = qint64(1) << 21;
     // The memory budget: this many bytes per byte of the file, plus a fixed
     // allowance. Real archives need a fraction of it: a patient file of a
-    // thousand examinations keeps about 2 MB.
+    // thousand examinations keeps about a megabyte.
     static constexpr qint64 memoryPerByte = 4;
     static constexpr qint64 memoryAllowance = qint64(32) << 20;
 

@@ -222,6 +222,7 @@ void tst_CliPatient::refusesHostileFiles_data()
     QTest::newRow("device") << "/dev/zero" << "it is a device, not a regular file";
     QTest::newRow("folder") << "folder" << "it is a folder, not a regular file";
     QTest::newRow("over 64 MB") << "large" << "it is larger than 64 MB";
+    QTest::newRow("JSON over 4 MB") << "large json" << "it is larger than 4 MB";
 }
 
 // Each is refused at once, with its reason, or described, within a modest
@@ -256,9 +257,11 @@ void tst_CliPatient::refusesHostileFiles()
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     } else if (kind == "folder") {
         QVERIFY(QDir(dir.path()).mkdir("hostile.maturix"));
-    } else if (kind == "large") {
+    } else if (kind.startsWith("large")) {
+        if (kind.endsWith("json"))
+            path = dir.filePath(QStringLiteral("hostile.json"));
         QFile large(path);
-        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(qint64(65) << 20));
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(qint64(kind.endsWith("json") ? 5 : 65) << 20));
     } else {
         path = kind;
     }
