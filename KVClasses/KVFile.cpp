@@ -1,8 +1,9 @@
 #include "KVFile.h"
 
+#include "AtomicFile.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 void collect(const QDir &root, const QString &folder, QStringList *entries)
@@ -52,8 +53,7 @@ bool KVFile::createFileAtPath(const QString &path) const
 {
     if (path.isEmpty() || QFileInfo(path).isDir())
         return false;
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.commit();
+    return AtomicFile::write(path, {}, nullptr);
 }
 
 bool KVFile::pathIsAlias(const QString &path) const

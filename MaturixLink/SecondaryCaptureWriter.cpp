@@ -1,5 +1,6 @@
 #include "SecondaryCaptureWriter.h"
 
+#include "AtomicFile.h"
 #include "DCMAttributeTag.h"
 #include "DCMCalendarDate.h"
 #include "DCMObject.h"
@@ -114,8 +115,6 @@ QByteArray SecondaryCaptureWriter::data(QString *error) const
 
 bool SecondaryCaptureWriter::writeToFile(const QString &path, QString *error) const
 {
-    const std::unique_ptr<DCMObject> object = dicomObject(error);
-    return object
-        && object->writeToFile(
-            path, DCMTransferSyntax::ExplicitVRLittleEndianTransferSyntax(), 0, true, error);
+    const QByteArray bytes = data(error);
+    return !bytes.isEmpty() && AtomicFile::write(path, bytes, error);
 }

@@ -4,6 +4,7 @@
 #include "KVFile.h"
 #include "NotificationCenter.h"
 #include "PreferenceKeys.h"
+#include "RegularFile.h"
 #include "UserDefaults.h"
 #include "VantrelAppController.h"
 #include "ui_BatchExport.h"
@@ -157,9 +158,9 @@ QStringList BatchExportController::recentlyChangedFiles(const QString &folder,
         if (QFileInfo(entry).suffix() != extension)
             continue;
         const QString path = QDir::cleanPath(folder + u'/' + entry);
-        const QFileInfo info(path);
-        if (info.isDir())
+        if (!RegularFile::isRegularFile(path))
             continue;
+        const QFileInfo info(path);
         const QDateTime modified = info.lastModified();
         if (!modified.isValid())
             continue;

@@ -1,5 +1,6 @@
 #include "ChartExport.h"
 
+#include "AtomicFile.h"
 #include "PreferenceKeys.h"
 #include "UserDefaults.h"
 #include "VantrelAppController.h"
@@ -11,7 +12,6 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTabWidget>
 #include <QTableView>
 
@@ -151,10 +151,5 @@ QString ChartExport::exportFolder(bool *homeFallback)
 
 bool ChartExport::writeAtomically(const QString &path, const QByteArray &data, QString *error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    return false;
+    return AtomicFile::write(path, data, error);
 }

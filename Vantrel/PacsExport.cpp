@@ -1,11 +1,11 @@
 #include "PacsExport.h"
 
 #include "Alert.h"
+#include "AtomicFile.h"
 #include "PacsPreferences.h"
 #include "PacsSender.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
 
 PacsExport::PacsExport(QObject *parent)
     : QObject(parent)
@@ -152,10 +152,9 @@ void PacsExport::writeFiles(const QList<Unsent> &unsent)
 {
     QStringList failures;
     for (const Unsent &chart : unsent) {
-        QSaveFile file(chart.chart.filePath);
-        if (chart.chart.jpeg.isEmpty() || !file.open(QIODevice::WriteOnly)
-            || file.write(chart.chart.jpeg) != chart.chart.jpeg.size() || !file.commit())
-            failures.append(tr("%1: %2").arg(chart.chart.filePath, file.errorString()));
+        QString error = tr("no chart");
+        if (chart.chart.jpeg.isEmpty() || !AtomicFile::write(chart.chart.filePath, chart.chart.jpeg, &error))
+            failures.append(tr("%1: %2").arg(chart.chart.filePath, error));
     }
     if (!failures.isEmpty())
         Alert::alertWithMessageText(tr("Some charts could not be written"), tr("OK"), QString(),

@@ -2,6 +2,7 @@
 
 #include "AboutController.h"
 #include "Alert.h"
+#include "AtomicFile.h"
 #include "BatchExportController.h"
 #include "Bundle.h"
 #include "DistributedNotificationCenter.h"
@@ -15,6 +16,7 @@
 #include "PacsExport.h"
 #include "PreferenceKeys.h"
 #include "PreferencesController.h"
+#include "RegularFile.h"
 #include "Scheduler.h"
 #include "Script.h"
 #include "UserDefaults.h"
@@ -165,7 +167,7 @@ void VantrelAppController::askFirstRunQuestions()
         const QString folder = QStringLiteral("~/Documents/%1 Data").arg(Bundle::mainBundle().name());
         // A folder that cannot be made is left to the user: the setting
         // stands, and the cache scan simply finds nothing there.
-        QDir().mkpath(expandTilde(folder));
+        AtomicFile::createPrivateFolder(expandTilde(folder));
         defaults().setString(folder, PreferenceKeys::SaveDirectory);
         defaults().setBool(true, PreferenceKeys::AutoSave);
     }
@@ -248,7 +250,7 @@ void VantrelAppController::cacheDatabaseFiles()
                       QDirIterator::Subdirectories);
     while (walk.hasNext()) {
         const QString path = walk.next();
-        if (walk.fileInfo().suffix() != extension)
+        if (walk.fileInfo().suffix() != extension || !RegularFile::isRegularFile(walk.fileInfo()))
             continue;
         m_cachedDatabaseArray.append(
                 path.mid(prefix).chopped(extension.isEmpty() ? 0 : extension.size() + 1));

@@ -15,6 +15,7 @@
 #include "PacsChart.h"
 #include "PacsExport.h"
 #include "PreferenceKeys.h"
+#include "RegularFile.h"
 #include "Scheduler.h"
 #include "UserDefaults.h"
 #include "VantrelAppController.h"
@@ -436,7 +437,7 @@ bool VantrelDocument::lookUp(const QString &key, bool askForConfirmation)
         return false;
     // The cache is only a quick test; the file itself decides.
     const QString path = patientFilePath(key, m_dataFileExtension);
-    if (!QFileInfo(path).isFile())
+    if (!RegularFile::isRegularFile(path))
         return false;
     if (askForConfirmation) {
         const Alert alert = Alert::alertWithMessageText(

@@ -3,13 +3,18 @@
 // must also survive a write and re-read unchanged. Descriptions and
 // reasons stay free of control characters, and the reader logs nothing:
 // a warning (QString::arg() taking the file's text for a placeholder) is a
-// fault.
+// fault, and so is memory out of proportion to the input: more than three
+// times the budget the reader keeps to (the archive read, its slack and its
+// description).
 #include "PatientFile.h"
 #include "TypedStreamPrinter.h"
 #include "Unarchiver.h"
 
+#include <sanitizer/allocator_interface.h>
+
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -21,6 +26,41 @@ void failOnMessage(QtMsgType type, const QMessageLogContext &, const QString &me
     std::fprintf(stderr, "unexpected message: %s\n", qUtf8Printable(message));
     std::abort();
 }
+
+// The most memory in use at once since the last reset, seen at every
+// allocation.
+size_t peakAllocated = 0;
+
+void noteAllocation(const volatile void *, size_t)
+{
+    peakAllocated = std::max(peakAllocated, __sanitizer_get_current_allocated_bytes());
+}
+
+void noteRelease(const volatile void *) { }
+
+// Fails the input when handling it took more memory than its size allows.
+class MemoryInProportion
+{
+public:
+    explicit MemoryInProportion(size_t inputSize)
+        : m_before(__sanitizer_get_current_allocated_bytes()),
+          m_allowed(size_t(3 * (Unarchiver::memoryPerByte * qint64(inputSize) + Unarchiver::memoryAllowance)))
+    {
+        peakAllocated = m_before;
+    }
+    ~MemoryInProportion()
+    {
+        if (peakAllocated - m_before > m_allowed) {
+            std::fprintf(stderr, "%zu bytes in use at once for an input that allows %zu\n",
+                         peakAllocated - m_before, m_allowed);
+            std::abort();
+        }
+    }
+
+private:
+    size_t m_before;
+    size_t m_allowed;
+};
 
 void requirePrintable(const QString &text)
 {
@@ -37,18 +77,23 @@ void requirePrintable(const QString &text)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     qInstallMessageHandler(failOnMessage);
+    __sanitizer_install_malloc_and_free_hooks(noteAllocation, noteRelease);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    const MemoryInProportion memory(size);
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
-    Unarchiver archive;
-    if (archive.read(bytes))
-        requirePrintable(TypedStreamPrinter::describe(archive));
-    else if (archive.errorString().isEmpty())
-        std::abort();
-    requirePrintable(archive.errorString());
+    {
+        // Gone before the patient decoder reads the input again.
+        Unarchiver archive;
+        if (archive.read(bytes))
+            requirePrintable(TypedStreamPrinter::describe(archive));
+        else if (archive.errorString().isEmpty())
+            std::abort();
+        requirePrintable(archive.errorString());
+    }
 
     QString error;
     PatientFile::Versions versions;

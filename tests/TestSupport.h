@@ -17,13 +17,14 @@ struct CliResult
 
 #ifdef MATURIX_CLI
 // Runs maturix-cli to the end; status -1 when it hangs.
+// Another program may run it, taking it among its own arguments.
 inline CliResult runCli(const QStringList &arguments,
                         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
-                        int timeoutMs = 60000)
+                        int timeoutMs = 60000, const QString &program = QStringLiteral(MATURIX_CLI))
 {
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(MATURIX_CLI), arguments);
+    process.start(program, arguments);
     if (!process.waitForFinished(timeoutMs))
         return { -1, {}, {} };
     return { process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError() };

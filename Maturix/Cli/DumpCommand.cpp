@@ -36,6 +36,6 @@ int DumpCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
     Unarchiver archive;
     if (!archive.read(data))
         return failFile(err, path, archive.errorString());
-    out << TypedStreamPrinter::describe(archive);
+    TypedStreamPrinter::describe(archive, out);
     return Success;
 }

@@ -1,10 +1,10 @@
 #include "PatientFileIO.h"
 
+#include "AtomicFile.h"
 #include "PatientJson.h"
+#include "RegularFile.h"
 
-#include <QFile>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 bool PatientFileIO::isJsonPath(const QString &path)
 {
@@ -13,21 +13,7 @@ bool PatientFileIO::isJsonPath(const QString &path)
 
 bool PatientFileIO::readFile(const QString &path, QByteArray *data, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    if (file.size() > maximumFileSize) {
-        *error = QStringLiteral("file too large (%1 bytes)").arg(file.size());
-        return false;
-    }
-    *data = file.read(maximumFileSize + 1);
-    if (data->size() > maximumFileSize || file.error() != QFileDevice::NoError) {
-        *error = data->size() > maximumFileSize ? QStringLiteral("file too large") : file.errorString();
-        return false;
-    }
-    return true;
+    return RegularFile::read(path, data, error);
 }
 
 std::unique_ptr<PatientRecord> PatientFileIO::load(const QString &path, PatientFile::Versions *versions,
@@ -35,10 +21,10 @@ std::unique_ptr<PatientRecord> PatientFileIO::load(const QString &path, PatientF
 {
     *versions = {};
     QByteArray data;
-    if (!readFile(path, &data, error))
-        return nullptr;
     if (!isJsonPath(path))
-        return PatientFile::read(data, error, versions);
+        return readFile(path, &data, error) ? PatientFile::read(data, error, versions) : nullptr;
+    if (!RegularFile::read(path, &data, error, maximumJsonSize))
+        return nullptr;
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
@@ -64,10 +50,5 @@ bool PatientFileIO::save(const QString &path, const PatientRecord &record, QStri
     } else {
         data = PatientFile::write(record);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    return AtomicFile::write(path, data, error);
 }

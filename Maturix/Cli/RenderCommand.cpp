@@ -1,11 +1,13 @@
 #include "RenderCommand.h"
 
 #include "ChartExport.h"
+#include "AtomicFile.h"
 #include "CommandLineOptions.h"
 #include "MaturixGraphView.h"
 #include "PatientChartSource.h"
 #include "PatientFileIO.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
@@ -13,7 +15,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace {
@@ -57,7 +58,7 @@ QImage imageOf(MaturixGraphView &view, QString *error)
     return image;
 }
 
-bool writeImage(MaturixGraphView &view, RenderCommand::Format format, QSaveFile &file,
+bool writeImage(MaturixGraphView &view, RenderCommand::Format format, QIODevice &file,
                 QString *error)
 {
     const QImage image = imageOf(view, error);
@@ -74,7 +75,7 @@ bool writeImage(MaturixGraphView &view, RenderCommand::Format format, QSaveFile 
     return true;
 }
 
-bool writePdf(MaturixGraphView &view, QSaveFile &file, QString *error)
+bool writePdf(MaturixGraphView &view, QIODevice &file, QString *error)
 {
     QPdfWriter writer(&file);
     // One device unit per point, on a page exactly the size of the chart.
@@ -144,22 +145,12 @@ bool RenderCommand::renderChart(const PatientRecord &record, const QSize &size, 
     MaturixGraphView view;
     showPatient(view, source, record, size);
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
+    QByteArray data;
+    QBuffer file(&data);
+    file.open(QIODevice::WriteOnly);
     const bool drawn = format == Format::Pdf ? writePdf(view, file, error)
                                              : writeImage(view, format, file, error);
-    if (!drawn) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    return drawn && AtomicFile::write(path, data, error);
 }
 
 int RenderCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)

@@ -1,7 +1,8 @@
 #include "TableText.h"
 
+#include "AtomicFile.h"
+
 #include <QAbstractItemModel>
-#include <QSaveFile>
 
 namespace {
 // A spreadsheet opening the file would run a field that starts like a
@@ -87,12 +88,5 @@ QString TableText::csv(const QAbstractItemModel &model, const QList<int> &rows)
 
 bool TableText::writeCsv(const QString &path, const QAbstractItemModel &model, QString *error)
 {
-    QSaveFile file(path);
-    const QByteArray bytes = csv(model).toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return AtomicFile::write(path, csv(model).toUtf8(), error);
 }

@@ -3,6 +3,8 @@
 #include "PrintableText.h"
 #include "Unarchiver.h"
 
+#include <QTextStream>
+
 #include <vector>
 
 namespace {
@@ -10,25 +12,35 @@ namespace {
 class Printer
 {
 public:
-    explicit Printer(const Unarchiver &archive)
-        : m_archive(archive), m_printed(archive.entries().size(), false)
+    Printer(const Unarchiver &archive, QTextStream &out)
+        : m_archive(archive), m_printed(archive.entries().size(), false), m_out(out)
     {
     }
 
-    QString run()
+    void run()
     {
-        m_text += QStringLiteral("typedstream %1, streamer version %2, system version %3\n")
+        m_out << QStringLiteral("typedstream %1, streamer version %2, system version %3\n")
                           .arg(m_archive.isBigEndian() ? QStringLiteral("big-endian")
                                                        : QStringLiteral("little-endian"))
                           .arg(m_archive.streamerVersion())
                           .arg(m_archive.systemVersion());
         for (const TypedStreamGroup &group : m_archive.groups())
             printGroup(group, 0);
-        return m_text;
     }
 
 private:
-    void line(int depth, const QString &text) { m_text += QString(depth * 2, u' ') + text + u'\n'; }
+    // Indentation stops deepening at 16 levels, with the depth written
+    // instead, so the description stays in proportion to the archive even
+    // for values nested hundreds of levels deep.
+    void line(int depth, const QString &text)
+    {
+        constexpr int deepest = 16;
+        if (depth > deepest)
+            m_out << QString(deepest * 2, u' ') << QStringLiteral("[%1] ").arg(depth);
+        else
+            m_out << QString(depth * 2, u' ');
+        m_out << text << u'\n';
+    }
 
     void printGroup(const TypedStreamGroup &group, int depth)
     {
@@ -119,12 +131,21 @@ private:
 
     const Unarchiver &m_archive;
     std::vector<bool> m_printed;
-    QString m_text;
+    QTextStream &m_out;
 };
 
 } // namespace
 
 QString TypedStreamPrinter::describe(const Unarchiver &archive)
 {
-    return Printer(archive).run();
+    QString text;
+    QTextStream out(&text);
+    describe(archive, out);
+    out.flush();
+    return text;
+}
+
+void TypedStreamPrinter::describe(const Unarchiver &archive, QTextStream &out)
+{
+    Printer(archive, out).run();
 }

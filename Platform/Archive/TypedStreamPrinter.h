@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QTextStream;
 class Unarchiver;
 
 // The structure of a read archive as indented text, for support and
@@ -11,4 +12,7 @@ class TypedStreamPrinter
 {
 public:
     static QString describe(const Unarchiver &archive);
+    // The same, written to the stream as it goes, so that a large archive
+    // never needs its whole description in memory.
+    static void describe(const Unarchiver &archive, QTextStream &out);
 };

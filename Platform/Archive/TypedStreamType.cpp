@@ -5,10 +5,12 @@ namespace {
 class TypeParser
 {
 public:
-    explicit TypeParser(QByteArrayView text) : m_text(text) { }
+    TypeParser(QByteArrayView text, qint64 maximumTypes) : m_text(text), m_maximumTypes(maximumTypes) { }
 
     bool parseOne(TypedStreamType *type, int depth)
     {
+        if (++m_types > m_maximumTypes)
+            return failWith(QStringLiteral("type string holds more than %1 types").arg(m_maximumTypes));
         if (depth > TypedStreamType::maximumDepth)
             return failWith(QStringLiteral("type string nested too deeply"));
         if (atEnd())
@@ -80,20 +82,23 @@ private:
     }
 
     QByteArrayView m_text;
+    qint64 m_maximumTypes;
+    qint64 m_types = 0;
     qsizetype m_position = 0;
     QString m_error;
 };
 
 } // namespace
 
-bool TypedStreamType::parse(QByteArrayView text, std::vector<TypedStreamType> *types, QString *error)
+bool TypedStreamType::parse(QByteArrayView text, std::vector<TypedStreamType> *types, QString *error,
+                            qint64 maximumTypes)
 {
     types->clear();
     if (text.isEmpty()) {
         *error = QStringLiteral("empty type string");
         return false;
     }
-    TypeParser parser(text);
+    TypeParser parser(text, maximumTypes);
     while (!parser.atEnd()) {
         types->emplace_back();
         if (!parser.parseOne(&types->back(), 1)) {
@@ -120,4 +125,21 @@ bool TypedStreamType::occupiesData() const
     default:
         return true;
     }
+}
+
+qint64 TypedStreamType::removeEmpty(std::vector<TypedStreamType> *types)
+{
+    qint64 remaining = 0;
+    std::vector<TypedStreamType> kept;
+    for (TypedStreamType &type : *types) {
+        const qint64 members =
+                type.code == '{' || type.code == '[' ? removeEmpty(&type.members) : 0;
+        // An array whose element type went holds nothing either.
+        if ((type.code == '[' && type.members.empty()) || !type.occupiesData())
+            continue;
+        remaining += 1 + members;
+        kept.push_back(std::move(type));
+    }
+    *types = std::move(kept);
+    return remaining;
 }

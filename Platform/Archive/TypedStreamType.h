@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <limits>
 #include <vector>
 
 // One element of an archive type string ("i", "[4c]", "{_NSRange=II}").
@@ -21,8 +22,14 @@ struct TypedStreamType
     std::vector<TypedStreamType> members;
 
     // Splits a type string into its types; false with the reason when it is
-    // malformed or uses a code the archive format has no value encoding for.
-    static bool parse(QByteArrayView text, std::vector<TypedStreamType> *types, QString *error);
+    // malformed, uses a code the archive format has no value encoding for,
+    // or holds more than maximumTypes types in all (members counted).
+    static bool parse(QByteArrayView text, std::vector<TypedStreamType> *types, QString *error,
+                      qint64 maximumTypes = std::numeric_limits<qint64>::max());
+    // Drops the types that occupy no data, members included, so a reader
+    // spends its time only on types that consume bytes; returns how many
+    // types remain in all.
+    static qint64 removeEmpty(std::vector<TypedStreamType> *types);
     // Whether a value of this type occupies at least one byte of the stream;
     // types that occupy none ("!", empty structs) are skipped when reading.
     bool occupiesData() const;

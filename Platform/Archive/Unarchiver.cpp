@@ -24,6 +24,9 @@ T fromStream(const char *bytes, bool bigEndian)
     return bigEndian ? qFromBigEndian<T>(bytes) : qFromLittleEndian<T>(bytes);
 }
 
+// What the heap spends on an allocation beside its size.
+constexpr qint64 allocationOverhead = 32;
+
 QString hexByte(qint8 byte)
 {
     return QStringLiteral("0x%1").arg(quint8(byte), 2, 16, QChar(u'0'));
@@ -45,6 +48,28 @@ bool Unarchiver::countItem()
     return true;
 }
 
+bool Unarchiver::charge(qint64 bytes)
+{
+    if (!affordable(bytes))
+        return fail(QStringLiteral("archive would need more than %1 MB of memory to read, "
+                                   "far more than its %2 bytes can hold")
+                            .arg(m_budget >> 20)
+                            .arg(m_data.size()));
+    m_used += bytes;
+    return true;
+}
+
+bool Unarchiver::reserveValues(std::vector<TypedStreamValue> *values, qint64 count)
+{
+    // Each value takes at least one byte of the stream, and is charged
+    // itself once read; only the room is checked here.
+    count = std::min<qint64>(count, m_data.size() - m_position);
+    if (!affordable(count * qint64(sizeof(TypedStreamValue))))
+        return charge(count * qint64(sizeof(TypedStreamValue)));
+    values->reserve(size_t(count));
+    return true;
+}
+
 bool Unarchiver::enter()
 {
     if (m_depth >= maximumDepth)
@@ -57,6 +82,7 @@ bool Unarchiver::read(const QByteArray &data)
 {
     *this = Unarchiver();
     m_data = data;
+    m_budget = memoryPerByte * m_data.size() + memoryAllowance;
     if (m_data.isEmpty()) {
         m_error = QStringLiteral("empty file");
         return false;
@@ -180,7 +206,8 @@ bool Unarchiver::readSharedString(QByteArray *string, bool *isNull, qint64 *inde
     if (lead == qint8(newEntry)) {
         qint64 length = 0;
         const char *bytes = nullptr;
-        if (!readInteger(&length) || !readRaw(length, &bytes) || !countItem())
+        if (!readInteger(&length) || !readRaw(length, &bytes) || !countItem()
+            || !charge(length + qint64(sizeof(QByteArray) + sizeof(m_typeCache[0])) + allocationOverhead))
             return false;
         *string = QByteArray(bytes, length);
         m_strings.push_back(*string);
@@ -212,15 +239,21 @@ bool Unarchiver::readTypes(const TypeList **types, QByteArray *typeString)
         m_position = start;
         return fail(QStringLiteral("missing type string"));
     }
-    // A type string used many times is parsed once.
+    // A type string used many times is parsed once, and its types that
+    // hold no data are dropped then, so no group spends time on them.
     if (!m_typeCache[index]) {
         auto parsed = std::make_unique<TypeList>();
         QString reason;
-        if (!TypedStreamType::parse(*typeString, parsed.get(), &reason)) {
+        constexpr qint64 typeSize = qint64(sizeof(TypedStreamType)) + allocationOverhead;
+        // While the lists grow, parsing takes up to three times what the
+        // parsed types keep.
+        if (!TypedStreamType::parse(*typeString, parsed.get(), &reason, (m_budget - m_used) / (3 * typeSize))) {
             m_position = start;
             return fail(QStringLiteral("bad type string \"%1\": %2")
-                                .arg(PrintableText::fromUtf8(*typeString), reason));
+                                .arg(PrintableText::fromUtf8(typeString->left(100)), reason));
         }
+        if (!charge(TypedStreamType::removeEmpty(parsed.get()) * typeSize))
+            return false;
         m_typeCache[index] = std::move(parsed);
     }
     *types = m_typeCache[index].get();
@@ -232,12 +265,11 @@ bool Unarchiver::readGroup(std::vector<TypedStreamGroup> *groups)
     TypedStreamGroup group;
     group.offset = m_position;
     const TypeList *types = nullptr;
-    if (!readTypes(&types, &group.type))
+    if (!readTypes(&types, &group.type) || !charge(qint64(sizeof(TypedStreamGroup)) + allocationOverhead))
         return false;
-    group.values.reserve(types->size());
+    if (!reserveValues(&group.values, qint64(types->size())))
+        return false;
     for (const TypedStreamType &type : *types) {
-        if (!type.occupiesData())
-            continue;
         group.values.emplace_back();
         if (!readValue(type, &group.values.back()))
             return false;
@@ -249,7 +281,7 @@ bool Unarchiver::readGroup(std::vector<TypedStreamGroup> *groups)
 bool Unarchiver::readValue(const TypedStreamType &type, TypedStreamValue *value)
 {
     using Kind = TypedStreamValue::Kind;
-    if (!countItem())
+    if (!countItem() || !charge(sizeof(TypedStreamValue)))
         return false;
     value->code = type.code;
     qint8 lead = 0;
@@ -308,7 +340,7 @@ bool Unarchiver::readValue(const TypedStreamType &type, TypedStreamValue *value)
             value->isNull = true;
             return true;
         }
-        if (!readInteger(&integer) || !readRaw(integer, &bytes))
+        if (!readInteger(&integer) || !readRaw(integer, &bytes) || !charge(integer + allocationOverhead))
             return false;
         value->bytes = QByteArray(bytes, integer);
         return true;
@@ -328,7 +360,7 @@ bool Unarchiver::readValue(const TypedStreamType &type, TypedStreamValue *value)
     case '[':
         if (type.isByteArray()) {
             value->kind = Kind::Bytes;
-            if (!readRaw(type.count, &bytes))
+            if (!readRaw(type.count, &bytes) || !charge(type.count + allocationOverhead))
                 return false;
             value->bytes = QByteArray(bytes, type.count);
             return true;
@@ -340,11 +372,11 @@ bool Unarchiver::readValue(const TypedStreamType &type, TypedStreamValue *value)
             return fail(QStringLiteral("truncated data (array of %1 elements)").arg(type.count));
         if (type.count > maximumItems - m_items)
             return fail(QStringLiteral("array of %1 elements is too large").arg(type.count));
-        if (!enter())
+        if (!enter() || !reserveValues(&value->elements, type.count))
             return false;
-        value->elements.resize(type.count);
-        for (TypedStreamValue &element : value->elements) {
-            if (!readValue(type.members[0], &element))
+        for (qint64 i = 0; i < type.count; ++i) {
+            value->elements.emplace_back();
+            if (!readValue(type.members[0], &value->elements.back()))
                 return false;
         }
         leave();
@@ -353,9 +385,9 @@ bool Unarchiver::readValue(const TypedStreamType &type, TypedStreamValue *value)
         value->kind = Kind::Compound;
         if (!enter())
             return false;
+        if (!reserveValues(&value->elements, qint64(type.members.size())))
+            return false;
         for (const TypedStreamType &member : type.members) {
-            if (!member.occupiesData())
-                continue;
             value->elements.emplace_back();
             if (!readValue(member, &value->elements.back()))
                 return false;
@@ -398,7 +430,7 @@ bool Unarchiver::readLead(TypedStreamEntry::Kind kind, qint64 *reference, bool *
     if (lead != qint8(newEntry))
         return readReference(lead, kind, reference);
     // The entry takes its number now, before whatever follows.
-    if (!countItem())
+    if (!countItem() || !charge(sizeof(TypedStreamEntry)))
         return false;
     TypedStreamEntry entry;
     entry.kind = kind;
@@ -475,7 +507,6 @@ bool Unarchiver::readObject(qint64 *reference)
     if (!enter())
         return false;
     std::vector<TypedStreamGroup> groups;
-    groups.reserve(4);
     while (true) {
         if (!peekByte(&lead))
             return fail(QStringLiteral("truncated data (object #%1 not ended)").arg(number));

@@ -18,7 +18,10 @@
 // and the version look-up work on that result. Both byte orders and every
 // integer and float form are accepted. Nothing is allocated from a length
 // the stream gives before the data for it is known to be there, nesting is
-// bounded, and a class chain that loops back on itself is an error.
+// bounded, and a class chain that loops back on itself is an error. What the
+// reader keeps is counted against a memory budget in proportion to the
+// file's size, so a crafted file is refused long before it can exhaust
+// memory.
 class Unarchiver
 {
 public:
@@ -29,6 +32,11 @@ public:
     // which bounds the memory a file can make the reader use; a patient
     // file holds about ten per examination.
     static constexpr qint64 maximumItems = qint64(1) << 21;
+    // The memory budget: this many bytes per byte of the file, plus a fixed
+    // allowance. Real archives need a fraction of it: a patient file of a
+    // thousand examinations keeps about a megabyte.
+    static constexpr qint64 memoryPerByte = 4;
+    static constexpr qint64 memoryAllowance = qint64(32) << 20;
 
     // False with errorString() set when the data is no well-formed archive.
     bool read(const QByteArray &data);
@@ -82,6 +90,12 @@ private:
     bool fail(const QString &reason);
     // Counts one more value or entry against maximumItems.
     bool countItem();
+    // Counts memory the reader keeps against the budget.
+    bool charge(qint64 bytes);
+    // Room for that many values, within the data left and the budget.
+    bool reserveValues(std::vector<TypedStreamValue> *values, qint64 count);
+    // Whether that much more memory stays within the budget.
+    bool affordable(qint64 bytes) const { return bytes >= 0 && bytes <= m_budget - m_used; }
     // One level deeper, within maximumDepth; leave() after it.
     bool enter();
     void leave() { --m_depth; }
@@ -98,6 +112,8 @@ private:
     qint64 m_systemVersion = 0;
     int m_depth = 0;
     qint64 m_items = 0;
+    qint64 m_budget = 0;
+    qint64 m_used = 0;
     std::vector<QByteArray> m_strings;
     // Parsed type strings by shared-string number, filled on first use.
     std::vector<std::unique_ptr<const TypeList>> m_typeCache;

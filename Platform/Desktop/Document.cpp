@@ -1,18 +1,18 @@
 #include "Document.h"
 
 #include "Alert.h"
+#include "AtomicFile.h"
 #include "DocumentController.h"
 #include "FilePanel.h"
 #include "FileWatcher.h"
 #include "Logging.h"
+#include "RegularFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QScopedValueRollback>
 #include <QWidget>
 
@@ -241,18 +241,11 @@ bool Document::loadDataRepresentation(const QByteArray &, const QString &type)
 
 bool Document::readFromFile(const QString &path, const QString &type, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray data;
+    QString reason;
+    if (!RegularFile::read(path, &data, &reason)) {
         if (error)
-            *error = tr("The file “%1” couldn’t be opened: %2")
-                             .arg(QFileInfo(path).fileName(), file.errorString());
-        return false;
-    }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = tr("The file “%1” couldn’t be read: %2")
-                             .arg(QFileInfo(path).fileName(), file.errorString());
+            *error = tr("The file “%1” couldn’t be opened: %2").arg(QFileInfo(path).fileName(), reason);
         return false;
     }
     if (!loadDataRepresentation(data, type)) {
@@ -273,12 +266,10 @@ bool Document::writeToFile(const QString &path, const QString &type, QString *er
             *error = tr("The document’s contents could not be prepared for saving.");
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+    QString reason;
+    if (!AtomicFile::write(path, data, &reason)) {
         if (error)
-            *error = tr("The file “%1” couldn’t be written: %2")
-                             .arg(QFileInfo(path).fileName(), file.errorString());
-        file.cancelWriting();
+            *error = tr("The file “%1” couldn’t be written: %2").arg(QFileInfo(path).fileName(), reason);
         return false;
     }
     m_lastTransfer = FileState::ofBytes(path, data);

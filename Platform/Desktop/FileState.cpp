@@ -1,7 +1,8 @@
 #include "FileState.h"
 
+#include "RegularFile.h"
+
 #include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 
 FileState FileState::ofBytes(const QString &path, const QByteArray &data)
@@ -17,17 +18,12 @@ FileState FileState::ofBytes(const QString &path, const QByteArray &data)
 
 FileState FileState::ofFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Whatever is no longer a readable regular file counts as gone.
+    QByteArray data;
+    if (!RegularFile::read(path, &data, nullptr)) {
         FileState gone;
         gone.m_path = path;
         return gone;
-    }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        FileState unreadable;
-        unreadable.m_path = path;
-        return unreadable;
     }
     return ofBytes(path, data);
 }

@@ -22,6 +22,8 @@
 
 #include <ctime>
 
+#include <sys/stat.h>
+
 namespace {
 // A patient with three assessed examinations, the first one on show.
 void fillIn(MaturixDocument *document, const QString &identifier)
@@ -65,6 +67,8 @@ private slots:
     void folderFallbacks_data();
     void folderFallbacks();
     void failedExportIsReported();
+    void exportsStayPrivateAndInTheirFolder_data();
+    void exportsStayPrivateAndInTheirFolder();
     void exportToOsirixPostsChartMessage();
     void exportedChartHasNoHighlight();
     void chartOfWindowNeverShown();
@@ -249,6 +253,56 @@ void tst_ChartExport::failedExportIsReported()
     QVERIFY(!document->doExport(true));
     QCOMPARE(m_alerts->messageTexts().last(), QStringLiteral("The chart could not be exported"));
     QVERIFY(m_alerts->alerts().last().informativeText.contains(path));
+}
+
+void tst_ChartExport::exportsStayPrivateAndInTheirFolder_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<QString>("link"); // at the destination: "", "to a file" or "dangling"
+    QTest::addColumn<int>("fileMode"); // 0: refused, nothing written
+
+    QTest::newRow("private folder") << 0755 << "" << 0600;
+    QTest::newRow("group-writable folder") << 0775 << "" << 0660;
+    QTest::newRow("link to a file elsewhere") << 0755 << "to a file" << 0;
+    QTest::newRow("dangling link") << 0755 << "dangling" << 0;
+}
+
+// An unattended export, under the usual umask.
+void tst_ChartExport::exportsStayPrivateAndInTheirFolder()
+{
+    QFETCH(int, folderMode);
+    QFETCH(QString, link);
+    QFETCH(int, fileMode);
+
+    QCOMPARE(::chmod(QFile::encodeName(exportFolder()).constData(), mode_t(folderMode)), 0);
+    const QString path = exportFolder() + QStringLiteral("/X1 Chart.jpg");
+    const QString outside = m_home->filePath(QStringLiteral("outside.jpg"));
+    if (link == QStringLiteral("to a file"))
+        QVERIFY(writeFile(outside, "another file"));
+    if (!link.isEmpty())
+        QVERIFY(QFile::link(outside, path));
+    m_alerts->answer(1); // Overwrite, if asked
+    MaturixDocument *document = newDocument(QStringLiteral("X1"));
+    if (fileMode == 0)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("symbolic link")));
+
+    const mode_t savedMask = ::umask(022);
+    const bool exported = document->autoExport();
+    ::umask(savedMask);
+
+    QCOMPARE(QDir(exportFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList { QStringLiteral("X1 Chart.jpg") });
+    QCOMPARE(exported, fileMode != 0);
+    if (fileMode == 0) {
+        QCOMPARE(QFileInfo(path).symLinkTarget(), outside);
+        QCOMPARE(contents(outside), link == QStringLiteral("to a file") ? QByteArray("another file") : QByteArray());
+        QCOMPARE(QFileInfo::exists(outside), link == QStringLiteral("to a file"));
+        QVERIFY(m_controller->statuses.last().contains(path));
+        return;
+    }
+    struct stat status;
+    QCOMPARE(::lstat(QFile::encodeName(path).constData(), &status), 0);
+    QCOMPARE(int(status.st_mode & 07777), fileMode);
 }
 
 void tst_ChartExport::exportToOsirixPostsChartMessage()

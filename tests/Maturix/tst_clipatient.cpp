@@ -4,6 +4,7 @@
 #include "TableText.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QJsonArray>
@@ -15,8 +16,37 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
+#include <sys/stat.h>
 
 namespace {
+
+// A new shared string of an archive, its length in the four-byte form.
+QByteArray newSharedString(const QByteArray &text)
+{
+    QByteArray bytes { "\x84\x82" };
+    const auto size = quint32(text.size());
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.append(char(size >> shift));
+    return bytes + text;
+}
+
+// A little-endian archive header followed by a new shared string: the
+// start of every crafted archive below.
+QByteArray archiveWithTypeString(const QByteArray &type)
+{
+    return QByteArray::fromHex("040b73747265616d747970656481e803") + newSharedString(type);
+}
+
+constexpr qsizetype craftedSize = 16 * 1024 * 1024;
+
+// Groups of type string #0 (whose first use, with its values, ends the
+// archive so far) until the archive has grown to the crafted size.
+QByteArray repeatedUntilFull(QByteArray archive, const QByteArray &group)
+{
+    while (archive.size() + group.size() <= craftedSize)
+        archive += group;
+    return archive;
+}
 
 // A byte that a terminal takes for a command: C0 other than the line end,
 // DEL, or C1 in UTF-8.
@@ -65,6 +95,8 @@ private slots:
     void betweenVisitsFollowDates();
     void refusesBadFiles_data();
     void refusesBadFiles();
+    void refusesHostileFiles_data();
+    void refusesHostileFiles();
     void usageErrors_data();
     void usageErrors();
     void convertRoundTrips();
@@ -273,6 +305,80 @@ void tst_CliPatient::refusesBadFiles()
     QVERIFY(!QFile::exists(dir.filePath("out.json")));
     const CliResult missing = runCli({ QStringLiteral("show"), dir.filePath("none.bin") });
     QCOMPARE(missing.status, 1);
+}
+
+void tst_CliPatient::refusesHostileFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason"); // empty: described, as the archive is well-formed
+    QTest::newRow("16 MB type string") << "long type" << "type string holds more than";
+    QTest::newRow("values nested 190 deep") << "deep" << "";
+    QTest::newRow("long type string used again and again") << "padded type" << "MB of memory to read";
+    QTest::newRow("16 MB of values") << "values" << "MB of memory to read";
+    QTest::newRow("named pipe") << "pipe" << "it is a named pipe, not a regular file";
+    QTest::newRow("device") << "/dev/zero" << "it is a device, not a regular file";
+    QTest::newRow("folder") << "folder" << "it is a folder, not a regular file";
+    QTest::newRow("over 64 MB") << "large" << "it is larger than 64 MB";
+    QTest::newRow("JSON over 4 MB") << "large json" << "it is larger than 4 MB";
+}
+
+// Each is refused at once, with its reason, or described, within a modest
+// address space and under 256 MB of memory.
+void tst_CliPatient::refusesHostileFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("hostile.maturix"));
+    if (kind == "long type") {
+        QVERIFY(writeFile(path, archiveWithTypeString(QByteArray(craftedSize - 32, 'i'))));
+    } else if (kind == "padded type") {
+        const QByteArray padded = archiveWithTypeString(QByteArray(1 << 18, '!') + 'c') + '\1';
+        QVERIFY(writeFile(path, repeatedUntilFull(padded, QByteArray::fromHex("9201"))));
+    } else if (kind == "values") {
+        const QByteArray values(4096, 'x');
+        const QByteArray many = archiveWithTypeString("{=" + QByteArray(4096, 'c') + '}') + values;
+        QVERIFY(writeFile(path, repeatedUntilFull(many, char(0x92) + values)));
+    } else if (kind == "deep") {
+        // An object holding an object, and so on, the innermost holding
+        // 290 000 one-byte values.
+        QByteArray deep = archiveWithTypeString("@") + QByteArray::fromHex("84848401410085");
+        for (int level = 1; level < 190; ++level)
+            deep += QByteArray::fromHex("928493");
+        const QByteArray values(4096, 'x');
+        deep += newSharedString("{=" + QByteArray(4096, 'c') + '}') + values;
+        for (int group = 0; group < 70; ++group)
+            deep += char(0x94) + values;
+        QVERIFY(writeFile(path, deep + QByteArray(190, char(0x86))));
+    } else if (kind == "pipe") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == "folder") {
+        QVERIFY(QDir(dir.path()).mkdir("hostile.maturix"));
+    } else if (kind.startsWith("large")) {
+        if (kind.endsWith("json"))
+            path = dir.filePath(QStringLiteral("hostile.json"));
+        QFile large(path);
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(qint64(kind.endsWith("json") ? 5 : 65) << 20));
+    } else {
+        path = kind;
+    }
+    const QString peak = dir.filePath(QStringLiteral("peak"));
+    const CliResult result = runCli({ "-f", "%M", "-o", peak, "prlimit", "--as=1073741824", MATURIX_CLI,
+                                      reason.isEmpty() ? "dump" : "show", path },
+                                    QProcessEnvironment::systemEnvironment(), 60000,
+                                    QStringLiteral("/usr/bin/time"));
+    if (reason.isEmpty()) {
+        QCOMPARE(result.status, 0);
+        QVERIFY(result.out.contains("[190] "));
+    } else {
+        QCOMPARE(result.status, 1);
+        QVERIFY(result.out.isEmpty());
+        QVERIFY2(result.err.contains(path.toUtf8()) && result.err.contains(reason.toUtf8()),
+                 result.err.constData());
+    }
+    // The last line; a line about the exit status may come before it.
+    const qint64 peakKilobytes = contents(peak).trimmed().split('\n').last().toLongLong();
+    QVERIFY2(peakKilobytes > 0 && peakKilobytes < 256 * 1024, qPrintable(QString::number(peakKilobytes)));
 }
 
 void tst_CliPatient::usageErrors_data()

@@ -4,11 +4,14 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 // Real Maturix processes on the private session bus of the test run
 // (dbus-run-session), each with a fresh home folder that has answered the
@@ -20,6 +23,7 @@ class tst_SingleInstance : public QObject
 private slots:
     void initTestCase();
     void secondStartHandsItsFileToTheFirst();
+    void handedOverPipesAndDevicesAreRefusedAtOnce();
     void withoutBusEachStartRunsOnItsOwn();
     void survivesMalformedMessages_data();
     void survivesMalformedMessages();
@@ -90,6 +94,35 @@ void tst_SingleInstance::secondStartHandsItsFileToTheFirst()
     const QByteArray opened = "Opened \"" + patient.toLocal8Bit() + '"';
     QTRY_VERIFY_WITH_TIMEOUT((log += first->readAll()).contains(opened), 30000);
     QCOMPARE(first->state(), QProcess::Running);
+
+    first->terminate();
+    QVERIFY(first->waitForFinished(30000));
+    QTRY_VERIFY_WITH_TIMEOUT(!maturixIsRunning(), 30000);
+}
+
+// Neither a pipe nor a device holds the window: each is refused with its
+// reason, and a patient file handed over after them still opens.
+void tst_SingleInstance::handedOverPipesAndDevicesAreRefusedAtOnce()
+{
+    QTemporaryDir folder;
+    const QString pipe = folder.filePath("x.maturix");
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString patient = folder.filePath("AB123.maturix");
+    QVERIFY(writeFile(patient, sampleBytes("patient-v3-example.bin")));
+
+    std::unique_ptr<QProcess> first = start({}, folder.path());
+    QTRY_VERIFY_WITH_TIMEOUT(maturixIsRunning(), 30000);
+    for (const QString &path : { pipe, QStringLiteral("/dev/zero"), patient }) {
+        std::unique_ptr<QProcess> second = start({ path }, folder.path());
+        QVERIFY(second->waitForFinished(30000));
+        QCOMPARE(second->exitCode(), 0);
+    }
+
+    QByteArray log;
+    for (const QByteArray &line : { pipe.toLocal8Bit() + ": The file “x.maturix” couldn’t be opened: it is a named pipe, not a regular file",
+                                    QByteArray("/dev/zero: The file “zero” couldn’t be opened: it is a device, not a regular file"),
+                                    "Opened \"" + patient.toLocal8Bit() + '"' })
+        QTRY_VERIFY2_WITH_TIMEOUT((log += first->readAll()).contains(line), line.constData(), 30000);
 
     first->terminate();
     QVERIFY(first->waitForFinished(30000));

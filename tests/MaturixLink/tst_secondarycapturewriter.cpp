@@ -69,9 +69,12 @@ void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
     writer.setStudyDescription(QStringLiteral("Maturix Chart"));
     QString error;
     QVERIFY2(writer.writeToFile(path, &error), qPrintable(error));
-    // Nothing but the finished file is left in the folder.
+    // Nothing but the finished file is left in the folder, readable by its
+    // owner alone.
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
         QStringList { QStringLiteral("VNL-10001-1.dcm") });
+    QCOMPARE(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser),
+        QFile::ReadOwner | QFile::WriteOwner);
 
     const DicomFileCheck check(path);
     QVERIFY(check.loaded);
@@ -103,25 +106,35 @@ void tst_SecondaryCaptureWriter::refusesWhatCannotBeStored_data()
 {
     QTest::addColumn<QImage>("image");
     QTest::addColumn<QString>("patientID");
+    QTest::addColumn<bool>("linked"); // a symbolic link, to nowhere, where the file is to go
 
-    QTest::newRow("no picture") << QImage() << "12-345-6";
+    QTest::newRow("no picture") << QImage() << "12-345-6" << false;
     // A backslash would split the identifier into two values.
-    QTest::newRow("backslash in identifier") << chart(QImage::Format_RGB32) << "12\\345";
+    QTest::newRow("backslash in identifier") << chart(QImage::Format_RGB32) << "12\\345" << false;
+    // Writing through it would put the file wherever the link points.
+    QTest::newRow("link at the destination") << chart(QImage::Format_RGB32) << "12-345-6" << true;
 }
 
 void tst_SecondaryCaptureWriter::refusesWhatCannotBeStored()
 {
     QFETCH(QImage, image);
     QFETCH(QString, patientID);
+    QFETCH(bool, linked);
 
     QTemporaryDir folder;
+    QTemporaryDir elsewhere;
     const QString path = folder.filePath(QStringLiteral("refused.dcm"));
+    const QString target = elsewhere.filePath(QStringLiteral("refused.dcm"));
+    if (linked)
+        QVERIFY(QFile::link(target, path));
     SecondaryCaptureWriter writer(image);
     writer.setPatientID(patientID);
     QString error;
     QVERIFY(!writer.writeToFile(path, &error));
     QVERIFY(!error.isEmpty());
-    QVERIFY(QDir(folder.path()).isEmpty());
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+        linked ? QStringList { QStringLiteral("refused.dcm") } : QStringList {});
+    QVERIFY(QDir(elsewhere.path()).isEmpty());
 }
 
 QTEST_MAIN(tst_SecondaryCaptureWriter)

@@ -17,6 +17,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 constexpr qint64 day = 86400;
 
@@ -53,6 +55,7 @@ private slots:
     void registeredDefaultsFillTheWindow();
     void selection_data();
     void selection();
+    void namedPipeIsPassedOver();
     void erasing_data();
     void erasing();
     void missingExportFolderStopsTheBatch();
@@ -138,6 +141,14 @@ void tst_BatchExportController::selection()
     QVERIFY(!m_controller->window()->isVisible());
     QCOMPARE(defaults().integerForKey(PreferenceKeys::BatchExportDays), 7);
     QVERIFY(m_alerts->alerts().isEmpty());
+}
+
+void tst_BatchExportController::namedPipeIsPassedOver()
+{
+    QVERIFY(QDir().mkpath(home("Patients")));
+    QCOMPARE(::mkfifo(QFile::encodeName(home("Patients/x.maturix")).constData(), 0600), 0);
+    QVERIFY(writeChangedAgo(home("Patients/A1.maturix"), day));
+    QCOMPARE(runBatch(false), QStringList { home("Patients/A1.maturix") });
 }
 
 void tst_BatchExportController::erasing_data()

@@ -18,6 +18,7 @@
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 // What a new document holds goes into the patient's document the look-up
@@ -75,6 +76,8 @@ private slots:
     void failedSaveKeepsOldFile();
     void changedByAnotherProgram_data();
     void changedByAnotherProgram();
+    void savedFilesStayPrivateAndInTheirFolder_data();
+    void savedFilesStayPrivateAndInTheirFolder();
 
 private:
     UserDefaults &defaults() { return UserDefaults::standardUserDefaults(); }
@@ -515,3 +518,59 @@ void tst_PatientFileSaving::changedByAnotherProgram()
 
 QTEST_MAIN(tst_PatientFileSaving)
 #include "tst_patientfilesaving.moc"
+
+void tst_PatientFileSaving::savedFilesStayPrivateAndInTheirFolder_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<QString>("link"); // at the destination: "", "to a file" or "dangling"
+    QTest::addColumn<int>("fileMode"); // 0: refused, nothing written
+
+    QTest::newRow("private folder") << 0755 << "" << 0600;
+    QTest::newRow("group-writable folder") << 0775 << "" << 0660;
+    QTest::newRow("set-group-ID folder") << 02755 << "" << 0660;
+    QTest::newRow("link to a file elsewhere") << 0755 << "to a file" << 0;
+    QTest::newRow("dangling link") << 0755 << "dangling" << 0;
+}
+
+// An automatic save, under the usual umask.
+void tst_PatientFileSaving::savedFilesStayPrivateAndInTheirFolder()
+{
+    QFETCH(int, folderMode);
+    QFETCH(QString, link);
+    QFETCH(int, fileMode);
+
+    const mode_t savedMask = ::umask(022);
+    QCOMPARE(::chmod(QFile::encodeName(database()).constData(), mode_t(folderMode)), 0);
+    const QString path = database(QStringLiteral("AB-12.maturix"));
+    const QString outside = m_home.filePath(QStringLiteral("outside.maturix"));
+    QFile::remove(outside);
+    if (link == QStringLiteral("to a file"))
+        QVERIFY(writeFile(outside, "another file"));
+    if (!link.isEmpty())
+        QVERIFY(QFile::link(outside, path));
+    if (link == QStringLiteral("to a file"))
+        m_alerts->answerWithButton(QStringLiteral("Replace"));
+
+    QPointer<PatientDocument> document = newPatient(QStringLiteral("AB-12"));
+    document->saveDocument();
+    ::umask(savedMask);
+
+    const QStringList entries =
+            QDir(database()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QCOMPARE(entries, QStringList { QStringLiteral("AB-12.maturix") });
+    if (fileMode == 0) {
+        QCOMPARE(QFileInfo(path).symLinkTarget(), outside);
+        QCOMPARE(contents(outside), link == QStringLiteral("to a file") ? QByteArray("another file") : QByteArray());
+        QCOMPARE(QFileInfo::exists(outside), link == QStringLiteral("to a file"));
+        QVERIFY(m_alerts->alerts().last().messageText.contains(QStringLiteral("could not be saved")));
+        QVERIFY2(m_alerts->alerts().last().informativeText.contains(QStringLiteral("“AB-12.maturix”"))
+                         && m_alerts->alerts().last().informativeText.contains(QStringLiteral("symbolic link")),
+                 qPrintable(m_alerts->alerts().last().informativeText));
+        QVERIFY(!document->isClosed());
+        return;
+    }
+    struct stat status;
+    QCOMPARE(::lstat(QFile::encodeName(path).constData(), &status), 0);
+    QCOMPARE(int(status.st_mode & 07777), fileMode);
+    QCOMPARE(contents(path), QByteArray("new"));
+}

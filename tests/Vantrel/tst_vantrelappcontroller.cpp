@@ -22,6 +22,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 constexpr double day = 86400.0;
 const QString noon = QStringLiteral("2026-12-08T12:00:00Z");
@@ -158,8 +160,13 @@ void tst_VantrelAppController::firstRun()
     QCOMPARE(defaults().integerForKey(PreferenceKeys::VersionCheckInterval), 31);
     QCOMPARE(defaults().stringForKey(PreferenceKeys::SaveDirectory), saveDirectory);
     QCOMPARE(defaults().boolForKey(PreferenceKeys::AutoSave), databaseAnswer == 1);
-    if (databaseAnswer == 1)
+    if (databaseAnswer == 1) {
         QVERIFY(QFileInfo(m_home.filePath("Documents/Maturix Data")).isDir());
+        // Patient data is private to its owner.
+        struct stat status;
+        QCOMPARE(::stat(QFile::encodeName(m_home.filePath("Documents/Maturix Data")).constData(), &status), 0);
+        QCOMPARE(int(status.st_mode & 07777), 0700);
+    }
 
     // The next launch asks nothing.
     m_alerts->clear();
@@ -261,6 +268,8 @@ void tst_VantrelAppController::databaseCache()
     QVERIFY(writeFile(database.filePath("AB124.Maturix"), "x"));
     QVERIFY(QDir(database.path()).mkpath("old"));
     QVERIFY(writeFile(database.filePath("old/CD9.maturix"), "x"));
+    // A named pipe is never a patient file, whatever its name.
+    QCOMPARE(::mkfifo(QFile::encodeName(database.filePath("x.maturix")).constData(), 0600), 0);
     scheduler.advanceBy(9.0);
     // In the order of the file system's listing.
     const auto cached = [this] {
