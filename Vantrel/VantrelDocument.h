@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExportResult.h"
 #include "VantrelExport.h"
 
 #include "AbsoluteDate.h"
@@ -131,7 +132,8 @@ public:
     // The sex code shown (0 unspecified, 1 male, 2 female), for exports that
     // file the chart under the patient; the base knows none.
     virtual qint64 patientSex() const { return 0; }
-    Q_INVOKABLE bool autoExport();
+    // The unattended export (batch, automatic): what became of the chart.
+    ExportResult autoExport();
     // The chart message for the viewer: name, study, identifier, description,
     // dates and the JPEG data.
     QVariantMap chartMessage(const QByteArray &jpeg) const;
@@ -173,8 +175,11 @@ protected:
     bool m_closeAfterSave = false;
     quint64 m_currentExam = 0;
     AbsoluteDate m_lastPrintedDate;
+    // What the export under way came to, beyond its plain answer.
+    ExportResult m_exportResult;
 
 private:
+    ExportResult missingChartResult() const;
     void reportExportFailure(const QString &path, const QString &error, bool interactive);
     // Whether the automatic save may write to path: a file this document was
     // not read from is replaced only when the user agrees.
