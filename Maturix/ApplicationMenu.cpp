@@ -59,10 +59,7 @@ void ApplicationMenu::installInWindow(Document *document, VantrelAppController *
                     [target] { target->saveDocumentAs(); });
     file->addSeparator();
     fileCommands << file->addAction(tr("&Export"), controller, [controller] { controller->doExport(); });
-    QAction *batchExport = file->addAction(tr("&Batch Export…"), controller,
-                                           [controller] { controller->doBatchExport(); });
-    // Off until the batch-export window exists.
-    batchExport->setEnabled(false);
+    file->addAction(tr("&Batch Export…"), controller, [controller] { controller->doBatchExport(); });
     file->addSeparator();
     file->addAction(tr("&Close"), QKeySequence::Close, document,
                     [target] { target->performClose(); });
