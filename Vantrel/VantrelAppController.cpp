@@ -3,8 +3,8 @@
 #include "AboutController.h"
 #include "Alert.h"
 #include "BatchExportController.h"
-#include "ChartExport.h"
 #include "Bundle.h"
+#include "ChartExport.h"
 #include "DistributedNotificationCenter.h"
 #include "Document.h"
 #include "FilePanel.h"
@@ -494,7 +494,8 @@ void VantrelAppController::cancelBatch()
 
 void VantrelAppController::noteBatchProblem(const QString &note)
 {
-    batchSummary().addNote(note);
+    // Only a batch into the export folder erases, before it begins.
+    m_batchSummary.addNote(note);
 }
 
 void VantrelAppController::reportBatchIfIdle()
