@@ -14,11 +14,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
@@ -26,8 +28,6 @@
 
 namespace {
 constexpr int versionInfoTimeoutMs = 10 * 1000;
-// A download stalls rather than takes long: this is the time without data.
-constexpr int downloadStallTimeoutMs = 60 * 1000;
 constexpr int maximumRedirects = 10;
 constexpr qsizetype maximumFileNameBytes = 255;
 const char refusedRedirectProperty[] = "refusedRedirect";
@@ -59,6 +59,57 @@ bool answeredWithError(const QNetworkReply *reply)
     const QNetworkReply::NetworkError error = reply->error();
     return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
             || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+}
+
+int httpStatus(const QNetworkReply *reply)
+{
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+// The status with its standard wording; the server's own reason phrase is
+// not shown, since whoever answers could put any text there.
+QString statusDescription(int status)
+{
+    static const QHash<int, const char *> phrases {
+        { 200, "OK" }, { 201, "Created" }, { 202, "Accepted" }, { 203, "Non-Authoritative Information" },
+        { 204, "No Content" }, { 205, "Reset Content" }, { 206, "Partial Content" },
+        { 300, "Multiple Choices" }, { 301, "Moved Permanently" }, { 302, "Found" },
+        { 303, "See Other" }, { 304, "Not Modified" }, { 307, "Temporary Redirect" },
+        { 308, "Permanent Redirect" }, { 400, "Bad Request" }, { 401, "Unauthorized" },
+        { 403, "Forbidden" }, { 404, "Not Found" }, { 405, "Method Not Allowed" },
+        { 408, "Request Timeout" }, { 410, "Gone" }, { 429, "Too Many Requests" },
+        { 500, "Internal Server Error" }, { 501, "Not Implemented" }, { 502, "Bad Gateway" },
+        { 503, "Service Unavailable" }, { 504, "Gateway Timeout" },
+    };
+    const char *phrase = phrases.value(status);
+    return phrase ? QStringLiteral("%1 %2").arg(status).arg(QLatin1String(phrase)) : QString::number(status);
+}
+
+// The leading number of each part of a version string; a part without
+// digits counts as 0.
+QStringList versionNumbers(const QString &version)
+{
+    QStringList numbers;
+    for (const QString &part : version.split(u'.')) {
+        qsizetype end = 0;
+        while (end < part.size() && part.at(end).isDigit() && part.at(end).unicode() < 128)
+            ++end;
+        qsizetype start = 0;
+        while (start < end - 1 && part.at(start) == u'0')
+            ++start;
+        numbers.append(end == 0 ? QStringLiteral("0") : part.mid(start, end - start));
+    }
+    while (numbers.size() > 1 && numbers.last() == u"0")
+        numbers.removeLast();
+    return numbers;
+}
+
+// Compares digit strings without leading zeros, so no number overflows.
+int compareNumbers(const QString &a, const QString &b)
+{
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    return a.compare(b);
 }
 
 QString failureDescription(const QNetworkReply *reply)
@@ -116,6 +167,24 @@ QVariant KVVersion::objectForInfoDictionaryKey(const QString &key) const
 void KVVersion::setInfoDictionary(const QVariantMap &info)
 {
     m_infoDictionary = info;
+}
+
+void KVVersion::setDownloadStallTimeout(std::chrono::seconds timeout)
+{
+    m_downloadStallTimeout = timeout;
+}
+
+bool KVVersion::isNewerVersion(const QString &offered, const QString &running)
+{
+    const QStringList offeredNumbers = versionNumbers(offered);
+    const QStringList runningNumbers = versionNumbers(running);
+    for (qsizetype i = 0; i < std::max(offeredNumbers.size(), runningNumbers.size()); ++i) {
+        const int order = compareNumbers(offeredNumbers.value(i, QStringLiteral("0")),
+                                         runningNumbers.value(i, QStringLiteral("0")));
+        if (order != 0)
+            return order > 0;
+    }
+    return false;
 }
 
 void KVVersion::setTerminateHandler(std::function<void()> handler)
@@ -297,8 +366,9 @@ void KVVersion::connectionDidFinishLoading()
 
     NotificationCenter::defaultCenter().post(versionCheckSuccessfulNotification());
     const QVariantMap release = entry.toMap();
-    // Only equality counts: an older release on the server is offered too.
-    if (release.value(QStringLiteral("version")).toString() == runningVersion) {
+    // Only a newer release is offered: an older one on the server must not
+    // talk the user into a downgrade.
+    if (!isNewerVersion(release.value(QStringLiteral("version")).toString(), runningVersion)) {
         if (m_verbose)
             runAlert(localized("%1 is Up to Date").arg(applicationName()),
                      localized("The currently installed version is %1").arg(runningVersion));
@@ -317,7 +387,8 @@ void KVVersion::offerRelease(const QVariantMap &entry)
                     .arg(applicationName(), entry.value(QStringLiteral("version")).toString()),
             text, localized("Download"), localized("Cancel"), localized("Visit Web Page"));
     if (answer == Alert::DefaultReturn) {
-        startDownload(QUrl(entry.value(QStringLiteral("download")).toString()));
+        startDownload(QUrl(entry.value(QStringLiteral("download")).toString()),
+                      entry.value(QStringLiteral("sha256")).toString());
     } else if (answer == Alert::OtherReturn) {
         const QUrl homepage(entry.value(QStringLiteral("homepage")).toString());
         // Only a web page goes to the browser, not whatever the server names.
@@ -326,7 +397,7 @@ void KVVersion::offerRelease(const QVariantMap &entry)
     }
 }
 
-void KVVersion::startDownload(const QUrl &url)
+void KVVersion::startDownload(const QUrl &url, const QString &sha256)
 {
     // One download at a time; the running one keeps its progress window.
     if (m_versionDownload)
@@ -338,7 +409,23 @@ void KVVersion::startDownload(const QUrl &url)
     }
     if (!prepareDestination(url))
         return;
-    m_versionDownload = get(url, downloadStallTimeoutMs);
+    // A checksum that is no SHA-256 in hex matches nothing, so the download fails.
+    m_expectedSha256 = sha256.isNull() ? QByteArray() : sha256.trimmed().toLower().toLatin1();
+    m_downloadHash.reset();
+    m_downloadedBytes = 0;
+    m_downloadFailure.clear();
+    m_versionDownload = get(url, 0);
+    // A download stalls rather than takes long: the time-out counts the
+    // time without data, restarted by each piece that arrives.
+    m_stallTimer = std::make_unique<QTimer>();
+    m_stallTimer->setSingleShot(true);
+    m_stallTimer->setInterval(m_downloadStallTimeout);
+    connect(m_stallTimer.get(), &QTimer::timeout, this, [this] {
+        failDownloadWhileRunning(localized("No answer within %1 s").arg(m_downloadStallTimeout.count()));
+    });
+    m_stallTimer->start();
+    connect(m_versionDownload, &QNetworkReply::downloadProgress, m_stallTimer.get(),
+            qOverload<>(&QTimer::start));
     connect(m_versionDownload, &QNetworkReply::metaDataChanged, this,
             &KVVersion::downloadDidReceiveResponse);
     connect(m_versionDownload, &QNetworkReply::readyRead, this, &KVVersion::downloadDidReceiveData);
@@ -389,6 +476,8 @@ void KVVersion::downloadDidBegin()
     m_receivedContentLength = 0;
     m_expectedContentLength = -1;
     m_waitController = std::make_unique<WaitController>(localized("Downloading update..."));
+    m_waitController->setCancellable(true);
+    connect(m_waitController.get(), &WaitController::cancelled, this, &KVVersion::cancelDownload);
     m_waitController->showWindow();
 }
 
@@ -398,6 +487,10 @@ void KVVersion::downloadDidReceiveResponse()
         return;
     const QVariant length = m_versionDownload->header(QNetworkRequest::ContentLengthHeader);
     m_expectedContentLength = length.isValid() ? length.toLongLong() : -1;
+    if (m_expectedContentLength > maximumDownloadSize) {
+        failDownloadWhileRunning(localized("The update is larger than %1 MB").arg(maximumDownloadSize >> 20));
+        return;
+    }
     if (m_expectedContentLength >= 1) {
         m_waitController->setDeterminate();
         m_waitController->setProgressBarMax(m_expectedContentLength);
@@ -411,6 +504,12 @@ void KVVersion::downloadDidReceiveData()
     const QByteArray data = m_versionDownload->readAll();
     if (!isHttpSuccess(m_versionDownload))
         return;
+    m_downloadedBytes += data.size();
+    if (m_downloadedBytes > maximumDownloadSize) {
+        failDownloadWhileRunning(localized("The update is larger than %1 MB").arg(maximumDownloadSize >> 20));
+        return;
+    }
+    m_downloadHash.addData(data);
     if (m_downloadFile->write(data) != data.size()) {
         m_versionDownload->abort();
         return;
@@ -423,15 +522,66 @@ void KVVersion::downloadDidReceiveData()
 
 void KVVersion::downloadDidEnd()
 {
-    if (m_versionDownload->error() == QNetworkReply::NoError && m_downloadFile->error() == QFile::NoError)
+    if (m_downloadFailure.isEmpty() && m_versionDownload->error() == QNetworkReply::NoError
+        && m_downloadFile->error() == QFile::NoError)
         downloadDidReceiveData();
+    if (!m_downloadFailure.isEmpty()) {
+        downloadDidFailWithError(m_downloadFailure);
+        return;
+    }
     const bool writeFailed = m_downloadFile->error() != QFile::NoError || !m_downloadFile->flush();
+    const QString failure = completedDownloadFailure();
     if (writeFailed)
         downloadDidFailWithError(m_downloadFile->errorString());
-    else if (m_versionDownload->error() != QNetworkReply::NoError)
-        downloadDidFailWithError(failureDescription(m_versionDownload));
+    else if (!failure.isEmpty())
+        downloadDidFailWithError(failure);
     else
         downloadDidFinish();
+}
+
+// Why the transfer that has just ended is no update; empty when it is one:
+// a 2xx answer with a body of the announced length (and checksum, when the
+// version resource gives one).
+QString KVVersion::completedDownloadFailure() const
+{
+    const int status = httpStatus(m_versionDownload);
+    if (status != 0 && (status < 200 || status >= 300 || status == 204))
+        return localized("The server answered %1").arg(statusDescription(status));
+    const QNetworkReply::NetworkError error = m_versionDownload->error();
+    const bool closed = error == QNetworkReply::NoError || error == QNetworkReply::RemoteHostClosedError;
+    if (closed && m_expectedContentLength >= 0 && m_downloadedBytes != m_expectedContentLength)
+        return localized("The download ended after %1 of %2 bytes")
+                .arg(m_downloadedBytes)
+                .arg(m_expectedContentLength);
+    if (error != QNetworkReply::NoError)
+        return failureDescription(m_versionDownload);
+    if (m_downloadedBytes == 0)
+        return localized("The server answered %1 without a file").arg(statusDescription(status));
+    if (!m_expectedSha256.isNull() && m_downloadHash.result().toHex() != m_expectedSha256)
+        return localized("The downloaded file does not match its SHA-256 checksum and was deleted");
+    return {};
+}
+
+// Stops the transfer; its end then reports this reason rather than the
+// abort's.
+void KVVersion::failDownloadWhileRunning(const QString &reason)
+{
+    if (!m_versionDownload || !m_downloadFailure.isEmpty())
+        return;
+    m_downloadFailure = reason;
+    m_versionDownload->abort();
+}
+
+void KVVersion::cancelDownload()
+{
+    // The user's own choice: no alert, and the partial file goes with the
+    // temporary file. The window goes later: its button is still at work.
+    if (m_waitController) {
+        m_waitController->dismiss();
+        m_waitController.release()->deleteLater();
+    }
+    endDownload();
+    emit downloadFinished(false);
 }
 
 void KVVersion::endDownload()
@@ -441,16 +591,20 @@ void KVVersion::endDownload()
         m_versionDownload->deleteLater();
         m_versionDownload = nullptr;
     }
+    m_stallTimer.reset();
     m_waitController.reset();
     m_downloadFile.reset();
+    m_downloadFailure.clear();
     m_downloadDestinationPath.clear();
     m_replaceExisting = false;
 }
 
 void KVVersion::downloadDidFailWithError(const QString &description)
 {
+    // The description may be the download's own, which ending it clears.
+    const QString reason = localized("Reason: %1").arg(description);
     endDownload();
-    runAlert(localized("Unable to Download Update"), localized("Reason: %1").arg(description));
+    runAlert(localized("Unable to Download Update"), reason);
     emit downloadFinished(false);
 }
 

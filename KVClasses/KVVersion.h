@@ -3,17 +3,20 @@
 #include "KVClassesExport.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 #include <QVariantMap>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
 class QTemporaryFile;
+class QTimer;
 class WaitController;
 
 // Asks the version-information server whether a newer release of the
@@ -45,6 +48,14 @@ public:
 
     // The largest version resource accepted.
     static constexpr qint64 maximumVersionInfoSize = 4 * 1024 * 1024;
+    // The largest update accepted: far above any release, far below what
+    // would fill a disk.
+    static constexpr qint64 maximumDownloadSize = qint64(1) << 30;
+
+    // Whether the offered version is newer than the running one, compared
+    // part by part as numbers ("2.10" is newer than "2.9"; "2.1" and
+    // "2.1.0" are the same).
+    static bool isNewerVersion(const QString &offered, const QString &running);
 
     // The running application's info keys (CFBundleShortVersionString,
     // CFBundleIdentifier, CFBundleName); the main bundle's unless replaced
@@ -55,6 +66,9 @@ public:
     // What "Install" does after opening the download: quits the
     // application. Tests replace it.
     void setTerminateHandler(std::function<void()> handler);
+    // How long a download may go without receiving anything before it
+    // fails; a minute unless replaced (tests).
+    void setDownloadStallTimeout(std::chrono::seconds timeout);
     // The user's Downloads folder, where the update lands.
     static QString downloadsFolder();
     // The name under which a download from this address is saved: the
@@ -85,7 +99,7 @@ private:
     void connectionDidFailWithError(const QString &description);
     void versionCheckFailed(const QString &messageText, const QString &informativeText);
     void offerRelease(const QVariantMap &entry);
-    void startDownload(const QUrl &url);
+    void startDownload(const QUrl &url, const QString &sha256);
     bool prepareDestination(const QUrl &url);
     void downloadDidBegin();
     void downloadDidReceiveResponse();
@@ -94,6 +108,9 @@ private:
     void downloadDidFinish();
     void downloadDidFailWithError(const QString &description);
     void endDownload();
+    void cancelDownload();
+    void failDownloadWhileRunning(const QString &reason);
+    QString completedDownloadFailure() const;
     bool allowsScheme(const QUrl &url) const;
     QNetworkReply *get(const QUrl &url, int transferTimeoutMs);
 
@@ -110,6 +127,12 @@ private:
     std::unique_ptr<QTemporaryFile> m_downloadFile;
     bool m_replaceExisting = false;
     bool m_versionInfoTooLarge = false;
+    QString m_downloadFailure;
+    QByteArray m_expectedSha256;
+    QCryptographicHash m_downloadHash { QCryptographicHash::Sha256 };
+    qint64 m_downloadedBytes = 0;
+    std::unique_ptr<QTimer> m_stallTimer;
+    std::chrono::seconds m_downloadStallTimeout { 60 };
     std::function<void()> m_terminateHandler;
     QUrl m_versionInfoURL;
     QVariantMap m_infoDictionary;

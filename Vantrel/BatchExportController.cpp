@@ -146,6 +146,9 @@ void BatchExportController::doBatchExport()
             m_ui->howManyDaysField->text().toLongLong());
     for (const QString &path : selected)
         NotificationCenter::defaultCenter().post(QStringLiteral("BatchOpen"), path);
+    // With nothing selected no batch runs to report the erasing's problems.
+    if (VantrelAppController *controller = VantrelAppController::sharedController())
+        controller->reportBatchIfIdle();
 }
 
 QStringList BatchExportController::recentlyChangedFiles(const QString &folder,
@@ -179,7 +182,14 @@ void BatchExportController::doErasePreviouslyExportedFiles()
     const QFileInfoList entries =
             folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
-        if (entry.suffix().toUpper() == QStringLiteral("JPG"))
-            QFile::remove(entry.filePath());
+        if (entry.suffix().toUpper() != QStringLiteral("JPG"))
+            continue;
+        QFile file(entry.filePath());
+        // An old chart left in place would pass for one of this batch.
+        if (!file.remove()) {
+            if (VantrelAppController *controller = VantrelAppController::sharedController())
+                controller->noteBatchProblem(
+                        tr("Old chart not removed: %1: %2").arg(entry.filePath(), file.errorString()));
+        }
     }
 }

@@ -43,7 +43,8 @@ public:
     void doCancel();
     void doBatchExport();
     // Removes the .jpg files (any letter case) at the top of the export
-    // folder; sub-folders and their files stay.
+    // folder; sub-folders and their files stay. A file that stays is named
+    // in the batch's summary.
     void doErasePreviouslyExportedFiles();
 
     // The files of folder (searched deeply) with exactly this extension that

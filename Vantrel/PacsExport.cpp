@@ -21,7 +21,7 @@ PacsExport &PacsExport::shared()
 bool PacsExport::isBusy() const
 {
     return m_sending || m_interactiveInFlight > 0 || !m_pending.isEmpty() || m_batchOpen
-            || !m_stored.isEmpty() || !m_unsent.isEmpty();
+            || !m_summary.isEmpty();
 }
 
 void PacsExport::exportChart(const Chart &chart, bool interactive)
@@ -34,6 +34,7 @@ void PacsExport::exportChart(const Chart &chart, bool interactive)
             return;
         }
         m_unsent.append({ chart, failed.reason });
+        m_summary.addFailure(chart.patient, failed.reason);
         sendPending();
         return;
     }
@@ -97,10 +98,13 @@ void PacsExport::sendPending()
                                   [this, charts](const QList<PacsResult> &results) {
                                       m_sending = false;
                                       for (qsizetype i = 0; i < charts.size(); ++i) {
-                                          if (results.at(i).confirmed)
-                                              m_stored.append(charts.at(i).patient);
-                                          else
+                                          if (results.at(i).confirmed) {
+                                              m_summary.addDone();
+                                          } else {
                                               m_unsent.append({ charts.at(i), results.at(i).reason });
+                                              m_summary.addFailure(charts.at(i).patient,
+                                                                   results.at(i).reason);
+                                          }
                                       }
                                       sendPending();
                                   });
@@ -110,27 +114,25 @@ void PacsExport::reportIfDone()
 {
     if (m_batchOpen || m_sending || !m_pending.isEmpty())
         return;
-    if (m_stored.isEmpty() && m_unsent.isEmpty()) {
+    if (m_summary.isEmpty()) {
         if (!isBusy())
             emit idle();
         return;
     }
     const QList<Unsent> unsent = std::exchange(m_unsent, {});
-    const qsizetype stored = std::exchange(m_stored, {}).size();
-    const qsizetype total = stored + unsent.size();
-    if (unsent.isEmpty()) {
-        Alert::alertWithMessageText(tr("Charts stored in the PACS: %1 of %2").arg(stored).arg(total),
-                                    tr("OK"), QString(), QString(), QString())
+    const BatchSummary summary = std::exchange(m_summary, {});
+    const QString title = summary.countText(tr("Charts stored in the PACS: %1 of %2"));
+    const QString lines = summary.problemLines().join(u'\n');
+    if (summary.wentWell()) {
+        Alert::alertWithMessageText(title, tr("OK"), QString(), QString(), QString()).runModal();
+    } else if (unsent.isEmpty()) {
+        Alert::alertWithMessageText(title, tr("OK"), QString(), QString(), tr("Not stored:\n%1").arg(lines))
                 .runModal();
     } else {
-        QStringList lines;
-        for (const Unsent &chart : unsent)
-            lines.append(tr("%1: %2").arg(chart.chart.patient, chart.reason));
-        offerFiles(unsent,
-                   tr("Charts stored in the PACS: %1 of %2").arg(stored).arg(total),
+        offerFiles(unsent, title,
                    tr("Not stored:\n%1\n\nWrite the charts that were not stored as files into "
                       "the export folder?")
-                           .arg(lines.join(u'\n')));
+                           .arg(lines));
     }
     if (!isBusy())
         emit idle();

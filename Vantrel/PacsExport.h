@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BatchSummary.h"
 #include "PacsResult.h"
 #include "VantrelExport.h"
 
@@ -39,6 +40,10 @@ public:
     // once the last of them has been answered.
     void beginBatch();
     void endBatch();
+    // The summary of the batch under way, for the patients whose chart
+    // never reached the PACS (their file could not be opened, say): they
+    // are named in it, not offered as files.
+    BatchSummary &batchSummary() { return m_summary; }
     bool isBusy() const;
 
 signals:
@@ -63,6 +68,6 @@ private:
     int m_interactiveInFlight = 0;
     bool m_sending = false;
     bool m_batchOpen = false;
-    QStringList m_stored;
+    BatchSummary m_summary;
     QList<Unsent> m_unsent;
 };

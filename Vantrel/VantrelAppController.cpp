@@ -5,6 +5,7 @@
 #include "AtomicFile.h"
 #include "BatchExportController.h"
 #include "Bundle.h"
+#include "ChartExport.h"
 #include "DistributedNotificationCenter.h"
 #include "Document.h"
 #include "FilePanel.h"
@@ -121,6 +122,7 @@ void VantrelAppController::awakeFromNib()
     center.addObserver(batchExportToOsirixNotification, this,
                        [this](const Notification &notification) { batchExportToOsirix(notification); });
     m_exportToOsirixArray.clear();
+    m_exportToOsirixBatchItems.clear();
     center.addObserver(installPluginNotificationName(), this, [this](const Notification &) {
         doInstallOsirixPlugin();
     });
@@ -198,6 +200,11 @@ void VantrelAppController::applicationWillTerminate()
     Scheduler::shared().cancelAll(this);
     m_subscribedToVersionCheck = false;
     m_exportToOsirixArray.clear();
+    // Charts of a batch still waiting for the viewer are lost with the queue.
+    for (const QString &item : std::exchange(m_exportToOsirixBatchItems, {})) {
+        if (!item.isEmpty())
+            m_batchSummary.addFailure(item, tr("not sent to OsiriX before the application quit"));
+    }
     m_batchArray.clear();
     endBatch();
     finishPacsExport();
@@ -359,6 +366,12 @@ void VantrelAppController::doLaunchScript()
 void VantrelAppController::batchOpen(const Notification &notification)
 {
     m_batchArray.append(notification.object.toString());
+    if (m_batchTotal == 0) {
+        // Where unattended exports go, as the document decides it.
+        const bool toOsirix = defaults().boolForKey(PreferenceKeys::ExportToOsiriX);
+        m_batchToPacs = !toOsirix && defaults().boolForKey(PreferenceKeys::ExportToPACS);
+        m_batchDestination = toOsirix ? tr("OsiriX") : ChartExport::exportFolder();
+    }
     // Charts bound for a PACS are reported in one summary at the end.
     PacsExport::shared().beginBatch();
     ++m_batchTotal;
@@ -400,17 +413,47 @@ void VantrelAppController::exportPatientFile(const QString &path)
     Document *alreadyOpen = documentForFileName(path);
     QString error;
     Document *document = alreadyOpen ? alreadyOpen : readWindowlessDocument(path, &error);
+    const QString item = QFileInfo(path).fileName();
     if (!document) {
         qCWarning(lcApplication, "Batch open of \"%s\" failed: %s", qPrintable(path),
                   qPrintable(error));
+        batchSummary().addFailure(item, tr("could not be opened: %1").arg(error));
         return;
     }
     // The chart is drawn in the window, which is built but never shown.
     document->makeWindowControllers();
-    if (auto *patient = qobject_cast<VantrelDocument *>(document))
-        patient->autoExport();
+    auto *patient = qobject_cast<VantrelDocument *>(document);
+    m_batchItem = item;
+    recordBatchResult(item, patient ? patient->autoExport()
+                                    : ExportResult::skipped(tr("it holds no patient")));
+    m_batchItem.clear();
     if (!alreadyOpen)
         document->close();
+}
+
+// The summary that counts the batch: the PACS's own when the charts go
+// there, so that the batch ends in one.
+BatchSummary &VantrelAppController::batchSummary()
+{
+    return m_batchToPacs ? PacsExport::shared().batchSummary() : m_batchSummary;
+}
+
+void VantrelAppController::recordBatchResult(const QString &item, const ExportResult &result)
+{
+    switch (result.outcome) {
+    case ExportResult::Outcome::Exported:
+        batchSummary().addDone();
+        break;
+    case ExportResult::Outcome::Queued:
+        // Counted once the viewer's queue or the PACS has sent it.
+        break;
+    case ExportResult::Outcome::Skipped:
+        batchSummary().addFailure(item, tr("skipped: %1").arg(result.reason));
+        break;
+    case ExportResult::Outcome::Failed:
+        batchSummary().addFailure(item, tr("could not be written: %1").arg(result.reason));
+        break;
+    }
 }
 
 Document *VantrelAppController::readWindowlessDocument(const QString &path, QString *error)
@@ -448,8 +491,32 @@ void VantrelAppController::showBatchProgress()
 
 void VantrelAppController::cancelBatch()
 {
-    m_batchArray.clear();
+    const qsizetype untried = std::exchange(m_batchArray, {}).size();
+    batchSummary().addUntried(untried, tr("Cancelled: %1 more patient files were not exported").arg(untried));
     endBatch();
+}
+
+void VantrelAppController::noteBatchProblem(const QString &note)
+{
+    // Only a batch into the export folder erases, before it begins.
+    m_batchSummary.addNote(note);
+}
+
+void VantrelAppController::reportBatchIfIdle()
+{
+    const bool chartsOnTheirWay = std::any_of(m_exportToOsirixBatchItems.cbegin(),
+                                              m_exportToOsirixBatchItems.cend(),
+                                              [](const QString &item) { return !item.isEmpty(); });
+    if (m_batchTotal > 0 || chartsOnTheirWay || m_batchSummary.isEmpty())
+        return;
+    const BatchSummary summary = std::exchange(m_batchSummary, {});
+    if (summary.wentWell()) {
+        showStatusString(tr("Charts exported: %1, to %2").arg(summary.doneCount()).arg(m_batchDestination));
+        return;
+    }
+    Alert::alertWithMessageText(summary.countText(tr("Charts exported: %1 of %2")), tr("OK"), QString(),
+                                QString(), tr("Not exported:\n%1").arg(summary.problemLines().join(u'\n')))
+            .runModal();
 }
 
 void VantrelAppController::endBatch()
@@ -462,6 +529,7 @@ void VantrelAppController::endBatch()
         m_batchProgress->dismiss();
         m_batchProgress.release()->deleteLater();
     }
+    reportBatchIfIdle();
 }
 
 // ---- Documents handed over by the desktop ------------------------------------
@@ -795,6 +863,7 @@ void VantrelAppController::batchExportToOsirix(const Notification &notification)
         Scheduler::shared().performAfterDelay(1.0, this, [this] { delayBatchExportToOsirix(); });
     }
     m_exportToOsirixArray.append(notification.object.toMap());
+    m_exportToOsirixBatchItems.append(m_batchItem);
 }
 
 void VantrelAppController::delayBatchExportToOsirix()
@@ -805,8 +874,16 @@ void VantrelAppController::delayBatchExportToOsirix()
         return;
     }
     qCInfo(lcLink, "Sending notification to OsiriX plugin");
-    DistributedNotificationCenter::defaultCenter().postNotification(
+    const QString batchItem = m_exportToOsirixBatchItems.takeFirst();
+    const bool sent = DistributedNotificationCenter::defaultCenter().postNotification(
             osirixLinkNotificationName(), chartReturnObject, m_exportToOsirixArray.takeFirst());
+    if (!batchItem.isEmpty()) {
+        if (sent)
+            m_batchSummary.addDone();
+        else
+            m_batchSummary.addFailure(batchItem, tr("could not be sent to OsiriX: no session bus"));
+        reportBatchIfIdle();
+    }
     Scheduler::shared().performAfterDelay(4.0, this, [this] { delayBatchExportToOsirix(); });
     qCInfo(lcLink, "Queue next delayed batch export");
 }

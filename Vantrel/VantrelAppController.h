@@ -3,6 +3,8 @@
 #include "VantrelExport.h"
 
 #include "AbsoluteDate.h"
+#include "BatchSummary.h"
+#include "ExportResult.h"
 #include "DocumentController.h"
 #include "Notification.h"
 
@@ -86,8 +88,15 @@ public:
     // counts them. A file the user already has open is exported and stays.
     void batchOpen(const Notification &notification);
     void delayBatchOpen();
-    // The progress window's Cancel: the files not yet taken are dropped.
+    // The progress window's Cancel: the files not yet taken are dropped,
+    // and the summary tells what was done before.
     void cancelBatch();
+    // A problem of the batch that is no export (an old chart that could not
+    // be removed), told in the batch's summary.
+    void noteBatchProblem(const QString &note);
+    // Unless a batch is still under way: its summary, as an alert when
+    // anything went wrong, else on the status line.
+    void reportBatchIfIdle();
     QStringList batchQueue() const { return m_batchArray; }
     WaitController *batchProgress() const { return m_batchProgress.get(); }
 
@@ -178,6 +187,8 @@ private:
     void addExaminationFromLinkRequest(VantrelDocument *document, const OsirixLinkRequest &request);
     void scheduleBatchOpen();
     void exportPatientFile(const QString &path);
+    void recordBatchResult(const QString &item, const ExportResult &result);
+    BatchSummary &batchSummary();
     Document *readWindowlessDocument(const QString &path, QString *error);
     void showBatchProgress();
     void endBatch();
@@ -193,5 +204,14 @@ private:
     QStringList m_cachedDatabaseArray;
     QStringList m_batchArray;
     QList<QVariantMap> m_exportToOsirixArray;
+    // Beside each queued chart message: the batch's patient file it comes
+    // from, empty for a chart that is no batch's.
+    QStringList m_exportToOsirixBatchItems;
+    // The batch under way: what it came to, where the charts go, and the
+    // patient file being exported.
+    BatchSummary m_batchSummary;
+    bool m_batchToPacs = false;
+    QString m_batchDestination;
+    QString m_batchItem;
     bool m_subscribedToVersionCheck = false;
 };

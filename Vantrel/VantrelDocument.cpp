@@ -795,8 +795,10 @@ bool VantrelDocument::doExport(bool interactive)
     const QByteArray jpeg = getJPEGData();
     if (jpeg.isEmpty()) {
         // Nothing to export is no failure; a chart that could not be encoded is.
-        if (!m_currentDataPointsVisible)
+        if (!m_currentDataPointsVisible) {
+            m_exportResult = missingChartResult();
             return true;
+        }
         reportExportFailure(ChartExport::exportFolder(), tr("The chart could not be drawn."),
                             interactive);
         return false;
@@ -827,8 +829,10 @@ bool VantrelDocument::doExport(bool interactive)
         const Alert alert = Alert::alertWithMessageText(
                 tr("A file with that name already exists"), tr("Overwrite"), tr("Skip"), QString(),
                 tr("A file named '%1' is already present in '%2/'.").arg(fileName, folder));
-        if (alert.runModal() != Alert::DefaultReturn)
+        if (alert.runModal() != Alert::DefaultReturn) {
+            m_exportResult = ExportResult::skipped(tr("%1 was already there and was kept").arg(path));
             return true;
+        }
     }
     return writeExport(path, jpeg, interactive);
 }
@@ -863,6 +867,7 @@ void VantrelDocument::reportExportFailure(const QString &path, const QString &er
 {
     qCWarning(lcDocument, "The chart could not be exported to \"%s\": %s", qPrintable(path),
               qPrintable(error));
+    m_exportResult = ExportResult::failed(tr("%1: %2").arg(path, error));
     if (interactive) {
         Alert::alertWithMessageText(tr("The chart could not be exported"), tr("OK"), QString(),
                                     QString(),
@@ -873,9 +878,21 @@ void VantrelDocument::reportExportFailure(const QString &path, const QString &er
     }
 }
 
-bool VantrelDocument::autoExport()
+// Why getJPEGData() gave nothing: a chart that is not shown is skipped, one
+// that could not be encoded has failed.
+ExportResult VantrelDocument::missingChartResult() const
 {
-    return doExport(false);
+    if (!m_currentDataPointsVisible)
+        return ExportResult::skipped(tr("the chart is not shown"));
+    return ExportResult::failed(tr("The chart could not be drawn."));
+}
+
+ExportResult VantrelDocument::autoExport()
+{
+    m_exportResult = ExportResult::exported();
+    if (!doExport(false) && m_exportResult)
+        m_exportResult = ExportResult::failed(tr("the chart could not be exported"));
+    return m_exportResult;
 }
 
 QVariantMap VantrelDocument::chartMessage(const QByteArray &jpeg) const
@@ -903,8 +920,10 @@ QVariantMap VantrelDocument::chartMessage(const QByteArray &jpeg) const
 void VantrelDocument::doExportToPACS(bool interactive)
 {
     const QByteArray jpeg = getJPEGData();
-    if (jpeg.isEmpty())
+    if (jpeg.isEmpty()) {
+        m_exportResult = missingChartResult();
         return;
+    }
     const QString identifier = m_referenceIDField ? m_referenceIDField->text() : QString();
     PacsChart chart(QImage::fromData(jpeg, "JPEG"), m_patientName, identifier);
     if (m_birthDateField) {
@@ -912,6 +931,7 @@ void VantrelDocument::doExportToPACS(bool interactive)
             chart.setPatientsBirthDate(birth->toLocalDateTime().date());
     }
     chart.setPatientsSex(int(patientSex()));
+    m_exportResult = ExportResult::queued();
     PacsExport::Chart exported;
     exported.patient = m_patientName.isEmpty() ? identifier
                                                : tr("%1 (%2)").arg(m_patientName, identifier);
@@ -926,8 +946,11 @@ void VantrelDocument::doExportToPACS(bool interactive)
 void VantrelDocument::doExportToOsirix()
 {
     const QByteArray jpeg = getJPEGData();
-    if (jpeg.isEmpty())
+    if (jpeg.isEmpty()) {
+        m_exportResult = missingChartResult();
         return;
+    }
+    m_exportResult = ExportResult::queued();
     NotificationCenter::defaultCenter().post(QStringLiteral("BatchExportToOsirix"),
                                              chartMessage(jpeg));
 }

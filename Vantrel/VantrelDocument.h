@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExportResult.h"
 #include "VantrelExport.h"
 
 #include "AbsoluteDate.h"
@@ -139,7 +140,8 @@ public:
     // The sex code shown (0 unspecified, 1 male, 2 female), for exports that
     // file the chart under the patient; the base knows none.
     virtual qint64 patientSex() const { return 0; }
-    Q_INVOKABLE bool autoExport();
+    // The unattended export (batch, automatic): what became of the chart.
+    ExportResult autoExport();
     // The line at the foot of the window: where an export went.
     void showStatus(const QString &status);
     QString statusText() const { return m_statusLine ? m_statusLine->text() : QString(); }
@@ -183,8 +185,11 @@ protected:
     bool m_closeRequested = false;
     quint64 m_currentExam = 0;
     AbsoluteDate m_lastPrintedDate;
+    // What the export under way came to, beyond its plain answer.
+    ExportResult m_exportResult;
 
 private:
+    ExportResult missingChartResult() const;
     void reportExportFailure(const QString &path, const QString &error, bool interactive);
     // Writes an exported picture and says where it went, or why not.
     bool writeExport(const QString &path, const QByteArray &jpeg, bool interactive);

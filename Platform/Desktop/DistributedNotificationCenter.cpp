@@ -213,11 +213,11 @@ int DistributedNotificationCenter::observerCount() const
     return m_observers.count();
 }
 
-void DistributedNotificationCenter::postNotification(const QString &name, const QString &object,
+bool DistributedNotificationCenter::postNotification(const QString &name, const QString &object,
                                                      const QVariantMap &userInfo, bool)
 {
     if (!ensureConnected())
-        return;
+        return false;
     QVariantMap wire;
     for (auto it = userInfo.cbegin(); it != userInfo.cend(); ++it) {
         const QVariant value = toWire(it.key(), it.value());
@@ -227,9 +227,10 @@ void DistributedNotificationCenter::postNotification(const QString &name, const 
     QDBusMessage message =
             QDBusMessage::createSignal(signalPath(), signalInterface(), signalMember());
     message << name << object << wire;
-    if (!QDBusConnection::sessionBus().send(message))
-        qCWarning(lcPlatform, "Distributed notification \"%s\" could not be sent",
-                  qPrintable(name));
+    if (QDBusConnection::sessionBus().send(message))
+        return true;
+    qCWarning(lcPlatform, "Distributed notification \"%s\" could not be sent", qPrintable(name));
+    return false;
 }
 
 void DistributedNotificationCenter::receive(const QDBusMessage &message)

@@ -39,7 +39,8 @@ public:
     void removeObserver(const QObject *context, const QString &name, const QString &object);
     void removeObservers(const QObject *context);
 
-    void postNotification(const QString &name, const QString &object,
+    // False when the post could not be handed to the bus.
+    bool postNotification(const QString &name, const QString &object,
                           const QVariantMap &userInfo = {}, bool deliverImmediately = true);
 
     bool isConnected() const;
