@@ -287,7 +287,7 @@ void tst_ChartExport::exportsStayPrivateAndInTheirFolder()
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("symbolic link")));
 
     const mode_t savedMask = ::umask(022);
-    const bool exported = document->autoExport();
+    const bool exported = bool(document->autoExport());
     ::umask(savedMask);
 
     QCOMPARE(QDir(exportFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
