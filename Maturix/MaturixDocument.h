@@ -65,6 +65,8 @@ public:
     void setCurrentRecordFromClick(const QPointF &point) override;
     void updateDisplay() override;
     std::optional<AbsoluteDate> examDateForRecord(quint64 exam) const override;
+    QVariantMap sourceStudy() const override;
+    void setSourceStudy(const QVariantMap &study) override;
 
     // The document's own export: the latest examination is put on show first,
     // then the chart is exported without a save panel.

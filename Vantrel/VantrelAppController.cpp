@@ -3,6 +3,7 @@
 #include "AboutController.h"
 #include "Alert.h"
 #include "BatchExportController.h"
+#include "ChartExport.h"
 #include "Bundle.h"
 #include "DistributedNotificationCenter.h"
 #include "Document.h"
@@ -591,6 +592,9 @@ const QString nameKey = QStringLiteral("Name");
 const QString dateOfBirthKey = QStringLiteral("DateOfBirth");
 const QString dateOfStudyKey = QStringLiteral("DateOfStudy");
 const QString studyIDKey = QStringLiteral("OsiriXStudyID");
+const QString studyInstanceUIDKey = QStringLiteral("StudyInstanceUID");
+const QString accessionNumberKey = QStringLiteral("AccessionNumber");
+const QString dicomStudyIDKey = QStringLiteral("StudyID");
 
 // Why a link request cannot be applied; empty when it can. The request comes
 // from another process, so nothing in it is taken on trust.
@@ -607,7 +611,10 @@ QString linkRequestFault(const QVariantMap &request)
     for (const Expected &value : { Expected { identifierKey, string, true },
                                    Expected { dateOfStudyKey, date, true },
                                    Expected { dateOfBirthKey, date, false },
-                                   Expected { nameKey, string, false } }) {
+                                   Expected { nameKey, string, false },
+                                   Expected { studyInstanceUIDKey, string, false },
+                                   Expected { accessionNumberKey, string, false },
+                                   Expected { dicomStudyIDKey, string, false } }) {
         if (!request.contains(value.key)) {
             if (value.required)
                 return QStringLiteral("no \"%1\"").arg(value.key);
@@ -616,6 +623,22 @@ QString linkRequestFault(const QVariantMap &request)
         }
     }
     return {};
+}
+
+// What the examination keeps of the request: the identifier as the viewer
+// gave it, and the study the chart is to return into, when the viewer named
+// one.
+QVariantMap sourceStudyOf(const QVariantMap &request)
+{
+    QVariantMap study { { QStringLiteral("PatientID"), request.value(identifierKey) } };
+    if (request.value(studyInstanceUIDKey).toString().isEmpty())
+        return study;
+    for (const QString &key : { studyInstanceUIDKey, accessionNumberKey, dicomStudyIDKey }) {
+        if (request.contains(key))
+            study.insert(key, request.value(key));
+    }
+    study.insert(QStringLiteral("DateOfSourceStudy"), request.value(dateOfStudyKey));
+    return study;
 }
 
 std::filesystem::path fileSystemPath(const QString &path)
@@ -737,6 +760,7 @@ void VantrelAppController::fillFromLinkRequest(VantrelDocument *document,
     document->setExamDate(request.value(dateOfStudyKey).value<AbsoluteDate>());
     document->setName(request.value(nameKey).toString());
     document->setOsiriXStudyID(request.value(studyIDKey).toString());
+    document->setSourceStudy(sourceStudyOf(request));
     document->directUpdateDisplayAndSetDirty();
 }
 
@@ -773,6 +797,7 @@ void VantrelAppController::deferredNewRecord(const Notification &notification)
     document->doNewRecord();
     document->setName(request.value(nameKey).toString());
     document->setExamDate(request.value(dateOfStudyKey).value<AbsoluteDate>());
+    document->setSourceStudy(sourceStudyOf(request));
     document->directUpdateDisplayAndSetDirty();
 }
 
@@ -795,13 +820,75 @@ void VantrelAppController::delayBatchExportToOsirix()
     qCInfo(lcLink, "Delayed batch export");
     if (m_exportToOsirixArray.isEmpty()) {
         qCInfo(lcLink, "Zero items in array, exiting");
+        offerLostChartReturns();
         return;
     }
     qCInfo(lcLink, "Sending notification to OsiriX plugin");
+    const QVariantMap message = m_exportToOsirixArray.takeFirst();
+    // The plug-in owns the link's name on the bus while it listens.
+    const bool heard = Workspace::sharedWorkspace().isApplicationRunning(osirixLinkNotificationName());
     DistributedNotificationCenter::defaultCenter().postNotification(
-            osirixLinkNotificationName(), chartReturnObject, m_exportToOsirixArray.takeFirst());
+            osirixLinkNotificationName(), chartReturnObject, message);
+    reportChartReturn(message, heard);
     Scheduler::shared().performAfterDelay(4.0, this, [this] { delayBatchExportToOsirix(); });
     qCInfo(lcLink, "Queue next delayed batch export");
+}
+
+namespace {
+QString patientOfChartReturn(const QVariantMap &message)
+{
+    const QString name = message.value(QStringLiteral("Name")).toString();
+    const QString identifier = message.value(QStringLiteral("Identifier")).toString();
+    return name.isEmpty() ? identifier
+                          : VantrelAppController::tr("%1 (%2)").arg(name, identifier);
+}
+} // namespace
+
+void VantrelAppController::reportChartReturn(const QVariantMap &message, bool heard)
+{
+    const QString patient = patientOfChartReturn(message);
+    if (heard) {
+        showStatusString(tr("The chart of %1 went to the viewer.").arg(patient));
+        return;
+    }
+    // Messages are not kept for a listener to come: this chart is lost, and
+    // the user is offered it as a file once the queue has run dry.
+    showStatusString(tr("The viewer is not running: the chart of %1 is lost.").arg(patient));
+    if (!message.value(QStringLiteral("JPEG")).toByteArray().isEmpty())
+        m_lostChartReturns.append(message);
+}
+
+void VantrelAppController::offerLostChartReturns()
+{
+    if (m_lostChartReturns.isEmpty())
+        return;
+    const QList<QVariantMap> lost = std::exchange(m_lostChartReturns, {});
+    QStringList patients;
+    for (const QVariantMap &message : lost)
+        patients.append(patientOfChartReturn(message));
+    const int answer = Alert::alertWithMessageText(
+            tr("The viewer is not running"), lost.size() > 1 ? tr("Write Files") : tr("Write File"),
+            tr("Don't Write"), QString(),
+            tr("These charts did not reach the viewer and are lost:\n%1\n\nWrite them as files "
+               "into the export folder?").arg(patients.join(u'\n')))
+            .runModal();
+    if (answer != Alert::DefaultReturn)
+        return;
+    const QString folder = ChartExport::exportFolder();
+    QStringList failures;
+    for (const QVariantMap &message : lost) {
+        const QString preferredName =
+                message.value(QStringLiteral("Identifier")).toString().replace(u'/', u'-');
+        const QString path = folder + u'/' + ChartExport::chartFileName(preferredName, nullptr);
+        QString error;
+        if (!ChartExport::writeAtomically(path, message.value(QStringLiteral("JPEG")).toByteArray(),
+                                          &error))
+            failures.append(tr("%1: %2").arg(path, error));
+    }
+    if (!failures.isEmpty())
+        Alert::alertWithMessageText(tr("Some charts could not be written"), tr("OK"), QString(),
+                                    QString(), failures.join(u'\n'))
+                .runModal();
 }
 
 QString VantrelAppController::applicationOsirixPluginsFolder() const

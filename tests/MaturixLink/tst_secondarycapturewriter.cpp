@@ -19,6 +19,8 @@ class tst_SecondaryCaptureWriter : public QObject
 private slots:
     void writesValidImageOfPatient_data();
     void writesValidImageOfPatient();
+    void cleansValuesPastTheirLimits_data();
+    void cleansValuesPastTheirLimits();
     void refusesWhatCannotBeStored_data();
     void refusesWhatCannotBeStored();
 };
@@ -99,14 +101,57 @@ void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
     QCOMPARE(check.pixel(image.width() - 1, image.height() - 1).lightness() >= 250, true);
 }
 
+// Whatever a name or identifier holds, the chart is written, with the
+// nearest valid values.
+void tst_SecondaryCaptureWriter::cleansValuesPastTheirLimits_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("patientID");
+    QTest::addColumn<QString>("writtenName");
+    QTest::addColumn<QString>("writtenID");
+
+    const QString x70(70, u'X');
+    // A backslash would split a value into two.
+    QTest::newRow("backslash") << "Doe\\Jane" << "12\\345" << "Doe/Jane" << "12/345";
+    QTest::newRow("control characters") << "Doe^Ja\tne\n" << "\x1b" "12\r345" << "Doe^Jane" << "12345";
+    QTest::newRow("LO 64") << "Doe" << x70 << "Doe" << x70.left(64);
+    QTest::newRow("PN 64 per group") << x70 + "^Jane" << "1" << x70.left(64) << "1";
+    QTest::newRow("PN five components")
+        << "A^B^C^D^E^F^G" << "1" << "A^B^C^D^E F G" << "1";
+    QTest::newRow("PN three groups") << "A=B=C=D" << "1" << "A=B=C D" << "1";
+    // Lengths count bytes of UTF-8, and a character is never cut.
+    QTest::newRow("beyond ASCII") << QString(40, QChar(0xe9)) << QString(40, QChar(0xe9))
+                                  << QString(32, QChar(0xe9)) << QString(32, QChar(0xe9));
+    QTest::newRow("spaces") << "  Doe^Jane  " << "  12  " << "Doe^Jane" << "12";
+}
+
+void tst_SecondaryCaptureWriter::cleansValuesPastTheirLimits()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, patientID);
+    QFETCH(QString, writtenName);
+    QFETCH(QString, writtenID);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("cleaned.dcm"));
+    SecondaryCaptureWriter writer(chart(QImage::Format_RGB32));
+    writer.setPatientsName(name);
+    writer.setPatientID(patientID);
+    QString error;
+    QVERIFY2(writer.writeToFile(path, &error), qPrintable(error));
+    const DicomFileCheck check(path);
+    const QStringList errors = check.verifierErrors();
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
+    QCOMPARE(check.string(DCM_PatientName), writtenName);
+    QCOMPARE(check.string(DCM_PatientID), writtenID);
+}
+
 void tst_SecondaryCaptureWriter::refusesWhatCannotBeStored_data()
 {
     QTest::addColumn<QImage>("image");
     QTest::addColumn<QString>("patientID");
 
     QTest::newRow("no picture") << QImage() << "12-345-6";
-    // A backslash would split the identifier into two values.
-    QTest::newRow("backslash in identifier") << chart(QImage::Format_RGB32) << "12\\345";
 }
 
 void tst_SecondaryCaptureWriter::refusesWhatCannotBeStored()

@@ -1,6 +1,10 @@
 #include "DicomBytes.h"
 
+#include "DicomUid.h"
+
+#include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
 #include <dcmtk/dcmdata/dcistrmb.h>
 #include <dcmtk/dcmdata/dcostrmb.h>
 
@@ -28,6 +32,11 @@ QByteArray write(DcmFileFormat &file, QString *error)
 {
     const E_TransferSyntax syntax = EXS_LittleEndianExplicit;
     file.validateMetaInfo(syntax);
+    // Our implementation, not the toolkit's: the meta header names who wrote
+    // the file.
+    DcmMetaInfo &meta = *file.getMetaInfo();
+    meta.putAndInsertString(DCM_ImplementationClassUID, DicomUid::implementationClassUID().constData());
+    meta.putAndInsertString(DCM_ImplementationVersionName, DicomUid::implementationVersionName().constData());
     // The preamble, the prefix and the meta group's length come on top of
     // the elements' lengths.
     const Uint32 length = file.calcElementLength(syntax, EET_ExplicitLength) + 1024;

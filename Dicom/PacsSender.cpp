@@ -125,9 +125,9 @@ public:
             return PacsResult::success();
         return PacsResult::failure(
                 QStringLiteral("The PACS %1 did not store the image (status 0x%2: %3).")
-                        .arg(m_address.toString())
-                        .arg(status, 4, 16, QLatin1Char('0'))
-                        .arg(QString::fromLatin1(DU_cstoreStatusString(status))));
+                        .arg(m_address.toString(),
+                             QStringLiteral("%1").arg(status, 4, 16, QLatin1Char('0')),
+                             QString::fromLatin1(DU_cstoreStatusString(status))));
     }
 
 private:

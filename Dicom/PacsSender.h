@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MaturixDicomExport.h"
 #include "PacsAddress.h"
 #include "PacsResult.h"
 
@@ -15,7 +16,7 @@ class QObject;
 // thread or the command line; the background calls run them on Qt's thread
 // pool and hand the result to `context`'s thread, unless `context` is gone
 // by then.
-class PacsSender
+class MATURIXDICOM_EXPORT PacsSender
 {
 public:
     using ItemSent = std::function<void(qsizetype index, const PacsResult &result)>;
