@@ -122,8 +122,8 @@ void tst_PacsExport::interactiveFailure_data()
     QTest::newRow("unreachable, written as a file")
             << "Patient" << "cannot be reached" << "Write File" << true;
     QTest::newRow("unreachable, not written") << "Patient" << "cannot be reached" << "Don't Write" << false;
-    // DICOM cannot hold a backslash in a name: never sent, still offered.
-    QTest::newRow("no DICOM file") << "Doe\\Jane" << "Cannot set the attributes" << "Write File" << true;
+    // A backslash in a name is made valid: the chart is still sent.
+    QTest::newRow("backslash in the name") << "Doe\\Jane" << "cannot be reached" << "Write File" << true;
 }
 
 void tst_PacsExport::interactiveFailure()
