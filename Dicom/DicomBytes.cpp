@@ -33,17 +33,20 @@ QByteArray write(DcmFileFormat &file, QString *error)
     const E_TransferSyntax syntax = EXS_LittleEndianExplicit;
     file.validateMetaInfo(syntax);
     // Our implementation, not the toolkit's: the meta header names who wrote
-    // the file.
+    // the file. The toolkit would put its own back on writing, so the header
+    // is written as it stands, its group length counted afresh.
     DcmMetaInfo &meta = *file.getMetaInfo();
     meta.putAndInsertString(DCM_ImplementationClassUID, DicomUid::implementationClassUID().constData());
     meta.putAndInsertString(DCM_ImplementationVersionName, DicomUid::implementationVersionName().constData());
+    meta.computeGroupLengthAndPadding(EGL_withGL, EPD_noChange, syntax, EET_ExplicitLength);
     // The preamble, the prefix and the meta group's length come on top of
     // the elements' lengths.
     const Uint32 length = file.calcElementLength(syntax, EET_ExplicitLength) + 1024;
     QByteArray bytes(qsizetype(length), Qt::Uninitialized);
     DcmOutputBufferStream stream(bytes.data(), offile_off_t(length));
     file.transferInit();
-    const OFCondition condition = file.write(stream, syntax, EET_ExplicitLength, nullptr);
+    const OFCondition condition = file.write(stream, syntax, EET_ExplicitLength, nullptr,
+                                             EGL_recalcGL, EPD_noChange, 0, 0, 0, EWM_dontUpdateMeta);
     file.transferEnd();
     if (condition.bad()) {
         if (error)
