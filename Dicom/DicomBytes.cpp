@@ -7,6 +7,9 @@
 #include <dcmtk/dcmdata/dcmetinf.h>
 #include <dcmtk/dcmdata/dcistrmb.h>
 #include <dcmtk/dcmdata/dcostrmb.h>
+#include <dcmtk/oflog/oflog.h>
+
+#include <mutex>
 
 namespace DicomBytes {
 
@@ -30,6 +33,13 @@ std::unique_ptr<DcmFileFormat> read(const QByteArray &bytes, QString *error)
 
 QByteArray write(DcmFileFormat &file, QString *error)
 {
+    // The header is written as we completed it on purpose; the toolkit's
+    // warning about that, on stderr, would only alarm. Failures still come
+    // back as conditions.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        OFLog::getLogger("dcmtk.dcmdata").setLogLevel(OFLogger::ERROR_LOG_LEVEL);
+    });
     const E_TransferSyntax syntax = EXS_LittleEndianExplicit;
     file.validateMetaInfo(syntax);
     // Our implementation, not the toolkit's: the meta header names who wrote

@@ -5,8 +5,13 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
+
+#include <memory>
+
+class WaitController;
 
 // Charts on their way to the PACS named in the preferences. Sends run in the
 // background, in the order the charts come, and the outcome is told on the
@@ -15,7 +20,10 @@
 // summary of what was stored and what was not, and why. Either way the user
 // is offered to write the charts that were not stored as JPEG files into the
 // export folder, so that none is lost. A chart counts as stored only when
-// the PACS confirmed it.
+// the PACS confirmed it. While charts are on their way a progress panel
+// offers Cancel: the user stops waiting, and the charts on their way are
+// reported as not known to be stored (and offered as files) at once; what
+// the PACS answers afterwards is ignored.
 class VANTREL_EXPORT PacsExport : public QObject
 {
     Q_OBJECT
@@ -31,6 +39,7 @@ public:
     };
 
     explicit PacsExport(QObject *parent = nullptr);
+    ~PacsExport() override;
     // The application's, created on first use.
     static PacsExport &shared();
 
@@ -40,6 +49,8 @@ public:
     void beginBatch();
     void endBatch();
     bool isBusy() const;
+    // What Cancel on the progress panel does.
+    void cancel();
 
 signals:
     // Every chart handed over so far has been answered and reported.
@@ -58,8 +69,16 @@ private:
     void offerFiles(const QList<Unsent> &unsent, const QString &messageText,
                     const QString &informativeText);
     void writeFiles(const QList<Unsent> &unsent);
+    void updateProgress();
 
     QList<Chart> m_pending;
+    // On their way: sent one by one, and the current batch round.
+    QMap<quint64, Chart> m_interactiveCharts;
+    quint64 m_lastInteractiveID = 0;
+    QList<Chart> m_sendingCharts;
+    // Raised by Cancel: answers for an older generation are ignored.
+    quint64 m_generation = 0;
+    std::unique_ptr<WaitController> m_progress;
     int m_interactiveInFlight = 0;
     bool m_sending = false;
     bool m_batchOpen = false;

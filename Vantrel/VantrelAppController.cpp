@@ -209,15 +209,11 @@ void VantrelAppController::finishPacsExport()
     // A chart still on its way would be lost with the process, and its
     // failure never told: the answers, and the offer to keep the charts as
     // files, come before the application ends.
-    // A PACS has 30 s to answer; the user need not wait that long, at the
-    // price of not hearing what became of the charts.
-    WaitController progress(tr("Sending charts to the PACS"));
-    progress.setIndeterminate();
-    progress.setCancellable(true);
-    progress.showWindow();
+    // The export's progress panel is up meanwhile: a PACS has 30 s to
+    // answer, and its Cancel ends the wait at once, the charts on their way
+    // offered as files.
     QEventLoop loop;
     connect(&pacs, &PacsExport::idle, &loop, &QEventLoop::quit);
-    connect(&progress, &WaitController::cancelled, &loop, &QEventLoop::quit);
     if (pacs.isBusy())
         loop.exec();
 }
