@@ -212,6 +212,18 @@ void MaturixDocument::windowControllerDidLoadNib()
         m_examDateField->setFocus();
 }
 
+QVariantMap MaturixDocument::sourceStudy() const
+{
+    const TRRecord *exam = m_patientRecord ? m_patientRecord->examination(m_currentExam) : nullptr;
+    return exam ? exam->sourceStudy() : QVariantMap();
+}
+
+void MaturixDocument::setSourceStudy(const QVariantMap &study)
+{
+    if (TRRecord *exam = m_patientRecord ? m_patientRecord->examination(m_currentExam) : nullptr)
+        exam->setSourceStudy(study);
+}
+
 quint64 MaturixDocument::lastExam() const
 {
     if (!m_patientRecord || m_patientRecord->trRecordsArray().empty())

@@ -68,6 +68,8 @@ public:
     // The examinations of a new patient document that hold a standard or a
     // height become new examinations of this patient.
     bool addExaminationsTypedIn(VantrelDocument &typed) override;
+    QVariantMap sourceStudy() const override;
+    void setSourceStudy(const QVariantMap &study) override;
 
     // The document's own export: the latest examination is put on show first,
     // then the chart is exported without a save panel.

@@ -8,6 +8,7 @@
 #include "ViewerImage.h"
 #include "Workspace.h"
 
+#include <QDBusConnection>
 #include <QDateTime>
 #include <QMetaObject>
 #include <QThread>
@@ -34,6 +35,7 @@ MaturixLink::~MaturixLink()
 {
     DistributedNotificationCenter::defaultCenter().removeObserver(
         this, linkNotificationName(), QLatin1String(chartReturnObject));
+    QDBusConnection::sessionBus().unregisterService(linkNotificationName());
 }
 
 void MaturixLink::initPlugin()
@@ -43,6 +45,10 @@ void MaturixLink::initPlugin()
         linkNotificationName(), QLatin1String(chartReturnObject), this,
         [this](const Notification &notification) { notifiedOfLinkFromMaturix(notification); },
         true);
+    // While the name is ours, Maturix knows that its charts are heard.
+    if (!QDBusConnection::sessionBus().registerService(linkNotificationName()))
+        qCWarning(lcLink, "Maturix will not know that the plug-in listens: the name %s is taken",
+            qPrintable(linkNotificationName()));
 }
 
 void MaturixLink::notifiedOfLinkFromMaturix(const Notification &notification)
@@ -79,6 +85,10 @@ long MaturixLink::filterImage(const QString &)
     add("Identifier", "series.study.patientID");
     add("DateOfBirth", "series.study.dateOfBirth");
     add("DateOfStudy", "series.study.date");
+    // The study itself, so that the chart returns into it.
+    add("StudyInstanceUID", "series.study.studyInstanceUID");
+    add("AccessionNumber", "series.study.accessionNumber");
+    add("StudyID", "series.study.id");
     const QString sex
         = image->valueForKeyPath(QStringLiteral("series.study.patientSex")).toString();
     if (sex == QLatin1String("M"))

@@ -12,6 +12,9 @@ const QString dateOfBirthKey = QStringLiteral("DateOfBirth");
 const QString dateOfStudyKey = QStringLiteral("DateOfStudy");
 const QString studyIDKey = QStringLiteral("OsiriXStudyID");
 const QString genderKey = QStringLiteral("Gender");
+const QString studyInstanceUIDKey = QStringLiteral("StudyInstanceUID");
+const QString accessionNumberKey = QStringLiteral("AccessionNumber");
+const QString dicomStudyIDKey = QStringLiteral("StudyID");
 
 // Dates of patients and studies lie within these years.
 constexpr int firstYear = 1900;
@@ -51,14 +54,18 @@ std::optional<OsirixLinkRequest> OsirixLinkRequest::fromUserInfo(const QVariantM
     for (const auto &[key, type, required] :
          { std::tuple { identifierKey, string, true }, std::tuple { dateOfStudyKey, date, true },
            std::tuple { dateOfBirthKey, date, false }, std::tuple { nameKey, string, false },
-           std::tuple { genderKey, integer, false } }) {
+           std::tuple { genderKey, integer, false },
+           std::tuple { studyInstanceUIDKey, string, false },
+           std::tuple { accessionNumberKey, string, false },
+           std::tuple { dicomStudyIDKey, string, false } }) {
         if (reason.isEmpty())
             reason = typeFault(userInfo, key, type, required);
     }
 
     OsirixLinkRequest request;
     if (reason.isEmpty()) {
-        request.identifier = userInfo.value(identifierKey).toString().replace(u'/', u'-');
+        request.patientID = userInfo.value(identifierKey).toString();
+        request.identifier = QString(request.patientID).replace(u'/', u'-');
         if (request.identifier.trimmed().isEmpty())
             reason = QStringLiteral("the \"%1\" is empty").arg(identifierKey);
     }
@@ -79,5 +86,22 @@ std::optional<OsirixLinkRequest> OsirixLinkRequest::fromUserInfo(const QVariantM
         request.name = userInfo.value(nameKey).toString();
     request.studyID = userInfo.value(studyIDKey).toString();
     request.gender = userInfo.value(genderKey).toLongLong();
+    request.studyInstanceUID = userInfo.value(studyInstanceUIDKey).toString();
+    request.accessionNumber = userInfo.value(accessionNumberKey).toString();
+    request.dicomStudyID = userInfo.value(dicomStudyIDKey).toString();
     return request;
+}
+
+QVariantMap OsirixLinkRequest::sourceStudy() const
+{
+    QVariantMap study { { QStringLiteral("PatientID"), patientID } };
+    if (studyInstanceUID.isEmpty())
+        return study;
+    study.insert(studyInstanceUIDKey, studyInstanceUID);
+    if (!accessionNumber.isEmpty())
+        study.insert(accessionNumberKey, accessionNumber);
+    if (!dicomStudyID.isEmpty())
+        study.insert(dicomStudyIDKey, dicomStudyID);
+    study.insert(QStringLiteral("DateOfSourceStudy"), QVariant::fromValue(studyDate));
+    return study;
 }

@@ -31,4 +31,15 @@ public:
     QString studyID;
     // 1 male, 2 female, 0 when the message does not say.
     qint64 gender = 0;
+    // The Patient ID exactly as the viewer gave it ("AB/12"), for the chart
+    // that goes back.
+    QString patientID;
+    // The viewer's study, when it names one; empty otherwise.
+    QString studyInstanceUID;
+    QString accessionNumber;
+    QString dicomStudyID;
+
+    // What the examination keeps for its chart: the Patient ID as given and,
+    // when the viewer named one, the study the chart returns into.
+    QVariantMap sourceStudy() const;
 };

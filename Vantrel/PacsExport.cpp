@@ -4,6 +4,7 @@
 #include "AtomicFile.h"
 #include "PacsPreferences.h"
 #include "PacsSender.h"
+#include "WaitController.h"
 
 #include <QCoreApplication>
 
@@ -11,6 +12,8 @@ PacsExport::PacsExport(QObject *parent)
     : QObject(parent)
 {
 }
+
+PacsExport::~PacsExport() = default;
 
 PacsExport &PacsExport::shared()
 {
@@ -44,11 +47,53 @@ void PacsExport::exportChart(const Chart &chart, bool interactive)
         return;
     }
     ++m_interactiveInFlight;
+    const quint64 id = ++m_lastInteractiveID;
+    m_interactiveCharts.insert(id, chart);
+    updateProgress();
     PacsSender::storeInBackground(PacsPreferences::address(), { chart.dicom }, this,
-                                  [this, chart](const QList<PacsResult> &results) {
+                                  [this, chart, id, generation = m_generation](
+                                          const QList<PacsResult> &results) {
+                                      if (generation != m_generation)
+                                          return;
                                       --m_interactiveInFlight;
+                                      m_interactiveCharts.remove(id);
+                                      updateProgress();
                                       answerInteractive(chart, results.constFirst());
                                   });
+}
+
+void PacsExport::cancel()
+{
+    ++m_generation;
+    const QString reason = tr("Sending was cancelled; the PACS may or may not have stored it.");
+    const QList<Chart> interactive = std::exchange(m_interactiveCharts, {}).values();
+    m_interactiveInFlight = 0;
+    for (const Chart &chart : std::exchange(m_sendingCharts, {}))
+        m_unsent.append({ chart, reason });
+    for (const Chart &chart : std::exchange(m_pending, {}))
+        m_unsent.append({ chart, reason });
+    m_sending = false;
+    updateProgress();
+    for (const Chart &chart : interactive)
+        answerInteractive(chart, PacsResult::failure(reason));
+    if (!m_unsent.isEmpty())
+        reportIfDone();
+}
+
+void PacsExport::updateProgress()
+{
+    if (!m_sending && m_interactiveInFlight == 0) {
+        m_progress.reset();
+        return;
+    }
+    if (m_progress)
+        return;
+    m_progress = std::make_unique<WaitController>(tr("Sending to the PACS %1...")
+                                                          .arg(PacsPreferences::address().toString()));
+    m_progress->setIndeterminate();
+    m_progress->setCancellable(true);
+    connect(m_progress.get(), &WaitController::cancelled, this, &PacsExport::cancel);
+    m_progress->showWindow();
 }
 
 void PacsExport::answerInteractive(const Chart &chart, const PacsResult &result)
@@ -90,13 +135,20 @@ void PacsExport::sendPending()
     }
     m_sending = true;
     const QList<Chart> charts = std::exchange(m_pending, {});
+    m_sendingCharts = charts;
+    updateProgress();
     QList<QByteArray> files;
     for (const Chart &chart : charts)
         files.append(chart.dicom);
     // Charts that come while these are on their way wait for the next round.
     PacsSender::storeInBackground(PacsPreferences::address(), files, this,
-                                  [this, charts](const QList<PacsResult> &results) {
+                                  [this, charts, generation = m_generation](
+                                          const QList<PacsResult> &results) {
+                                      if (generation != m_generation)
+                                          return;
                                       m_sending = false;
+                                      m_sendingCharts.clear();
+                                      updateProgress();
                                       for (qsizetype i = 0; i < charts.size(); ++i) {
                                           if (results.at(i).confirmed) {
                                               m_summary.addDone();

@@ -6,8 +6,13 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
+
+#include <memory>
+
+class WaitController;
 
 // Charts on their way to the PACS named in the preferences. Sends run in the
 // background, in the order the charts come, and the outcome is told on the
@@ -16,7 +21,10 @@
 // summary of what was stored and what was not, and why. Either way the user
 // is offered to write the charts that were not stored as JPEG files into the
 // export folder, so that none is lost. A chart counts as stored only when
-// the PACS confirmed it.
+// the PACS confirmed it. While charts are on their way a progress panel
+// offers Cancel: the user stops waiting, and the charts on their way are
+// reported as not known to be stored (and offered as files) at once; what
+// the PACS answers afterwards is ignored.
 class VANTREL_EXPORT PacsExport : public QObject
 {
     Q_OBJECT
@@ -32,6 +40,7 @@ public:
     };
 
     explicit PacsExport(QObject *parent = nullptr);
+    ~PacsExport() override;
     // The application's, created on first use.
     static PacsExport &shared();
 
@@ -45,6 +54,8 @@ public:
     // are named in it, not offered as files.
     BatchSummary &batchSummary() { return m_summary; }
     bool isBusy() const;
+    // What Cancel on the progress panel does.
+    void cancel();
 
 signals:
     // Every chart handed over so far has been answered and reported.
@@ -63,8 +74,16 @@ private:
     void offerFiles(const QList<Unsent> &unsent, const QString &messageText,
                     const QString &informativeText);
     void writeFiles(const QList<Unsent> &unsent);
+    void updateProgress();
 
     QList<Chart> m_pending;
+    // On their way: sent one by one, and the current batch round.
+    QMap<quint64, Chart> m_interactiveCharts;
+    quint64 m_lastInteractiveID = 0;
+    QList<Chart> m_sendingCharts;
+    // Raised by Cancel: answers for an older generation are ignored.
+    quint64 m_generation = 0;
+    std::unique_ptr<WaitController> m_progress;
     int m_interactiveInFlight = 0;
     bool m_sending = false;
     bool m_batchOpen = false;

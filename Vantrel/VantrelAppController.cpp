@@ -219,9 +219,9 @@ void VantrelAppController::finishPacsExport()
     // A chart still on its way would be lost with the process, and its
     // failure never told: the answers, and the offer to keep the charts as
     // files, come before the application ends.
-    WaitController progress(tr("Sending charts to the PACS"));
-    progress.setIndeterminate();
-    progress.showWindow();
+    // The export's progress panel is up meanwhile: a PACS has 30 s to
+    // answer, and its Cancel ends the wait at once, the charts on their way
+    // offered as files.
     QEventLoop loop;
     connect(&pacs, &PacsExport::idle, &loop, &QEventLoop::quit);
     if (pacs.isBusy())
@@ -780,6 +780,7 @@ void VantrelAppController::fillFromLinkRequest(VantrelDocument *document,
     if (request.birthDate)
         document->setBirthDate(request.birthDate);
     document->setExamDate(request.studyDate);
+    document->setSourceStudy(request.sourceStudy());
     document->setName(request.name.value_or(QString()));
     document->setOsiriXStudyID(request.studyID);
     document->directUpdateDisplayAndSetDirty();
@@ -796,6 +797,7 @@ void VantrelAppController::addExaminationFromLinkRequest(VantrelDocument *docume
     if (request.name)
         document->setName(*request.name);
     document->setExamDate(request.studyDate);
+    document->setSourceStudy(request.sourceStudy());
     document->directUpdateDisplayAndSetDirty();
 }
 
@@ -871,21 +873,85 @@ void VantrelAppController::delayBatchExportToOsirix()
     qCInfo(lcLink, "Delayed batch export");
     if (m_exportToOsirixArray.isEmpty()) {
         qCInfo(lcLink, "Zero items in array, exiting");
+        offerLostChartReturns();
         return;
     }
     qCInfo(lcLink, "Sending notification to OsiriX plugin");
     const QString batchItem = m_exportToOsirixBatchItems.takeFirst();
+    const QVariantMap message = m_exportToOsirixArray.takeFirst();
+    // The plug-in owns the link's name on the bus while it listens.
+    const bool heard = Workspace::sharedWorkspace().isApplicationRunning(osirixLinkNotificationName());
     const bool sent = DistributedNotificationCenter::defaultCenter().postNotification(
-            osirixLinkNotificationName(), chartReturnObject, m_exportToOsirixArray.takeFirst());
+            osirixLinkNotificationName(), chartReturnObject, message);
+    reportChartReturn(message, heard && sent);
     if (!batchItem.isEmpty()) {
-        if (sent)
-            m_batchSummary.addDone();
-        else
+        if (!sent)
             m_batchSummary.addFailure(batchItem, tr("could not be sent to OsiriX: no session bus"));
+        else if (!heard)
+            m_batchSummary.addFailure(batchItem, tr("could not be sent to OsiriX: the viewer is not running"));
+        else
+            m_batchSummary.addDone();
         reportBatchIfIdle();
     }
     Scheduler::shared().performAfterDelay(4.0, this, [this] { delayBatchExportToOsirix(); });
     qCInfo(lcLink, "Queue next delayed batch export");
+}
+
+namespace {
+QString patientOfChartReturn(const QVariantMap &message)
+{
+    const QString name = message.value(QStringLiteral("Name")).toString();
+    const QString identifier = message.value(QStringLiteral("Identifier")).toString();
+    return name.isEmpty() ? identifier
+                          : VantrelAppController::tr("%1 (%2)").arg(name, identifier);
+}
+} // namespace
+
+void VantrelAppController::reportChartReturn(const QVariantMap &message, bool heard)
+{
+    const QString patient = patientOfChartReturn(message);
+    if (heard) {
+        showStatusString(tr("The chart of %1 went to the viewer.").arg(patient));
+        return;
+    }
+    // Messages are not kept for a listener to come: this chart is lost, and
+    // the user is offered it as a file once the queue has run dry.
+    showStatusString(tr("The viewer is not running: the chart of %1 is lost.").arg(patient));
+    if (!message.value(QStringLiteral("JPEG")).toByteArray().isEmpty())
+        m_lostChartReturns.append(message);
+}
+
+void VantrelAppController::offerLostChartReturns()
+{
+    if (m_lostChartReturns.isEmpty())
+        return;
+    const QList<QVariantMap> lost = std::exchange(m_lostChartReturns, {});
+    QStringList patients;
+    for (const QVariantMap &message : lost)
+        patients.append(patientOfChartReturn(message));
+    const int answer = Alert::alertWithMessageText(
+            tr("The viewer is not running"), lost.size() > 1 ? tr("Write Files") : tr("Write File"),
+            tr("Don't Write"), QString(),
+            tr("These charts did not reach the viewer and are lost:\n%1\n\nWrite them as files "
+               "into the export folder?").arg(patients.join(u'\n')))
+            .runModal();
+    if (answer != Alert::DefaultReturn)
+        return;
+    const QString folder = ChartExport::exportFolder();
+    QStringList failures;
+    for (const QVariantMap &message : lost) {
+        const QString preferredName =
+                message.value(QStringLiteral("Identifier")).toString().replace(u'/', u'-');
+        const QString path = folder + u'/' + ChartExport::chartFileName(preferredName, nullptr);
+        QString error;
+        if (!ChartExport::writeAtomically(path, message.value(QStringLiteral("JPEG")).toByteArray(),
+                                          &error))
+            failures.append(tr("%1: %2").arg(path, error));
+    }
+    if (!failures.isEmpty())
+        Alert::alertWithMessageText(tr("Some charts could not be written"), tr("OK"), QString(),
+                                    QString(), failures.join(u'\n'))
+                .runModal();
 }
 
 QString VantrelAppController::applicationOsirixPluginsFolder() const

@@ -141,6 +141,10 @@ public:
     // 4 s after the previous.
     void batchExportToOsirix(const Notification &notification);
     void delayBatchExportToOsirix();
+    // Tells on the status line whether the chart reached the viewer; a chart
+    // that did not is offered as a file when the queue has run dry.
+    void reportChartReturn(const QVariantMap &message, bool heard);
+    void offerLostChartReturns();
     QList<QVariantMap> exportToOsirixQueue() const { return m_exportToOsirixArray; }
 
     // The plug-in bundle the application carries; empty when it has none.
@@ -213,5 +217,6 @@ private:
     bool m_batchToPacs = false;
     QString m_batchDestination;
     QString m_batchItem;
+    QList<QVariantMap> m_lostChartReturns;
     bool m_subscribedToVersionCheck = false;
 };

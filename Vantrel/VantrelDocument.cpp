@@ -88,6 +88,18 @@ QString patientFilePath(const QString &name, const QString &extension)
 {
     return VantrelAppController::databaseFolder() + u'/' + name + u'.' + extension;
 }
+// The study of a chart message as the DICOM writer takes it.
+DicomStudy dicomStudy(const QVariantMap &study)
+{
+    DicomStudy dicom;
+    dicom.studyInstanceUID = study.value(QStringLiteral("StudyInstanceUID")).toString();
+    dicom.accessionNumber = study.value(QStringLiteral("AccessionNumber")).toString();
+    dicom.studyID = study.value(QStringLiteral("StudyID")).toString();
+    const QVariant date = study.value(QStringLiteral("DateOfSourceStudy"));
+    if (date.metaType() == QMetaType::fromType<AbsoluteDate>())
+        dicom.studyDateTime = date.value<AbsoluteDate>().toLocalDateTime();
+    return dicom;
+}
 } // namespace
 
 VantrelDocument::VantrelDocument(QObject *parent)
@@ -913,8 +925,25 @@ QVariantMap VantrelDocument::chartMessage(const QByteArray &jpeg) const
         if (const auto study = examDateFromText(m_examDateField->text()))
             message.insert(QStringLiteral("DateOfStudy"), QVariant::fromValue(*study));
     }
+    // Beyond the design's keys: the identity and study the chart is filed
+    // under, so that it lands beside the study it belongs to.
+    const QVariantMap study = chartStudy();
+    for (auto value = study.cbegin(); value != study.cend(); ++value)
+        message.insert(value.key(), value.value());
+    if (const qint64 sex = patientSex(); sex == 1 || sex == 2)
+        message.insert(QStringLiteral("Gender"), sex);
     message.insert(QStringLiteral("JPEG"), jpeg);
     return message;
+}
+
+QVariantMap VantrelDocument::chartStudy() const
+{
+    const QVariantMap study = sourceStudy();
+    const QString identifier = m_referenceIDField ? m_referenceIDField->text() : QString();
+    const QString patientID = study.value(QStringLiteral("PatientID")).toString();
+    if (patientID.isEmpty() || QString(patientID).replace(u'/', u'-') != identifier)
+        return {};
+    return study;
 }
 
 void VantrelDocument::doExportToPACS(bool interactive)
@@ -924,8 +953,14 @@ void VantrelDocument::doExportToPACS(bool interactive)
         m_exportResult = missingChartResult();
         return;
     }
-    const QString identifier = m_referenceIDField ? m_referenceIDField->text() : QString();
+    const QVariantMap study = chartStudy();
+    // The identifier as the viewer gave it where it is known ("AB/12", not
+    // the file-name form "AB-12").
+    const QString identifier = study.value(QStringLiteral("PatientID"),
+                                           m_referenceIDField ? m_referenceIDField->text() : QString())
+                                       .toString();
     PacsChart chart(QImage::fromData(jpeg, "JPEG"), m_patientName, identifier);
+    chart.setStudy(dicomStudy(study));
     if (m_birthDateField) {
         if (const auto birth = birthDateFromText(m_birthDateField->text()))
             chart.setPatientsBirthDate(birth->toLocalDateTime().date());

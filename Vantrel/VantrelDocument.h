@@ -140,6 +140,12 @@ public:
     // The sex code shown (0 unspecified, 1 male, 2 female), for exports that
     // file the chart under the patient; the base knows none.
     virtual qint64 patientSex() const { return 0; }
+    // The study the examination on show came from, as a link request named
+    // it ("PatientID", "StudyInstanceUID", "AccessionNumber", "StudyID",
+    // "DateOfSourceStudy"); kept with the examination for this session only.
+    // The base keeps no examinations, hence none.
+    virtual QVariantMap sourceStudy() const { return {}; }
+    virtual void setSourceStudy(const QVariantMap &study) { Q_UNUSED(study) }
     // The unattended export (batch, automatic): what became of the chart.
     ExportResult autoExport();
     // The line at the foot of the window: where an export went.
@@ -148,6 +154,10 @@ public:
     // The chart message for the viewer: name, study, identifier, description,
     // dates and the JPEG data.
     QVariantMap chartMessage(const QByteArray &jpeg) const;
+    // The source study while it is still this patient's (the identifier
+    // shown is the one it came with); else empty: the chart then starts a
+    // study of its own.
+    QVariantMap chartStudy() const;
 
     // Warns about printing twice within 30 seconds, shows the latest
     // examination and titles the printout with the preferred file name.

@@ -6,7 +6,7 @@ set(MATURIX_INSTALL_LIBDIR "${CMAKE_INSTALL_LIBDIR}/maturix")
 set(MATURIX_INSTALL_RESOURCES "${CMAKE_INSTALL_DATADIR}/maturix")
 
 set(maturix_programs Maturix maturix-cli)
-set(maturix_libraries PlatformCore PlatformArchive Platform KVClasses Vantrel OsiriXDicom OsiriXHost)
+set(maturix_libraries PlatformCore PlatformArchive Platform KVClasses Vantrel MaturixDicom)
 
 set_target_properties(${maturix_programs} PROPERTIES
     INSTALL_RPATH "$ORIGIN/../${MATURIX_INSTALL_LIBDIR}")
@@ -17,13 +17,7 @@ set_target_properties(MaturixLink PROPERTIES
     INSTALL_RPATH "${CMAKE_INSTALL_PREFIX}/${MATURIX_INSTALL_LIBDIR}")
 
 install(TARGETS ${maturix_programs} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
-# The stand-in viewer is for trying and testing the link. Its desktop entry
-# would make Maturix take it for the real viewer, so it is not part of a
-# plain install or of the package:
-#   cmake --install build --component ViewerStandIn
-set_target_properties(osirix-host PROPERTIES INSTALL_RPATH "$ORIGIN/../${MATURIX_INSTALL_LIBDIR}")
-install(TARGETS osirix-host RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
-    COMPONENT ViewerStandIn EXCLUDE_FROM_ALL)
+# The stand-in viewer (tools/OsiriXHost) is test equipment: never installed.
 install(TARGETS ${maturix_libraries} LIBRARY DESTINATION "${MATURIX_INSTALL_LIBDIR}")
 
 # The plug-in bundle among Maturix's resources, from where the application

@@ -2,6 +2,8 @@
 
 #include "AbsoluteDate.h"
 
+#include <QVariantMap>
+
 #include <optional>
 
 // One examination: the date, the matched standard and the measured height.
@@ -21,6 +23,10 @@ public:
     void setMaturixIndex(qint64 index) { m_maturixIndex = index; }
     double height() const { return m_height; }
     void setHeight(double height) { m_height = height; }
+    // The study the examination came from, as the viewer named it; kept for
+    // this session only, never written to the patient file.
+    const QVariantMap &sourceStudy() const { return m_sourceStudy; }
+    void setSourceStudy(const QVariantMap &study) { m_sourceStudy = study; }
 
     // Ascending by exam date (-1, 0, 1); an examination without a date
     // comes after every dated one.
@@ -35,4 +41,5 @@ private:
     std::optional<AbsoluteDate> m_examDate;
     qint64 m_maturixIndex = 0;
     double m_height = 0.0;
+    QVariantMap m_sourceStudy;
 };

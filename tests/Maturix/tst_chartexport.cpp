@@ -320,8 +320,9 @@ void tst_ChartExport::exportToOsirixPostsChartMessage()
 
     QCOMPARE(messages.size(), 1);
     const QVariantMap message = messages[0].toMap();
-    QCOMPARE(message.keys(), (QStringList { "DateOfBirth", "DateOfStudy", "Identifier", "JPEG",
-                                            "OsiriXStudyID", "StudyDescription" }));
+    // With the sex, so that the chart is filed under the whole patient.
+    QCOMPARE(message.keys(), (QStringList { "DateOfBirth", "DateOfStudy", "Gender", "Identifier",
+                                            "JPEG", "OsiriXStudyID", "StudyDescription" }));
     // The identifier as shown: a new document's first edit normalised it.
     QCOMPARE(message["Identifier"].toString(), QStringLiteral("AB-12"));
     QCOMPARE(message["OsiriXStudyID"].toString(), QStringLiteral("1.2.3"));

@@ -23,7 +23,10 @@ struct DicomFileCheck
     }
 
     // dciodvfy's error lines; one line saying why when it cannot run.
-    QStringList verifierErrors() const
+    QStringList verifierErrors() const { return verifierLines("Error"); }
+    QStringList verifierWarnings() const { return verifierLines("Warning"); }
+
+    QStringList verifierLines(const QByteArray &kind) const
     {
         QProcess verifier;
         verifier.setProcessChannelMode(QProcess::MergedChannels);
@@ -32,7 +35,7 @@ struct DicomFileCheck
             return { QStringLiteral("dciodvfy did not run") };
         QStringList errors;
         for (const QByteArray &line : verifier.readAll().split('\n')) {
-            if (line.startsWith("Error"))
+            if (line.startsWith(kind))
                 errors.append(QString::fromUtf8(line));
         }
         return errors;

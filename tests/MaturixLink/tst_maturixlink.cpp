@@ -86,18 +86,24 @@ void tst_MaturixLink::sendsLinkRequestForStudyOnShow_data()
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QVariantMap>("expected");
 
-    // Sex "O" sends no gender; an empty birth date no "DateOfBirth".
+    // Sex "O" sends no gender; an empty birth date no "DateOfBirth", an
+    // empty accession number no "AccessionNumber".
     QTest::newRow("CT, sex O") << QStringList { "CT_small.dcm" }
                                << QVariantMap { { "Name", "CompressedSamples^CT1" },
                                       { "Identifier", "1CT1" },
                                       { "DateOfStudy",
-                                          QDateTime(QDate(2004, 1, 19), QTime(7, 27, 30)) } };
+                                          QDateTime(QDate(2004, 1, 19), QTime(7, 27, 30)) },
+                                      { "StudyInstanceUID",
+                                          "1.3.6.1.4.1.5962.1.2.1.20040119072730.12322" },
+                                      { "StudyID", "1CT1" } };
     // The first image of the viewer is on show.
     QTest::newRow("MR of MR and CT, sex F")
         << QStringList { "MR_small.dcm", "CT_small.dcm" }
         << QVariantMap { { "Name", "CompressedSamples^MR1" }, { "Identifier", "4MR1" },
                { "DateOfStudy", QDateTime(QDate(2004, 8, 26), QTime(18, 50, 59)) },
-               { "Gender", qint64(2) } };
+               { "Gender", qint64(2) },
+               { "StudyInstanceUID", "1.3.6.1.4.1.5962.1.2.4.20040826185059.5457" },
+               { "StudyID", "4MR1" } };
 }
 
 void tst_MaturixLink::sendsLinkRequestForStudyOnShow()

@@ -4,6 +4,8 @@
 #include "PacsSender.h"
 #include "TestSupport.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 namespace {
@@ -38,6 +40,7 @@ private slots:
     void echo_data();
     void echo();
     void stoppedMidBatch();
+    void silentPacsFailsTheBatchOnce();
 
 private:
     PacsAddress orthanc() const;
@@ -179,6 +182,35 @@ void tst_PacsSender::stoppedMidBatch()
         // Confirmed exactly when the PACS holds it.
         QCOMPARE(m_server.instancesOfPatient(patientID).size(), i < 2 ? 1 : 0);
     }
+}
+
+// A PACS that takes the connection and never answers costs the batch its
+// time for answers once: every chart fails with that reason, after a single
+// attempt.
+void tst_PacsSender::silentPacsFailsTheBatchOnce()
+{
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    const QByteArray chart
+            = PacsChart(ChartSample::chart(QImage::Format_RGB32), "Silent", "SILENT").data();
+    PacsAddress address = orthanc();
+    address.port = silent.serverPort();
+
+    const QList<PacsResult> results = PacsSender::store(address, { chart, chart, chart });
+
+    QCOMPARE(results.size(), 3);
+    for (const PacsResult &result : results) {
+        QVERIFY(!result.confirmed);
+        QVERIFY2(result.reason.contains("did not answer"), qPrintable(result.reason));
+    }
+    int connections = 0;
+    while (silent.waitForNewConnection(0) && silent.hasPendingConnections()) {
+        while (QTcpSocket *connection = silent.nextPendingConnection()) {
+            delete connection;
+            ++connections;
+        }
+    }
+    QCOMPARE(connections, 1);
 }
 
 QTEST_MAIN(tst_PacsSender)

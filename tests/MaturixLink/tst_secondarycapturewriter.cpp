@@ -1,11 +1,22 @@
+#include "AtomicFile.h"
 #include "ChartSample.h"
 #include "DicomFileCheck.h"
 #include "SecondaryCaptureWriter.h"
+
+#include <dcmtk/dcmdata/dcmetinf.h>
 
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace ChartSample;
+
+// The plug-in's way of filing a chart in the viewer's incoming folder.
+static bool writeAsThePlugInDoes(const SecondaryCaptureWriter &writer, const QString &path,
+                                 QString *error)
+{
+    const QByteArray bytes = writer.data(error);
+    return !bytes.isEmpty() && AtomicFile::write(path, bytes, error);
+}
 
 static QImage throughJpeg(const QImage &image)
 {
@@ -19,6 +30,8 @@ class tst_SecondaryCaptureWriter : public QObject
 private slots:
     void writesValidImageOfPatient_data();
     void writesValidImageOfPatient();
+    void cleansValuesPastTheirLimits_data();
+    void cleansValuesPastTheirLimits();
     void refusesWhatCannotBeStored_data();
     void refusesWhatCannotBeStored();
 };
@@ -68,7 +81,7 @@ void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
         writer.setPatientsBirthDate(birthDate);
     writer.setStudyDescription(QStringLiteral("Maturix Chart"));
     QString error;
-    QVERIFY2(writer.writeToFile(path, &error), qPrintable(error));
+    QVERIFY2(writeAsThePlugInDoes(writer, path, &error), qPrintable(error));
     // Nothing but the finished file is left in the folder, readable by its
     // owner alone.
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
@@ -78,8 +91,13 @@ void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
 
     const DicomFileCheck check(path);
     QVERIFY(check.loaded);
-    const QStringList errors = check.verifierErrors();
-    QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
+    const QStringList findings = check.verifierErrors() + check.verifierWarnings();
+    QVERIFY2(findings.isEmpty(), qPrintable(findings.join(u'\n')));
+    // Identified under our own root, written by our own implementation.
+    QVERIFY(check.string(DCM_SOPInstanceUID).startsWith(QStringLiteral("2.25.")));
+    OFString implementation;
+    check.file.getMetaInfo()->findAndGetOFString(DCM_ImplementationVersionName, implementation);
+    QVERIFY(QByteArray(implementation.c_str()).startsWith("MATURIX_"));
     QCOMPARE(check.string(DCM_PatientName), name);
     QCOMPARE(check.string(DCM_PatientID), QStringLiteral("12-345-6"));
     QCOMPARE(check.string(DCM_PatientBirthDate),
@@ -102,6 +120,51 @@ void tst_SecondaryCaptureWriter::writesValidImageOfPatient()
     QCOMPARE(check.pixel(image.width() - 1, image.height() - 1).lightness() >= 250, true);
 }
 
+// Whatever a name or identifier holds, the chart is written, with the
+// nearest valid values.
+void tst_SecondaryCaptureWriter::cleansValuesPastTheirLimits_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("patientID");
+    QTest::addColumn<QString>("writtenName");
+    QTest::addColumn<QString>("writtenID");
+
+    const QString x70(70, u'X');
+    // A backslash would split a value into two.
+    QTest::newRow("backslash") << "Doe\\Jane" << "12\\345" << "Doe/Jane" << "12/345";
+    QTest::newRow("control characters") << "Doe^Ja\tne\n" << "\x1b" "12\r345" << "Doe^Jane" << "12345";
+    QTest::newRow("LO 64") << "Doe" << x70 << "Doe" << x70.left(64);
+    QTest::newRow("PN 64 per group") << x70 + "^Jane" << "1" << x70.left(64) << "1";
+    QTest::newRow("PN five components")
+        << "A^B^C^D^E^F^G" << "1" << "A^B^C^D^E F G" << "1";
+    QTest::newRow("PN three groups") << "A=B=C=D" << "1" << "A=B=C D" << "1";
+    // Lengths count bytes of UTF-8, and a character is never cut.
+    QTest::newRow("beyond ASCII") << QString(40, QChar(0xe9)) << QString(40, QChar(0xe9))
+                                  << QString(32, QChar(0xe9)) << QString(32, QChar(0xe9));
+    QTest::newRow("spaces") << "  Doe^Jane  " << "  12  " << "Doe^Jane" << "12";
+}
+
+void tst_SecondaryCaptureWriter::cleansValuesPastTheirLimits()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, patientID);
+    QFETCH(QString, writtenName);
+    QFETCH(QString, writtenID);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("cleaned.dcm"));
+    SecondaryCaptureWriter writer(chart(QImage::Format_RGB32));
+    writer.setPatientsName(name);
+    writer.setPatientID(patientID);
+    QString error;
+    QVERIFY2(writeAsThePlugInDoes(writer, path, &error), qPrintable(error));
+    const DicomFileCheck check(path);
+    const QStringList errors = check.verifierErrors();
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
+    QCOMPARE(check.string(DCM_PatientName), writtenName);
+    QCOMPARE(check.string(DCM_PatientID), writtenID);
+}
+
 void tst_SecondaryCaptureWriter::refusesWhatCannotBeStored_data()
 {
     QTest::addColumn<QImage>("image");
@@ -109,8 +172,6 @@ void tst_SecondaryCaptureWriter::refusesWhatCannotBeStored_data()
     QTest::addColumn<bool>("linked"); // a symbolic link, to nowhere, where the file is to go
 
     QTest::newRow("no picture") << QImage() << "12-345-6" << false;
-    // A backslash would split the identifier into two values.
-    QTest::newRow("backslash in identifier") << chart(QImage::Format_RGB32) << "12\\345" << false;
     // Writing through it would put the file wherever the link points.
     QTest::newRow("link at the destination") << chart(QImage::Format_RGB32) << "12-345-6" << true;
 }
@@ -130,7 +191,7 @@ void tst_SecondaryCaptureWriter::refusesWhatCannotBeStored()
     SecondaryCaptureWriter writer(image);
     writer.setPatientID(patientID);
     QString error;
-    QVERIFY(!writer.writeToFile(path, &error));
+    QVERIFY(!writeAsThePlugInDoes(writer, path, &error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
         linked ? QStringList { QStringLiteral("refused.dcm") } : QStringList {});

@@ -26,8 +26,7 @@ for path in \
     "$prefix/bin/Maturix" "$prefix/bin/maturix-cli" \
     "$libdir/maturix/libPlatformCore.so" "$libdir/maturix/libPlatformArchive.so" \
     "$libdir/maturix/libPlatform.so" "$libdir/maturix/libKVClasses.so" \
-    "$libdir/maturix/libVantrel.so" "$libdir/maturix/libOsiriXHost.so" \
-    "$libdir/maturix/libOsiriXDicom.so" \
+    "$libdir/maturix/libVantrel.so" "$libdir/maturix/libMaturixDicom.so" \
     "$share/maturix/OsiriX Plugins/MaturixLink.osirixplugin/Info.json" \
     "$share/maturix/OsiriX Plugins/MaturixLink.osirixplugin/libMaturixLink.so" \
     "$share/applications/org.vantrel.Maturix.desktop" \
@@ -42,7 +41,8 @@ for path in \
 done
 ! grep -E '(^|/)(tst_|fuzz_|bench_)|\.a$|/include/' "$work/contents" || fail "build-only files in the package"
 # The stand-in viewer would pass for the real one on a user's desktop.
-! grep -E 'osirix-host|com\.quellmar\.osirix\.desktop' "$work/contents" || fail "the stand-in viewer is in the package"
+! grep -E 'osirix-host|com\.quellmar\.osirix\.desktop|OsiriX(Host|Dicom)' "$work/contents" ||
+    fail "the stand-in viewer is in the package"
 # Everything lies under the prefix; only the prefix's own parent folders stand beside it.
 awk -v p="$prefix/" 'length($0) && index(p, $0) != 1 && index($0, p) != 1' "$work/contents" |
     grep . && fail "files outside /$prefix"
@@ -69,6 +69,18 @@ ldd "$cli" | grep -qF "libPlatformCore.so => $root/" || fail "RPATH: $(ldd "$cli
 grep -q "assess" "$work/help" || fail "maturix-cli --help: $(cat "$work/help")"
 readelf -d "$root/$share/maturix/OsiriX Plugins/MaturixLink.osirixplugin/libMaturixLink.so" |
     grep -qF "[/$libdir/maturix]" || fail "the plug-in does not name the installed libraries"
+# Every program and the plug-in find all they need without the stand-in
+# viewer: the plug-in takes the viewer's interface from the viewer that
+# loads it. It names the installed library folder, here the unpacked one.
+plugin="$root/$share/maturix/OsiriX Plugins/MaturixLink.osirixplugin/libMaturixLink.so"
+for binary in "$root/$prefix"/bin/* "$plugin"; do
+    needed=$(LD_LIBRARY_PATH=$root/$libdir/maturix ldd "$binary") || fail "ldd $binary"
+    ! grep -q "not found" <<<"$needed" || fail "$binary: $needed"
+    ! grep -qi "osirix" <<<"$needed" || fail "$binary needs the stand-in viewer: $needed"
+done
+for library in "$root/$libdir"/maturix/*.so "$plugin"; do
+    ! readelf -d "$library" | grep NEEDED | grep -qi osirix || fail "$library needs the stand-in viewer"
+done
 
 # The patient-file type, in a data folder of its own: a file written by
 # maturix-cli, under its own name and renamed; one from macOS, renamed; and

@@ -7,7 +7,11 @@
 #include "ScriptedAlertResponder.h"
 #include "UserDefaults.h"
 
+#include <QPushButton>
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTest>
 
 class tst_PacsExport : public QObject
@@ -22,6 +26,7 @@ private slots:
     void batchWithPacsStoppedMidway();
     void interactiveFailure_data();
     void interactiveFailure();
+    void cancelWhileThePacsIsSilent();
 
 private:
     PacsExport::Chart chart(const QString &patientID,
@@ -122,8 +127,8 @@ void tst_PacsExport::interactiveFailure_data()
     QTest::newRow("unreachable, written as a file")
             << "Patient" << "cannot be reached" << "Write File" << true;
     QTest::newRow("unreachable, not written") << "Patient" << "cannot be reached" << "Don't Write" << false;
-    // DICOM cannot hold a backslash in a name: never sent, still offered.
-    QTest::newRow("no DICOM file") << "Doe\\Jane" << "Cannot set the attributes" << "Write File" << true;
+    // A backslash in a name is made valid: the chart is still sent.
+    QTest::newRow("backslash in the name") << "Doe\\Jane" << "cannot be reached" << "Write File" << true;
 }
 
 void tst_PacsExport::interactiveFailure()
@@ -146,6 +151,33 @@ void tst_PacsExport::interactiveFailure()
     QCOMPARE(alerts.unmatchedAnswers(), 0);
     QCOMPARE(QFile::exists(m_dir.filePath("ALONE.jpg")), written);
     QFile::remove(m_dir.filePath("ALONE.jpg"));
+}
+
+// A PACS that takes the connection and stays silent: the progress panel's
+// Cancel ends the wait at once, and the chart is offered as a file.
+void tst_PacsExport::cancelWhileThePacsIsSilent()
+{
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    setPacsPort(silent.serverPort());
+    ScriptedAlertResponder alerts;
+    alerts.answerWithButton(QStringLiteral("Write File"));
+    QSignalSpy idle(m_export.get(), &PacsExport::idle);
+    m_export->exportChart(chart("SILENT"), true);
+
+    QPushButton *cancel = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *buttons = window->isVisible() ? window->findChild<QDialogButtonBox *>() : nullptr)
+            cancel = buttons->button(QDialogButtonBox::Cancel);
+    }
+    QVERIFY(cancel && cancel->isVisible());
+    QTest::mouseClick(cancel, Qt::LeftButton);
+
+    QCOMPARE(idle.size(), 1);
+    QCOMPARE(alerts.messageTexts(), QStringList { "The chart could not be stored in the PACS" });
+    QVERIFY(alerts.alerts().first().informativeText.contains("cancelled"));
+    QCOMPARE(QImage(m_dir.filePath("SILENT.jpg")).size(), QSize(600, 450));
+    QVERIFY(!m_export->isBusy());
 }
 
 QTEST_MAIN(tst_PacsExport)

@@ -56,5 +56,5 @@ std::optional<PacsAddress> PacsAddress::fromString(const QString &text, QString 
 QString PacsAddress::toString() const
 {
     const QString shownHost = host.contains(u':') ? QStringLiteral("[%1]").arg(host) : host;
-    return QStringLiteral("%1@%2:%3").arg(calledAETitle, shownHost).arg(port);
+    return QStringLiteral("%1@%2:%3").arg(calledAETitle, shownHost, QString::number(port));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MaturixDicomExport.h"
 #include "PacsAddress.h"
 #include "PacsResult.h"
 
@@ -11,11 +12,12 @@
 class QObject;
 
 // DICOM verification (C-ECHO) and storage (C-STORE) with a PACS, negotiating
-// explicit and implicit VR little endian. The blocking calls suit a worker
+// explicit and implicit VR little endian. A PACS has 30 seconds to answer
+// one request, a whole batch of files included; then it "did not answer". The blocking calls suit a worker
 // thread or the command line; the background calls run them on Qt's thread
 // pool and hand the result to `context`'s thread, unless `context` is gone
 // by then.
-class PacsSender
+class MATURIXDICOM_EXPORT PacsSender
 {
 public:
     using ItemSent = std::function<void(qsizetype index, const PacsResult &result)>;

@@ -1,8 +1,15 @@
 #include "DicomBytes.h"
 
+#include "DicomUid.h"
+
+#include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
 #include <dcmtk/dcmdata/dcistrmb.h>
 #include <dcmtk/dcmdata/dcostrmb.h>
+#include <dcmtk/oflog/oflog.h>
+
+#include <mutex>
 
 namespace DicomBytes {
 
@@ -26,15 +33,30 @@ std::unique_ptr<DcmFileFormat> read(const QByteArray &bytes, QString *error)
 
 QByteArray write(DcmFileFormat &file, QString *error)
 {
+    // The header is written as we completed it on purpose; the toolkit's
+    // warning about that, on stderr, would only alarm. Failures still come
+    // back as conditions.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        OFLog::getLogger("dcmtk.dcmdata").setLogLevel(OFLogger::ERROR_LOG_LEVEL);
+    });
     const E_TransferSyntax syntax = EXS_LittleEndianExplicit;
     file.validateMetaInfo(syntax);
+    // Our implementation, not the toolkit's: the meta header names who wrote
+    // the file. The toolkit would put its own back on writing, so the header
+    // is written as it stands, its group length counted afresh.
+    DcmMetaInfo &meta = *file.getMetaInfo();
+    meta.putAndInsertString(DCM_ImplementationClassUID, DicomUid::implementationClassUID().constData());
+    meta.putAndInsertString(DCM_ImplementationVersionName, DicomUid::implementationVersionName().constData());
+    meta.computeGroupLengthAndPadding(EGL_withGL, EPD_noChange, syntax, EET_ExplicitLength);
     // The preamble, the prefix and the meta group's length come on top of
     // the elements' lengths.
     const Uint32 length = file.calcElementLength(syntax, EET_ExplicitLength) + 1024;
     QByteArray bytes(qsizetype(length), Qt::Uninitialized);
     DcmOutputBufferStream stream(bytes.data(), offile_off_t(length));
     file.transferInit();
-    const OFCondition condition = file.write(stream, syntax, EET_ExplicitLength, nullptr);
+    const OFCondition condition = file.write(stream, syntax, EET_ExplicitLength, nullptr,
+                                             EGL_recalcGL, EPD_noChange, 0, 0, 0, EWM_dontUpdateMeta);
     file.transferEnd();
     if (condition.bad()) {
         if (error)

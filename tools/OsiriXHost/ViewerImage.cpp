@@ -24,6 +24,11 @@ std::unique_ptr<ViewerImage> ViewerImage::imageWithContentsOfFile(
         object->attributeValueWithName(QStringLiteral("PatientID")));
     keep(QStringLiteral("series.study.patientSex"),
         object->attributeValueWithName(QStringLiteral("PatientSex")));
+    keep(QStringLiteral("series.study.studyInstanceUID"),
+        object->attributeValueWithName(QStringLiteral("StudyInstanceUID")));
+    keep(QStringLiteral("series.study.accessionNumber"),
+        object->attributeValueWithName(QStringLiteral("AccessionNumber")));
+    keep(QStringLiteral("series.study.id"), object->attributeValueWithName(QStringLiteral("StudyID")));
     const QDate birthDate
         = object->attributeValueWithName(QStringLiteral("PatientBirthDate")).toDate();
     if (birthDate.isValid())

@@ -2,6 +2,7 @@
 
 #include "DicomBytes.h"
 
+#include <QDeadlineTimer>
 #include <QFuture>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -12,16 +13,19 @@
 #include <dcmtk/dcmnet/scu.h>
 #include <dcmtk/oflog/oflog.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <set>
 
 namespace {
 
-// Seconds: to connect, to negotiate, and to wait for each answer.
+// Seconds: to connect, and for the PACS to answer everything of one request
+// (the association and every file of a batch together), so that a PACS that
+// takes the connection and then stays silent fails within this time.
 constexpr Sint32 connectionTimeout = 10;
-constexpr Uint32 associationTimeout = 30;
-constexpr Uint32 answerTimeout = 60;
+constexpr int answerSeconds = 30;
 
 void quietenToolkit()
 {
@@ -42,8 +46,9 @@ QString conditionText(const OFCondition &condition)
 class Association
 {
 public:
-    explicit Association(const PacsAddress &address)
+    Association(const PacsAddress &address, const QDeadlineTimer &deadline)
         : m_address(address)
+        , m_deadline(deadline)
     {
         quietenToolkit();
         m_scu.setAETitle(address.callingAETitle.toStdString().c_str());
@@ -51,9 +56,7 @@ public:
         m_scu.setPeerHostName(address.host.toStdString().c_str());
         m_scu.setPeerPort(address.port);
         m_scu.setConnectionTimeout(connectionTimeout);
-        m_scu.setACSETimeout(associationTimeout);
         m_scu.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
-        m_scu.setDIMSETimeout(answerTimeout);
         // The PACS may accept only implicit VR; the files are explicit VR.
         m_scu.setDatasetConversionMode(OFTrue);
     }
@@ -74,12 +77,17 @@ public:
         transferSyntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
         for (const std::string &syntax : abstractSyntaxes)
             m_scu.addPresentationContext(syntax.c_str(), transferSyntaxes);
+        if (!waitForAnswer())
+            return notAnswered();
+        m_scu.setACSETimeout(Uint32(secondsLeft()));
 
         OFCondition condition = m_scu.initNetwork();
         if (condition.good())
             condition = m_scu.negotiateAssociation();
         if (condition.good())
             return PacsResult::success();
+        if (isSilence(condition))
+            return notAnswered();
         if (condition == DUL_ASSOCIATIONREJECTED)
             return PacsResult::failure(
                     QStringLiteral("The PACS %1 refused the association: check its AE title "
@@ -95,9 +103,13 @@ public:
     }
 
     bool isOpen() const { return m_scu.isConnected(); }
+    // The PACS let the time for its answers pass.
+    bool fellSilent() const { return m_fellSilent; }
 
     PacsResult echo()
     {
+        if (!waitForAnswer())
+            return notAnswered();
         const OFCondition condition = m_scu.sendECHORequest(0);
         if (condition.bad())
             return lost(condition);
@@ -115,6 +127,8 @@ public:
             return PacsResult::failure(
                     QStringLiteral("The PACS %1 does not accept this kind of DICOM object.")
                             .arg(m_address.toString()));
+        if (!waitForAnswer())
+            return notAnswered();
         Uint16 status = 0;
         const OFCondition condition
                 = m_scu.sendSTORERequest(context, OFFilename(), dataset, status);
@@ -125,14 +139,44 @@ public:
             return PacsResult::success();
         return PacsResult::failure(
                 QStringLiteral("The PACS %1 did not store the image (status 0x%2: %3).")
-                        .arg(m_address.toString())
-                        .arg(status, 4, 16, QLatin1Char('0'))
-                        .arg(QString::fromLatin1(DU_cstoreStatusString(status))));
+                        .arg(m_address.toString(),
+                             QStringLiteral("%1").arg(status, 4, 16, QLatin1Char('0')),
+                             QString::fromLatin1(DU_cstoreStatusString(status))));
     }
 
 private:
+    static bool isSilence(const OFCondition &condition)
+    {
+        return condition == DIMSE_NODATAAVAILABLE || condition == DUL_READTIMEOUT;
+    }
+
+    int secondsLeft() const
+    {
+        return int(std::max<qint64>(1, (m_deadline.remainingTime() + 999) / 1000));
+    }
+
+    // Gives the next exchange the time left; false when none is.
+    bool waitForAnswer()
+    {
+        if (m_deadline.hasExpired())
+            return false;
+        m_scu.setDIMSETimeout(Uint32(secondsLeft()));
+        return true;
+    }
+
+    PacsResult notAnswered()
+    {
+        m_fellSilent = true;
+        if (m_scu.isConnected())
+            m_scu.abortAssociation();
+        return PacsResult::failure(QStringLiteral("The PACS %1 did not answer within %2 seconds.")
+                                           .arg(m_address.toString(), QString::number(answerSeconds)));
+    }
+
     PacsResult lost(const OFCondition &condition)
     {
+        if (isSilence(condition))
+            return notAnswered();
         m_scu.abortAssociation();
         return PacsResult::failure(
                 QStringLiteral("The connection to the PACS %1 was lost: %2")
@@ -140,6 +184,8 @@ private:
     }
 
     PacsAddress m_address;
+    QDeadlineTimer m_deadline;
+    bool m_fellSilent = false;
     DcmSCU m_scu;
 };
 
@@ -159,7 +205,7 @@ std::set<std::string> abstractSyntaxesOf(const std::vector<std::unique_ptr<DcmFi
 
 PacsResult PacsSender::echo(const PacsAddress &address)
 {
-    Association association(address);
+    Association association(address, QDeadlineTimer { std::chrono::seconds(answerSeconds) });
     const PacsResult opened = association.open({ UID_VerificationSOPClass });
     return opened.confirmed ? association.echo() : opened;
 }
@@ -178,17 +224,21 @@ QList<PacsResult> PacsSender::store(const PacsAddress &address, const QList<QByt
     }
     const std::set<std::string> syntaxes = abstractSyntaxesOf(parsed);
 
+    // One time for the whole batch: a silent PACS costs it once, not per file.
+    const QDeadlineTimer deadline { std::chrono::seconds(answerSeconds) };
     std::unique_ptr<Association> association;
     std::optional<PacsResult> unreachable;
     for (qsizetype i = 0; i < files.size(); ++i) {
         if (parsed[size_t(i)]) {
             if (!unreachable && (!association || !association->isOpen())) {
-                association = std::make_unique<Association>(address);
+                association = std::make_unique<Association>(address, deadline);
                 const PacsResult opened = association->open(syntaxes);
                 if (!opened.confirmed)
                     unreachable = opened;
             }
             results[i] = unreachable ? *unreachable : association->store(*parsed[size_t(i)]);
+            if (!unreachable && association->fellSilent())
+                unreachable = results[i];
         }
         if (itemSent)
             itemSent(i, results.at(i));

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "MaturixDicomExport.h"
+
 #include <QString>
 
 #include <optional>
 
 // Where a PACS listens and who we are to it: the called AE title, host and
 // port of its storage service, and our calling AE title.
-struct PacsAddress
+struct MATURIXDICOM_EXPORT PacsAddress
 {
     static constexpr quint16 defaultPort = 104;
     static inline const QString defaultCallingAETitle = QStringLiteral("MATURIX");
