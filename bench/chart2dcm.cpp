@@ -1,5 +1,6 @@
 // Turns a chart JPEG into a secondary-capture DICOM file, the way the
 // viewer plug-in does; a whole process for the benchmark to time.
+#include "AtomicFile.h"
 #include "SecondaryCaptureWriter.h"
 
 #include <QCoreApplication>
@@ -20,7 +21,8 @@ int main(int argc, char *argv[])
     writer.setPatientID(QStringLiteral("12-345-6"));
     writer.setStudyDescription(QStringLiteral("Maturix Chart"));
     QString error;
-    if (!writer.writeToFile(QString::fromLocal8Bit(argv[2]), &error)) {
+    const QByteArray bytes = writer.data(&error);
+    if (bytes.isEmpty() || !AtomicFile::write(QString::fromLocal8Bit(argv[2]), bytes, &error)) {
         std::fprintf(stderr, "chart2dcm: %s\n", qPrintable(error));
         return 1;
     }
