@@ -304,10 +304,7 @@ void VantrelDocument::controlTextDidBeginEditing(QLineEdit *)
 void VantrelDocument::controlTextDidEndEditing(QLineEdit *)
 {
     const QString key = preferredFileName().toUpper();
-    // Focus can leave an empty identifier field before anything was typed
-    // (a splash window takes it at launch): only an identifier ends the
-    // blank state, so the one typed later is still upper-cased.
-    if (isBlank() && !key.isEmpty()) {
+    if (isBlank()) {
         if (m_referenceIDField)
             m_referenceIDField->setText(key);
         m_docIsBlank = false;
