@@ -363,8 +363,16 @@ void tst_CliPatient::refusesHostileFiles()
         path = kind;
     }
     const QString peak = dir.filePath(QStringLiteral("peak"));
-    const CliResult result = runCli({ "-f", "%M", "-o", peak, "prlimit", "--as=1073741824", MATURIX_CLI,
-                                      reason.isEmpty() ? "dump" : "show", path },
+    QStringList limited { "-f", "%M", "-o", peak, "prlimit", "--as=1073741824", MATURIX_CLI };
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizer's shadow memory needs far more address space than any
+    // limit that means something; the ordinary build measures the memory.
+    limited = QStringList { "-f", "%M", "-o", peak, MATURIX_CLI };
+    const bool measured = false;
+#else
+    const bool measured = true;
+#endif
+    const CliResult result = runCli(limited + QStringList { reason.isEmpty() ? "dump" : "show", path },
                                     QProcessEnvironment::systemEnvironment(), 60000,
                                     QStringLiteral("/usr/bin/time"));
     if (reason.isEmpty()) {
@@ -377,6 +385,8 @@ void tst_CliPatient::refusesHostileFiles()
                  result.err.constData());
     }
     // The last line; a line about the exit status may come before it.
+    if (!measured)
+        return;
     const qint64 peakKilobytes = contents(peak).trimmed().split('\n').last().toLongLong();
     QVERIFY2(peakKilobytes > 0 && peakKilobytes < 256 * 1024, qPrintable(QString::number(peakKilobytes)));
 }
