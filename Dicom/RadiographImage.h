@@ -1,0 +1,53 @@
+#pragma once
+
+#include "DicomStudy.h"
+#include "MaturixDicomExport.h"
+#include "RadiographWindow.h"
+
+#include <QDate>
+#include <QImage>
+#include <QString>
+
+#include <optional>
+
+// A hand radiograph read from a DICOM file: who and which study it belongs
+// to, and its pixels decoded whatever the transfer syntax. The pixels are
+// kept as 16-bit values so that the window can be moved without decoding
+// again; the first view is drawn as the file asks (its VOI LUT or window).
+class MATURIXDICOM_EXPORT RadiographImage
+{
+public:
+    struct Patient
+    {
+        QString id;        // exactly as the file gives it
+        QString name;      // DICOM person name, components joined by "^"
+        QDate birthDate;   // invalid when absent or unreadable
+        QString sex;       // "M", "F", "O" or empty
+    };
+
+    // Nothing with a reason a user can read when the file is not DICOM, is
+    // not an image, or cannot be decoded.
+    static std::optional<RadiographImage> read(const QString &path, QString *error);
+
+    const Patient &patient() const { return m_patient; }
+    const DicomStudy &study() const { return m_study; }
+    // Study Date, else Acquisition Date, else Content Date; invalid if none.
+    QDate examinationDate() const { return m_examinationDate; }
+
+    // Format_Grayscale16; values are the file's values after the modality
+    // transform, shifted so that the lowest possible value is 0.
+    const QImage &values() const { return m_values; }
+    // The window of the first view, in the units of values().
+    RadiographWindow initialWindow() const { return m_initialWindow; }
+    // Format_Grayscale8: the first view as the file asks, MONOCHROME1 shown
+    // inverted.
+    const QImage &firstView() const { return m_firstView; }
+
+private:
+    Patient m_patient;
+    DicomStudy m_study;
+    QDate m_examinationDate;
+    QImage m_values;
+    RadiographWindow m_initialWindow;
+    QImage m_firstView;
+};
