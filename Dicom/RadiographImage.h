@@ -25,6 +25,12 @@ public:
         QString sex;       // "M", "F", "O" or empty
     };
 
+    // Files larger than this are refused before they are read.
+    static constexpr qint64 maximumFileSize = qint64(1) << 30;
+    // Larger images (all frames together) are refused before they are
+    // decoded: a hand radiograph has some 20 million pixels.
+    static constexpr qint64 maximumPixels = qint64(1) << 26;
+
     // Nothing with a reason a user can read when the file is not DICOM, is
     // not an image, or cannot be decoded.
     static std::optional<RadiographImage> read(const QString &path, QString *error);
@@ -39,6 +45,10 @@ public:
     const QImage &values() const { return m_values; }
     // The window of the first view, in the units of values().
     RadiographWindow initialWindow() const { return m_initialWindow; }
+    // A window given in the file's units (those of its Window Center and
+    // Width: values after the modality transform), in the units of values(),
+    // inverted as the first view is.
+    RadiographWindow window(double center, double width) const;
     // Format_Grayscale8: the first view as the file asks, MONOCHROME1 shown
     // inverted.
     const QImage &firstView() const { return m_firstView; }
@@ -49,5 +59,9 @@ private:
     QDate m_examinationDate;
     QImage m_values;
     RadiographWindow m_initialWindow;
+    // values() = (file value - m_offset) * m_scale; the scale is 1 unless
+    // the file's range is wider than 16 bits.
+    double m_offset = 0.0;
+    double m_scale = 1.0;
     QImage m_firstView;
 };
