@@ -21,6 +21,13 @@ QString preference(const QString &key, const QString &fallback)
     return defaults.hasStoredValue(key) ? defaults.stringForKey(key) : fallback;
 }
 
+// The "Save Directory" preference's folder, as the window saves into it.
+QString databaseFolder()
+{
+    return VantrelAppController::expandTilde(
+            preference(PreferenceKeys::SaveDirectory, QStringLiteral("~/Desktop/")));
+}
+
 } // namespace
 
 QString ImportCommand::summary() const
@@ -45,12 +52,6 @@ QString ImportCommand::help() const
             "Where the patient's file records another birth date or sex than the image,\n"
             "nothing is written and both values are named. Exit status 1 when IMAGE.dcm\n"
             "cannot be read, the file disagrees or cannot be written, 2 for a usage error.\n");
-}
-
-QString ImportCommand::databaseFolder()
-{
-    return VantrelAppController::expandTilde(
-            preference(PreferenceKeys::SaveDirectory, QStringLiteral("~/Desktop/")));
 }
 
 int ImportCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)

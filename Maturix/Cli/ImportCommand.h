@@ -11,7 +11,4 @@ public:
     QString summary() const override;
     QString help() const override;
     int run(const QStringList &arguments, QTextStream &out, QTextStream &err) override;
-
-    // The "Save Directory" preference's folder, as the window saves into it.
-    static QString databaseFolder();
 };
