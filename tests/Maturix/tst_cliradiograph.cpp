@@ -18,6 +18,12 @@ QString pydicom(const QString &name)
 
 using Changes = QList<std::pair<DcmTagKey, const char *>>;
 
+} // namespace
+
+Q_DECLARE_METATYPE(Changes)
+
+namespace {
+
 // A copy of a pydicom sample with some header elements changed.
 bool writeChanged(const QString &sample, const Changes &changes, const QString &path)
 {
@@ -45,7 +51,8 @@ private slots:
     void failures_data();
     void failures();
     void importTwiceGivesOneExamination();
-    void importRefusesDisagreement();
+    void importSecondStudy_data();
+    void importSecondStudy();
 
 private:
     // The PNG written for the image, or a null image (and the failure logged).
@@ -191,22 +198,44 @@ void tst_CliRadiograph::importTwiceGivesOneExamination()
     QCOMPARE(record->trRecordsArray().front()->examDate()->toLocalDateTime().date(), QDate(2004, 8, 26));
 }
 
-void tst_CliRadiograph::importRefusesDisagreement()
+void tst_CliRadiograph::importSecondStudy_data()
 {
+    QTest::addColumn<Changes>("changes");
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<size_t>("examinations");
+    // The first study: MR_small's patient (female) born 2015-03-02, of 2004-08-26.
+    QTest::newRow("another date") << Changes { { DCM_StudyDate, "20240105" } } << QString() << size_t(2);
+    QTest::newRow("another birth date")
+            << Changes { { DCM_StudyDate, "20240105" }, { DCM_PatientBirthDate, "20150304" } }
+            << "birth date: 2015-03-02 in the patient file, 2015-03-04 in the image" << size_t(1);
+    QTest::newRow("another sex") << Changes { { DCM_StudyDate, "20240105" }, { DCM_PatientSex, "M" } }
+                                 << "sex: female in the patient file, male in the image" << size_t(1);
+    QTest::newRow("no sex") << Changes { { DCM_StudyDate, "20240105" }, { DCM_PatientSex, "" } }
+                            << QString() << size_t(2);
+}
+
+void tst_CliRadiograph::importSecondStudy()
+{
+    QFETCH(Changes, changes);
+    QFETCH(QString, refusal);
+    QFETCH(size_t, examinations);
     QTemporaryDir database;
     const QString first = m_dir.filePath("first.dcm");
-    const QString other = m_dir.filePath("other.dcm");
+    const QString second = m_dir.filePath("second.dcm");
     QVERIFY(writeChanged(pydicom("MR_small.dcm"), { { DCM_PatientBirthDate, "20150302" } }, first));
-    QVERIFY(writeChanged(pydicom("MR_small.dcm"),
-                         { { DCM_PatientBirthDate, "20150304" }, { DCM_StudyDate, "20240105" } }, other));
+    QVERIFY(writeChanged(first, changes, second));
     QCOMPARE(runCli({ "import", first, "--database", database.path() }).status, 0);
     const QString path = database.filePath("4MR1.maturix");
     const QByteArray before = contents(path);
-    const CliResult result = runCli({ "import", other, "--database", database.path() });
-    QCOMPARE(result.status, 1);
-    QVERIFY2(result.err.contains("birth date: 2015-03-02 in the patient file, 2015-03-04 in the image"),
-             result.err.constData());
-    QCOMPARE(contents(path), before);
+    const CliResult result = runCli({ "import", second, "--database", database.path() });
+    QCOMPARE(result.status, refusal.isEmpty() ? 0 : 1);
+    QVERIFY2(result.err.contains(refusal.toUtf8()), result.err.constData());
+    if (!refusal.isEmpty())
+        QCOMPARE(contents(path), before);
+    const std::unique_ptr<PatientRecord> record = PatientFile::read(contents(path));
+    QVERIFY(record);
+    QCOMPARE(record->trRecordsArray().size(), examinations);
+    QCOMPARE(record->gender(), 2);
 }
 
 QTEST_GUILESS_MAIN(tst_CliRadiograph)
