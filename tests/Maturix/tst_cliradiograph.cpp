@@ -35,6 +35,22 @@ bool writeChanged(const QString &sample, const Changes &changes, const QString &
     return file.saveFile(QFile::encodeName(path).constData(), file.getDataset()->getOriginalXfer()).good();
 }
 
+// MR_small with a VOI LUT of two entries: values up to 600 black, the rest
+// white, as the window 601,1 draws them.
+bool writeWithVoiLut(const QString &path)
+{
+    DcmFileFormat file;
+    if (file.loadFile(QStringLiteral(PYDICOM_TEST_FILES "/MR_small.dcm").toUtf8().constData()).bad())
+        return false;
+    DcmItem *lut = nullptr;
+    const Uint16 descriptor[] = { 2, 600, 16 };
+    const Uint16 data[] = { 0, 65535 };
+    return file.getDataset()->findOrCreateSequenceItem(DCM_VOILUTSequence, lut, -2).good()
+            && lut->putAndInsertUint16Array(DCM_LUTDescriptor, descriptor, 3).good()
+            && lut->putAndInsertUint16Array(DCM_LUTData, data, 2).good()
+            && file.saveFile(QFile::encodeName(path).constData(), EXS_LittleEndianExplicit).good();
+}
+
 } // namespace
 
 // `maturix-cli image` and `import`, as a script runs them on DICOM images.
@@ -46,6 +62,7 @@ private slots:
     void initTestCase();
     void decodesLikeUncompressed_data();
     void decodesLikeUncompressed();
+    void firstViewThroughVoiLut();
     void plausiblePicture_data();
     void plausiblePicture();
     void failures_data();
@@ -97,6 +114,14 @@ void tst_CliRadiograph::decodesLikeUncompressed_data()
     QTest::newRow("the file's window") << pydicom("MR_small.dcm") << QStringList { "--window", "600,1600" }
                                        << false;
     QTest::newRow("MONOCHROME1") << m_dir.filePath("mono1.dcm") << QStringList() << true;
+}
+
+void tst_CliRadiograph::firstViewThroughVoiLut()
+{
+    QVERIFY(writeWithVoiLut(m_dir.filePath("voilut.dcm")));
+    const QImage image = picture(m_dir.filePath("voilut.dcm"));
+    QVERIFY(!image.isNull());
+    QCOMPARE(image, picture(pydicom("MR_small.dcm"), { "--window", "601,1" }));
 }
 
 void tst_CliRadiograph::decodesLikeUncompressed()
