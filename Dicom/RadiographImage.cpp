@@ -2,6 +2,7 @@
 
 #include "Jpeg2000Decoder.h"
 
+#include <dcmtk/dcmdata/dccodec.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
@@ -261,12 +262,21 @@ std::optional<RadiographImage> RadiographImage::read(const QString &path, QStrin
     }
     // Checked before decoding: colour needs no decoder to be refused.
     const QString photometric = text(dataset, DCM_PhotometricInterpretation).trimmed();
+    if (photometric.isEmpty()) {
+        reason = QStringLiteral("a DICOM image without a photometric interpretation");
+        return std::nullopt;
+    }
     if (photometric != u"MONOCHROME1" && photometric != u"MONOCHROME2") {
-        reason = QStringLiteral("a colour image (%1); a radiograph is greyscale")
-                         .arg(photometric.isEmpty() ? QStringLiteral("no photometric interpretation") : photometric);
+        reason = QStringLiteral("a colour image (%1); a radiograph is greyscale").arg(photometric);
         return std::nullopt;
     }
     const DcmXfer syntax(dataset.getOriginalXfer());
+    if (syntax.isEncapsulated() && !Jpeg2000Decoder::isJpeg2000(dataset)
+        && !DcmCodecList::canChangeCoding(dataset.getOriginalXfer(), EXS_LittleEndianExplicit)) {
+        reason = QStringLiteral("compressed as %1, which Maturix cannot decode")
+                         .arg(QString::fromLatin1(syntax.getXferName()));
+        return std::nullopt;
+    }
     E_TransferSyntax decodedSyntax = dataset.getOriginalXfer();
     if (Jpeg2000Decoder::isJpeg2000(dataset)) {
         QString why;

@@ -41,7 +41,9 @@ public:
     QDate examinationDate() const { return m_examinationDate; }
 
     // Format_Grayscale16; values are the file's values after the modality
-    // transform, shifted so that the lowest possible value is 0.
+    // transform, shifted so that the lowest possible value is 0 (where the
+    // possible range is wider than 16 bits: the lowest value held, and the
+    // range held scaled into 16 bits when wider still).
     const QImage &values() const { return m_values; }
     // The window of the first view, in the units of values().
     RadiographWindow initialWindow() const { return m_initialWindow; }
