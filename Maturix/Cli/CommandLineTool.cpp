@@ -3,6 +3,8 @@
 #include "AssessCommand.h"
 #include "ConvertCommand.h"
 #include "DumpCommand.h"
+#include "ImageCommand.h"
+#include "ImportCommand.h"
 #include "RenderCommand.h"
 #include "SendCommand.h"
 #include "ShowCommand.h"
@@ -17,6 +19,8 @@ CommandLineTool::CommandLineTool()
     m_commands.push_back(std::make_unique<DumpCommand>());
     m_commands.push_back(std::make_unique<RenderCommand>());
     m_commands.push_back(std::make_unique<SendCommand>());
+    m_commands.push_back(std::make_unique<ImportCommand>());
+    m_commands.push_back(std::make_unique<ImageCommand>());
 }
 
 CommandLineTool::~CommandLineTool() = default;
