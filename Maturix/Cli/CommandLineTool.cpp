@@ -3,6 +3,8 @@
 #include "AssessCommand.h"
 #include "ConvertCommand.h"
 #include "DumpCommand.h"
+#include "FetchCommand.h"
+#include "FindCommand.h"
 #include "RenderCommand.h"
 #include "SendCommand.h"
 #include "ShowCommand.h"
@@ -17,6 +19,8 @@ CommandLineTool::CommandLineTool()
     m_commands.push_back(std::make_unique<DumpCommand>());
     m_commands.push_back(std::make_unique<RenderCommand>());
     m_commands.push_back(std::make_unique<SendCommand>());
+    m_commands.push_back(std::make_unique<FindCommand>());
+    m_commands.push_back(std::make_unique<FetchCommand>());
 }
 
 CommandLineTool::~CommandLineTool() = default;

@@ -1,0 +1,157 @@
+#include "DicomUid.h"
+#include "OrthancServer.h"
+#include "PacsSender.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
+
+namespace {
+
+struct SampleImage
+{
+    QString file;
+    QString studyInstanceUID;
+    QString sopInstanceUID;
+};
+
+// A sample image made into an image of the patient: new identifiers, the
+// study's date, modality and description.
+QByteArray imageOf(const SampleImage &image, const QString &studyDate, const QString &modality,
+                   const QString &description)
+{
+    DcmFileFormat file;
+    if (file.loadFile(QFile::encodeName(QStringLiteral(PYDICOM_TEST_FILES "/") + image.file).constData()).bad())
+        return {};
+    DcmDataset *data = file.getDataset();
+    auto put = [data](const DcmTagKey &tag, const QString &value) {
+        data->putAndInsertString(tag, value.toUtf8().constData());
+    };
+    put(DCM_PatientID, QStringLiteral("FIND-1"));
+    put(DCM_PatientName, QStringLiteral("Doe^Jane"));
+    put(DCM_PatientBirthDate, QStringLiteral("20100314"));
+    put(DCM_PatientSex, QStringLiteral("F"));
+    put(DCM_StudyInstanceUID, image.studyInstanceUID);
+    put(DCM_SeriesInstanceUID, QString::fromLatin1(DicomUid::generate()));
+    put(DCM_SOPInstanceUID, image.sopInstanceUID);
+    file.getMetaInfo()->putAndInsertString(DCM_MediaStorageSOPInstanceUID,
+                                           image.sopInstanceUID.toLatin1().constData());
+    put(DCM_StudyDate, studyDate);
+    put(DCM_Modality, modality);
+    put(DCM_StudyDescription, description);
+    const QString path = QDir::temp().filePath(image.sopInstanceUID + QStringLiteral(".dcm"));
+    if (file.saveFile(QFile::encodeName(path).constData(), EXS_LittleEndianExplicit).bad())
+        return {};
+    QFile saved(path);
+    const QByteArray bytes = saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray();
+    saved.remove();
+    return bytes;
+}
+
+QString sopInstanceUIDOf(const QString &path)
+{
+    DcmFileFormat file;
+    OFString uid;
+    if (file.loadFile(QFile::encodeName(path).constData()).good())
+        file.getDataset()->findAndGetOFString(DCM_SOPInstanceUID, uid);
+    return QString::fromLatin1(uid.c_str());
+}
+
+} // namespace
+
+// Finding a patient's studies in a PACS and fetching one, as maturix-cli
+// does, against a real Orthanc holding two studies of one patient.
+class tst_PacsFind : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void find_data();
+    void find();
+    void fetch();
+
+private:
+    QString pacs() const
+    {
+        return QStringLiteral("%1@127.0.0.1:%2").arg(OrthancServer::aeTitle).arg(m_server.dicomPort());
+    }
+
+    OrthancServer m_server;
+    QString m_handStudy = QString::fromLatin1(DicomUid::generate());
+    QString m_followUpStudy = QString::fromLatin1(DicomUid::generate());
+    QList<SampleImage> m_handImages;
+};
+
+void tst_PacsFind::initTestCase()
+{
+    QVERIFY2(m_server.start(), "Orthanc did not start");
+    m_handImages = { { "CT_small.dcm", m_handStudy, QString::fromLatin1(DicomUid::generate()) },
+                     { "MR_small.dcm", m_handStudy, QString::fromLatin1(DicomUid::generate()) } };
+    const SampleImage followUp { "MR_small.dcm", m_followUpStudy, QString::fromLatin1(DicomUid::generate()) };
+    QList<QByteArray> files;
+    for (const SampleImage &image : std::as_const(m_handImages))
+        files.append(imageOf(image, "20200314", "CR", "Left hand"));
+    files.append(imageOf(followUp, "20210601", "DX", "Follow-up"));
+    for (const PacsResult &result : PacsSender::store(
+                 *PacsAddress::fromString(pacs()), files))
+        QVERIFY2(result.confirmed, qPrintable(result.reason));
+}
+
+void tst_PacsFind::find_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    // "DATE UID MODALITIES IMAGES DESCRIPTION" per line, the latest first.
+    QTest::addColumn<QStringList>("lines");
+
+    const QString hand = QStringLiteral("2020-03-14\t%1\tCR\t2\tLeft hand").arg(m_handStudy);
+    const QString followUp = QStringLiteral("2021-06-01\t%1\tDX\t1\tFollow-up").arg(m_followUpStudy);
+    QTest::newRow("by identifier") << QStringList { "--id", "FIND-1" } << QStringList { followUp, hand };
+    QTest::newRow("by name, wildcard") << QStringList { "--name", "DOE^J*" } << QStringList { followUp, hand };
+    QTest::newRow("date range") << QStringList { "--id", "FIND-1", "--from", "2020-01-01", "--to", "2020-12-31" }
+                                << QStringList { hand };
+    QTest::newRow("from a date on") << QStringList { "--id", "FIND-1", "--from", "2021-06-01" }
+                                    << QStringList { followUp };
+    QTest::newRow("modality") << QStringList { "--id", "FIND-1", "--modality", "dx" } << QStringList { followUp };
+    QTest::newRow("no such patient") << QStringList { "--id", "NOBODY" } << QStringList();
+}
+
+void tst_PacsFind::find()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, lines);
+
+    const CliResult result = runCli(QStringList { "find", "--pacs", pacs() } + arguments);
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.status, 0);
+    QCOMPARE(QString::fromUtf8(result.out).split(u'\n', Qt::SkipEmptyParts), lines);
+}
+
+void tst_PacsFind::fetch()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("study"));
+    const CliResult result = runCli({ "fetch", "--pacs", pacs(), "--study", m_handStudy, "--to", folder });
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.status, 0);
+
+    QStringList received;
+    for (const QString &path : QString::fromUtf8(result.out).split(u'\n', Qt::SkipEmptyParts)) {
+        QCOMPARE(QFileInfo(path).dir().path(), folder);
+        received.append(sopInstanceUIDOf(path));
+    }
+    QStringList expected;
+    for (const SampleImage &image : std::as_const(m_handImages))
+        expected.append(image.sopInstanceUID);
+    received.sort();
+    expected.sort();
+    QCOMPARE(received, expected);
+}
+
+QTEST_GUILESS_MAIN(tst_PacsFind)
+#include "tst_pacsfind.moc"
