@@ -1,6 +1,7 @@
 #include "ApplicationMenu.h"
 
 #include "Bundle.h"
+#include "PacsFindDialog.h"
 #include "VantrelAppController.h"
 #include "VantrelDocument.h"
 
@@ -53,6 +54,7 @@ void ApplicationMenu::installInWindow(Document *document, VantrelAppController *
                     [controller] { controller->newDocument(); });
     file->addAction(tr("&Open…"), QKeySequence::Open, controller,
                     [controller] { controller->openDocument(); });
+    file->addAction(tr("Find in &PACS…"), controller, [window] { PacsFindDialog::showDialog(window); });
     file->addSeparator();
     file->addAction(tr("&Save"), QKeySequence::Save, document, [target] { target->saveDocument(); });
     file->addAction(tr("Save &As…"), QKeySequence::SaveAs, document,
