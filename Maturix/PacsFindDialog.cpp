@@ -86,7 +86,6 @@ PacsFindDialog::PacsFindDialog(QWidget *parent)
     m_progress->setAccessibleName(tr("Retrieval progress"));
     m_progress->setVisible(false);
     m_status->setWordWrap(true);
-    m_status->setAccessibleName(tr("Status"));
     m_retrieveButton->setEnabled(false);
     m_findButton->setDefault(true);
 
@@ -182,7 +181,10 @@ void PacsFindDialog::showStudies(const QList<PacsStudy> &studies)
     }
     if (!studies.isEmpty())
         m_studies->setCurrentItem(m_studies->topLevelItem(0));
-    setStatus(studies.isEmpty() ? tr("No study found.") : tr("%n studies found.", nullptr, int(studies.size())));
+    if (studies.isEmpty())
+        setStatus(tr("No study found."));
+    else
+        setStatus(studies.size() == 1 ? tr("1 study found.") : tr("%1 studies found.").arg(studies.size()));
 }
 
 void PacsFindDialog::retrieve()
@@ -220,7 +222,7 @@ void PacsFindDialog::retrieved(const QStringList &files, bool confirmed, const Q
         if (files.isEmpty())
             return;
     } else {
-        setStatus(tr("Retrieved %n images.", nullptr, int(files.size())));
+        setStatus(files.size() == 1 ? tr("Retrieved 1 image.") : tr("Retrieved %1 images.").arg(files.size()));
     }
     QString error;
     if (!DocumentController::sharedDocumentController()->openDocumentWithContentsOfFile(
