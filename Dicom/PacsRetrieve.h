@@ -12,10 +12,12 @@
 
 class QObject;
 
-// Retrieves one study from a PACS by C-GET (Study Root): the PACS sends the
-// instances back on our own association, so no port of ours needs to be
-// reachable. Each instance is written into a folder as SOP-INSTANCE-UID.dcm,
-// in the transfer syntax it arrived in.
+// Retrieves one study from a PACS (Study Root), by C-GET: the PACS sends
+// the instances back on our own association, so no port of ours needs to
+// be reachable. Where a PACS allows only C-MOVE, it sends them to our own
+// storage service on a port of ours instead (the PACS must know our AE
+// title with this host and port). Each instance is written into a folder as
+// SOP-INSTANCE-UID.dcm, in the transfer syntax it arrived in.
 class MATURIXDICOM_EXPORT PacsRetrieve
 {
 public:
@@ -31,15 +33,17 @@ public:
     // said. Answers false to cancel.
     using Progress = std::function<bool(int received, int total)>;
 
+    // `storagePort` 0: by C-GET; otherwise by C-MOVE to that port of ours.
     static Answer retrieve(const PacsAddress &address, const QString &studyInstanceUID,
-                           const QString &folder, const Progress &progress = {});
+                           const QString &folder, quint16 storagePort = 0,
+                           const Progress &progress = {});
 
     // On Qt's thread pool. `progress` and `done` run on `context`'s thread
     // unless it is gone. Setting the answered flag cancels the retrieval,
     // which then answers with no files.
     static std::shared_ptr<std::atomic_bool>
     retrieveInBackground(const PacsAddress &address, const QString &studyInstanceUID,
-                         const QString &folder, QObject *context,
+                         const QString &folder, quint16 storagePort, QObject *context,
                          std::function<void(int received, int total)> progress,
                          std::function<void(const Answer &)> done);
 };

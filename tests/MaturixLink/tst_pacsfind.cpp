@@ -74,6 +74,7 @@ private slots:
     void initTestCase();
     void find_data();
     void find();
+    void fetch_data();
     void fetch();
 
 private:
@@ -132,11 +133,21 @@ void tst_PacsFind::find()
     QCOMPARE(QString::fromUtf8(result.out).split(u'\n', Qt::SkipEmptyParts), lines);
 }
 
+void tst_PacsFind::fetch_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("C-GET") << QStringList();
+    QTest::newRow("C-MOVE to our port") << QStringList { "--move", QString::number(m_server.retrievePort()) };
+}
+
 void tst_PacsFind::fetch()
 {
+    QFETCH(QStringList, arguments);
+
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("study"));
-    const CliResult result = runCli({ "fetch", "--pacs", pacs(), "--study", m_handStudy, "--to", folder });
+    const CliResult result = runCli(QStringList { "fetch", "--pacs", pacs(), "--study", m_handStudy, "--to", folder }
+                                    + arguments);
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.status, 0);
 
