@@ -200,7 +200,7 @@ void PacsFindDialog::retrieve()
     m_progress->setVisible(true);
     setStatus(tr("Retrieving the study of %1…").arg(study.studyDate.toString(Qt::ISODate)));
     m_cancelRetrieval = PacsRetrieve::retrieveInBackground(
-            PacsPreferences::address(), study.studyInstanceUID, folder, 0, this,
+            PacsPreferences::address(), study.studyInstanceUID, folder, PacsPreferences::retrievePort(), this,
             [this](int received, int total) {
                 if (total > 0) {
                     m_progress->setRange(0, total);
