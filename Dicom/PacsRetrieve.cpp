@@ -63,8 +63,13 @@ public:
     {
         const E_TransferSyntax transferSyntax = incoming->getOriginalXfer();
         DcmFileFormat file(incoming, OFFalse);
+        DcmDataset *dataset = file.getDataset();
         OFString uid;
-        file.getDataset()->findAndGetOFString(DCM_SOPInstanceUID, uid);
+        dataset->findAndGetOFString(DCM_SOPInstanceUID, uid);
+        OFString modality;
+        dataset->findAndGetOFString(DCM_Modality, modality);
+        const bool radiograph = modality == "CR" || modality == "DX";
+        const bool hasPixels = dataset->tagExists(DCM_PixelData);
         std::lock_guard lock(m_mutex);
         QString name = QString::fromLatin1(uid.c_str()).trimmed();
         if (!isSafeFileName(name))
@@ -79,6 +84,10 @@ public:
         }
         if (!m_files.contains(path))
             m_files.append(path);
+        if (hasPixels && (m_image.isEmpty() || (radiograph && !m_imageIsRadiograph))) {
+            m_image = path;
+            m_imageIsRadiograph = radiograph;
+        }
         if (m_progress && !m_progress(int(m_files.size()), m_total))
             m_cancelled = true;
         return STATUS_Success;
@@ -99,6 +108,11 @@ public:
         std::lock_guard lock(m_mutex);
         return m_files;
     }
+    QString image() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_image;
+    }
     QString writeError() const
     {
         std::lock_guard lock(m_mutex);
@@ -110,6 +124,8 @@ private:
     PacsRetrieve::Progress m_progress;
     mutable std::mutex m_mutex;
     QStringList m_files;
+    QString m_image;
+    bool m_imageIsRadiograph = false;
     QString m_writeError;
     std::atomic_bool m_cancelled = false;
     std::atomic_int m_total = -1;
@@ -328,6 +344,7 @@ PacsRetrieve::Answer PacsRetrieve::retrieve(const PacsAddress &address,
         return answer;
     }
     answer.files = files;
+    answer.image = writer.image();
     if (condition.bad()) {
         answer.result = PacsAssociation::lost(scu, address, condition);
         return answer;

@@ -28,6 +28,9 @@ public:
         // The files written, in the order they arrived. After a failure
         // they are the instances that did arrive; after a cancel, none.
         QStringList files;
+        // The one to show: the first radiograph (CR or DX), else the first
+        // file with pixels, else none.
+        QString image;
     };
     // Called after each instance; `total` is -1 while the PACS has not
     // said. Answers false to cancel.

@@ -208,25 +208,29 @@ void PacsFindDialog::retrieve()
                 }
             },
             [this](const PacsRetrieve::Answer &answer) {
-                retrieved(answer.files, answer.result.confirmed, answer.result.reason);
+                retrieved(answer.image, answer.files.size(), answer.result.confirmed,
+                          answer.result.reason);
             });
 }
 
-void PacsFindDialog::retrieved(const QStringList &files, bool confirmed, const QString &reason)
+void PacsFindDialog::retrieved(const QString &image, qsizetype count, bool confirmed,
+                               const QString &reason)
 {
     m_cancelRetrieval.reset();
     setBusy(false);
     m_progress->setVisible(false);
-    if (!confirmed) {
+    if (!confirmed)
         setStatus(reason);
-        if (files.isEmpty())
-            return;
-    } else {
-        setStatus(files.size() == 1 ? tr("Retrieved 1 image.") : tr("Retrieved %1 images.").arg(files.size()));
-    }
+    else if (image.isEmpty())
+        setStatus(tr("The study holds no image."));
+    else
+        setStatus(count == 1 ? tr("Retrieved 1 image.") : tr("Retrieved %1 images.").arg(count));
+    // What did arrive of an incomplete study is still shown.
+    if (image.isEmpty())
+        return;
     QString error;
-    if (!DocumentController::sharedDocumentController()->openDocumentWithContentsOfFile(
-                files.first(), true, &error))
+    if (!DocumentController::sharedDocumentController()->openDocumentWithContentsOfFile(image, true,
+                                                                                       &error))
         Alert::alertWithMessageText(tr("The retrieved image could not be opened."), QString(),
                                     QString(), QString(), error)
                 .runModal();

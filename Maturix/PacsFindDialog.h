@@ -37,7 +37,7 @@ private:
     void find();
     void showStudies(const QList<PacsStudy> &studies);
     void retrieve();
-    void retrieved(const QStringList &files, bool confirmed, const QString &reason);
+    void retrieved(const QString &image, qsizetype count, bool confirmed, const QString &reason);
     void setBusy(bool busy);
     void setStatus(const QString &text);
 
