@@ -1,5 +1,6 @@
 #include "DicomUid.h"
 #include "OrthancServer.h"
+#include "PacsRetrieve.h"
 #include "PacsSender.h"
 #include "TestSupport.h"
 
@@ -76,6 +77,7 @@ private slots:
     void find();
     void fetch_data();
     void fetch();
+    void cancelLeavesNothing();
 
 private:
     QString pacs() const
@@ -162,6 +164,20 @@ void tst_PacsFind::fetch()
     received.sort();
     expected.sort();
     QCOMPARE(received, expected);
+}
+
+// Cancelled after the first image: no part of the study is left to be
+// mistaken for all of it.
+void tst_PacsFind::cancelLeavesNothing()
+{
+    QTemporaryDir dir;
+    const PacsRetrieve::Answer answer = PacsRetrieve::retrieve(
+            *PacsAddress::fromString(pacs()), m_handStudy, dir.path(), 0,
+            [](int received, int) { return received < 1; });
+    QVERIFY(!answer.result.confirmed);
+    QCOMPARE(answer.result.reason, QStringLiteral("The retrieval was cancelled."));
+    QCOMPARE(answer.files, QStringList());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_PacsFind)
