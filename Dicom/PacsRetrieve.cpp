@@ -22,11 +22,14 @@
 
 namespace {
 
-// The syntaxes we take the instances in: as the PACS holds them, so that
-// nothing is recompressed on the way.
-const char *const acceptedTransferSyntaxes[] = {
+// The syntaxes every PACS can send an image in.
+const char *const plainTransferSyntaxes[] = {
     UID_LittleEndianExplicitTransferSyntax,
     UID_LittleEndianImplicitTransferSyntax,
+};
+
+// The others we take an image in, as the PACS may hold it.
+const char *const otherTransferSyntaxes[] = {
     UID_BigEndianExplicitTransferSyntax,
     UID_DeflatedExplicitVRLittleEndianTransferSyntax,
     UID_JPEGProcess14SV1TransferSyntax,
@@ -38,6 +41,22 @@ const char *const acceptedTransferSyntaxes[] = {
     UID_JPEG2000LosslessOnlyTransferSyntax,
     UID_JPEG2000TransferSyntax,
     UID_RLELosslessTransferSyntax,
+};
+
+OFList<OFString> plainSyntaxes()
+{
+    OFList<OFString> syntaxes;
+    for (const char *syntax : plainTransferSyntaxes)
+        syntaxes.push_back(syntax);
+    return syntaxes;
+}
+
+// The kinds of image a hand radiograph arrives as.
+const char *const radiographClasses[] = {
+    UID_ComputedRadiographyImageStorage,
+    UID_DigitalXRayImageStorageForPresentation,
+    UID_DigitalXRayImageStorageForProcessing,
+    UID_SecondaryCaptureImageStorage,
 };
 
 // A UID names the file only when it cannot name another folder.
@@ -194,8 +213,8 @@ public:
         setConnectionTimeout(1);
         setDIMSEBlockingMode(DIMSE_NONBLOCKING);
         setDIMSETimeout(60);
-        OFList<OFString> accepted;
-        for (const char *syntax : acceptedTransferSyntaxes)
+        OFList<OFString> accepted = plainSyntaxes();
+        for (const char *syntax : otherTransferSyntaxes)
             accepted.push_back(syntax);
         for (int i = 0; i < numberOfDcmAllStorageSOPClassUIDs; ++i)
             addPresentationContext(dcmAllStorageSOPClassUIDs[i], accepted);
@@ -276,16 +295,18 @@ PacsRetrieve::Answer PacsRetrieve::retrieve(const PacsAddress &address,
     PacsAssociation::configure(scu, address);
     const char *model = move ? UID_MOVEStudyRootQueryRetrieveInformationModel
                              : UID_GETStudyRootQueryRetrieveInformationModel;
-    OFList<OFString> plain;
-    plain.push_back(UID_LittleEndianExplicitTransferSyntax);
-    plain.push_back(UID_LittleEndianImplicitTransferSyntax);
+    const OFList<OFString> plain = plainSyntaxes();
     scu.addPresentationContext(model, plain);
     if (!move) {
-        OFList<OFString> accepted;
-        for (const char *syntax : acceptedTransferSyntaxes)
-            accepted.push_back(syntax);
+        // A PACS accepts one transfer syntax per context and may be unable
+        // to convert (JPEG 2000, for one): every kind of image may come
+        // uncompressed, and a radiograph also as each compressed syntax.
         for (int i = 0; i < numberOfDcmShortSCUStorageSOPClassUIDs; ++i)
-            scu.addPresentationContext(dcmShortSCUStorageSOPClassUIDs[i], accepted, ASC_SC_ROLE_SCP);
+            scu.addPresentationContext(dcmShortSCUStorageSOPClassUIDs[i], plain, ASC_SC_ROLE_SCP);
+        for (const char *sopClass : radiographClasses) {
+            for (const char *syntax : otherTransferSyntaxes)
+                scu.addPresentationContext(sopClass, OFList<OFString>(1, syntax), ASC_SC_ROLE_SCP);
+        }
     }
 
     // By C-MOVE the PACS connects to us: our port listens before we ask.

@@ -11,6 +11,7 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcmetinf.h>
+#include <dcmtk/dcmdata/dcuid.h>
 
 namespace {
 
@@ -21,10 +22,12 @@ struct SampleImage
     QString sopInstanceUID;
 };
 
-// A sample image made into an image of the patient: new identifiers, the
-// study's date, modality and description.
-QByteArray imageOf(const SampleImage &image, const QString &studyDate, const QString &modality,
-                   const QString &description)
+// A sample image made into an image of the patient (new identifiers, the
+// study's date, modality and description), written in its own transfer
+// syntax; its path.
+QString imageOf(const SampleImage &image, const QString &folder, const QString &patientID,
+                const QString &patientName, const QString &studyDate, const QString &modality, const QString &description,
+                const char *sopClass = nullptr)
 {
     DcmFileFormat file;
     if (file.loadFile(QFile::encodeName(QStringLiteral(PYDICOM_TEST_FILES "/") + image.file).constData()).bad())
@@ -33,25 +36,23 @@ QByteArray imageOf(const SampleImage &image, const QString &studyDate, const QSt
     auto put = [data](const DcmTagKey &tag, const QString &value) {
         data->putAndInsertString(tag, value.toUtf8().constData());
     };
-    put(DCM_PatientID, QStringLiteral("FIND-1"));
-    put(DCM_PatientName, QStringLiteral("Doe^Jane"));
+    put(DCM_PatientID, patientID);
+    put(DCM_PatientName, patientName);
     put(DCM_PatientBirthDate, QStringLiteral("20100314"));
     put(DCM_PatientSex, QStringLiteral("F"));
     put(DCM_StudyInstanceUID, image.studyInstanceUID);
     put(DCM_SeriesInstanceUID, QString::fromLatin1(DicomUid::generate()));
     put(DCM_SOPInstanceUID, image.sopInstanceUID);
-    file.getMetaInfo()->putAndInsertString(DCM_MediaStorageSOPInstanceUID,
-                                           image.sopInstanceUID.toLatin1().constData());
+    if (sopClass)
+        put(DCM_SOPClassUID, QString::fromLatin1(sopClass));
     put(DCM_StudyDate, studyDate);
     put(DCM_Modality, modality);
     put(DCM_StudyDescription, description);
-    const QString path = QDir::temp().filePath(image.sopInstanceUID + QStringLiteral(".dcm"));
-    if (file.saveFile(QFile::encodeName(path).constData(), EXS_LittleEndianExplicit).bad())
-        return {};
-    QFile saved(path);
-    const QByteArray bytes = saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray();
-    saved.remove();
-    return bytes;
+    // The meta header follows the new identifiers.
+    file.getMetaInfo()->clear();
+    const QString path = QDir(folder).filePath(image.sopInstanceUID + QStringLiteral(".dcm"));
+    const E_TransferSyntax transferSyntax = data->getOriginalXfer();
+    return file.saveFile(QFile::encodeName(path).constData(), transferSyntax).good() ? path : QString();
 }
 
 QString sopInstanceUIDOf(const QString &path)
@@ -85,10 +86,14 @@ private:
         return QStringLiteral("%1@127.0.0.1:%2").arg(OrthancServer::aeTitle).arg(m_server.dicomPort());
     }
 
+    QTemporaryDir m_dir;
     OrthancServer m_server;
     QString m_handStudy = QString::fromLatin1(DicomUid::generate());
     QString m_followUpStudy = QString::fromLatin1(DicomUid::generate());
     QList<SampleImage> m_handImages;
+    // Another patient's radiograph, as the PACS holds it: JPEG 2000.
+    SampleImage m_compressed { "MR_small_jp2klossless.dcm", QString::fromLatin1(DicomUid::generate()),
+                               QString::fromLatin1(DicomUid::generate()) };
 };
 
 void tst_PacsFind::initTestCase()
@@ -98,12 +103,24 @@ void tst_PacsFind::initTestCase()
                      { "MR_small.dcm", m_handStudy, QString::fromLatin1(DicomUid::generate()) } };
     const SampleImage followUp { "MR_small.dcm", m_followUpStudy, QString::fromLatin1(DicomUid::generate()) };
     QList<QByteArray> files;
+    auto read = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
     for (const SampleImage &image : std::as_const(m_handImages))
-        files.append(imageOf(image, "20200314", "CR", "Left hand"));
-    files.append(imageOf(followUp, "20210601", "DX", "Follow-up"));
-    for (const PacsResult &result : PacsSender::store(
-                 *PacsAddress::fromString(pacs()), files))
+        files.append(read(imageOf(image, m_dir.path(), "FIND-1", "Doe^Jane", "20200314", "CR", "Left hand")));
+    files.append(read(imageOf(followUp, m_dir.path(), "FIND-1", "Doe^Jane", "20210601", "DX", "Follow-up")));
+    for (const PacsResult &result : PacsSender::store(*PacsAddress::fromString(pacs()), files))
         QVERIFY2(result.confirmed, qPrintable(result.reason));
+
+    // DCMTK's storescu, as our sender proposes only uncompressed syntaxes.
+    const QString compressed = imageOf(m_compressed, m_dir.path(), "FIND-2", "Roe^Ann", "20220101", "CR", "Hand",
+                                       UID_ComputedRadiographyImageStorage);
+    QProcess storescu;
+    storescu.start(QStringLiteral("storescu"), { "-xv", "-aec", OrthancServer::aeTitle, "127.0.0.1",
+                                                 QString::number(m_server.dicomPort()), compressed });
+    QVERIFY(storescu.waitForFinished());
+    QCOMPARE(storescu.exitCode(), 0);
 }
 
 void tst_PacsFind::find_data()
@@ -137,18 +154,32 @@ void tst_PacsFind::find()
 
 void tst_PacsFind::fetch_data()
 {
+    QTest::addColumn<QString>("study");
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("C-GET") << QStringList();
-    QTest::newRow("C-MOVE to our port") << QStringList { "--move", QString::number(m_server.retrievePort()) };
+    QTest::addColumn<QStringList>("instances");
+
+    QStringList hand;
+    for (const SampleImage &image : std::as_const(m_handImages))
+        hand.append(image.sopInstanceUID);
+    hand.sort();
+    const QStringList move { "--move", QString::number(m_server.retrievePort()) };
+    QTest::newRow("C-GET") << m_handStudy << QStringList() << hand;
+    QTest::newRow("C-MOVE to our port") << m_handStudy << move << hand;
+    QTest::newRow("C-GET, JPEG 2000 radiograph") << m_compressed.studyInstanceUID << QStringList()
+                                                 << QStringList { m_compressed.sopInstanceUID };
+    QTest::newRow("C-MOVE, JPEG 2000 radiograph") << m_compressed.studyInstanceUID << move
+                                                  << QStringList { m_compressed.sopInstanceUID };
 }
 
 void tst_PacsFind::fetch()
 {
+    QFETCH(QString, study);
     QFETCH(QStringList, arguments);
+    QFETCH(QStringList, instances);
 
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("study"));
-    const CliResult result = runCli(QStringList { "fetch", "--pacs", pacs(), "--study", m_handStudy, "--to", folder }
+    const CliResult result = runCli(QStringList { "fetch", "--pacs", pacs(), "--study", study, "--to", folder }
                                     + arguments);
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.status, 0);
@@ -158,12 +189,8 @@ void tst_PacsFind::fetch()
         QCOMPARE(QFileInfo(path).dir().path(), folder);
         received.append(sopInstanceUIDOf(path));
     }
-    QStringList expected;
-    for (const SampleImage &image : std::as_const(m_handImages))
-        expected.append(image.sopInstanceUID);
     received.sort();
-    expected.sort();
-    QCOMPARE(received, expected);
+    QCOMPARE(received, instances);
 }
 
 // Cancelled after the first image: no part of the study is left to be
