@@ -374,15 +374,21 @@ PacsRetrieve::Answer PacsRetrieve::retrieve(const PacsAddress &address,
     const QString writeError = writer.writeError();
     if (!writeError.isEmpty())
         answer.result = PacsResult::failure(writeError);
-    else if (finalStatus != STATUS_Success || failed > 0)
+    else if (finalStatus != STATUS_Success || failed > 0) {
+        const QString status = QStringLiteral("status 0x%1: %2")
+                                       .arg(hex(finalStatus),
+                                            QString::fromLatin1(move ? DU_cmoveStatusString(finalStatus)
+                                                                     : DU_cgetStatusString(finalStatus)));
         answer.result = PacsResult::failure(
-                QStringLiteral("The PACS %1 did not send the whole study (status 0x%2: %3; "
-                               "%4 images received, %5 failed).")
-                        .arg(address.toString(), hex(finalStatus),
-                             QString::fromLatin1(move ? DU_cmoveStatusString(finalStatus)
-                                                      : DU_cgetStatusString(finalStatus)))
-                        .arg(files.size())
-                        .arg(failed));
+                files.isEmpty()
+                        ? QStringLiteral("The PACS %1 did not send the study %2 (%3).")
+                                  .arg(address.toString(), studyInstanceUID, status)
+                        : QStringLiteral("The PACS %1 did not send the whole study (%2; "
+                                         "%3 images received, %4 failed).")
+                                  .arg(address.toString(), status)
+                                  .arg(files.size())
+                                  .arg(failed));
+    }
     else if (files.isEmpty())
         answer.result = PacsResult::failure(QStringLiteral("The PACS %1 holds no images of the study %2.")
                                                     .arg(address.toString(), studyInstanceUID));
