@@ -5,6 +5,8 @@
 #include "DumpCommand.h"
 #include "ImageCommand.h"
 #include "ImportCommand.h"
+#include "FetchCommand.h"
+#include "FindCommand.h"
 #include "RenderCommand.h"
 #include "SendCommand.h"
 #include "ShowCommand.h"
@@ -21,6 +23,8 @@ CommandLineTool::CommandLineTool()
     m_commands.push_back(std::make_unique<SendCommand>());
     m_commands.push_back(std::make_unique<ImportCommand>());
     m_commands.push_back(std::make_unique<ImageCommand>());
+    m_commands.push_back(std::make_unique<FindCommand>());
+    m_commands.push_back(std::make_unique<FetchCommand>());
 }
 
 CommandLineTool::~CommandLineTool() = default;
