@@ -11,11 +11,16 @@
 #include "PatientFile.h"
 #include "PreferenceKeys.h"
 #include "PrintableText.h"
+#include "RadiographImage.h"
+#include "Scheduler.h"
 #include "TableText.h"
 #include "UserDefaults.h"
+#include "VantrelAppController.h"
 #include "ui_MyDocument.h"
 
 #include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -65,6 +70,8 @@ MaturixDocument::~MaturixDocument()
     // The chart may still be asked to draw while the window goes away.
     if (m_graphView)
         m_graphView->setChartSource(nullptr);
+    if (m_radiographChartView)
+        m_radiographChartView->setChartSource(nullptr);
 }
 
 QString MaturixDocument::windowNibName() const
@@ -79,6 +86,8 @@ QWidget *MaturixDocument::createWindow()
 
 void MaturixDocument::setPatientRecord(std::unique_ptr<PatientRecord> record)
 {
+    // Examinations read from a file come from no study of this session.
+    m_radiographs.clear();
     m_patientRecord = std::move(record);
     m_assessment.setPatientRecord(m_patientRecord.get());
 }
@@ -170,6 +179,15 @@ void MaturixDocument::windowControllerDidLoadNib()
         m_graphView->setOwningDocument(this);
         m_graphView->setChartSource(this);
         setPrintableView(m_graphView);
+    }
+
+    root->setAcceptDrops(true);
+    root->installEventFilter(this);
+    m_radiographView = root->findChild<RadiographView *>(QStringLiteral("radiographView"));
+    m_radiographChartView = root->findChild<MaturixGraphView *>(QStringLiteral("radiographChartView"));
+    if (m_radiographChartView) {
+        m_radiographChartView->setOwningDocument(this);
+        m_radiographChartView->setChartSource(this);
     }
 
     m_examinationTable = root->findChild<ExaminationTableView *>(QStringLiteral("examinationTable"));
@@ -371,6 +389,11 @@ void MaturixDocument::updateDisplay()
         m_unspecifiedMaturixPopUp->setVisible(gender != Gender::Male && gender != Gender::Female);
     if (m_graphView)
         m_graphView->setNeedsDisplay();
+    if (m_radiographChartView) {
+        m_radiographChartView->setRangeForGender(gender);
+        m_radiographChartView->setNeedsDisplay();
+    }
+    showRadiographOfCurrentExam();
     if (m_examinationTableModel)
         m_examinationTableModel->refresh();
     if (m_examinationTable)
@@ -486,4 +509,86 @@ void MaturixDocument::doExportTable()
                                     QString(), tr("“%1”: %2").arg(panel.filename(), error))
                 .beginSheetModalForWindow(window(), {});
     });
+}
+
+namespace {
+QString studyInstanceUIDOf(const TRRecord *exam)
+{
+    return exam ? exam->sourceStudy().value(QStringLiteral("StudyInstanceUID")).toString() : QString();
+}
+} // namespace
+
+void MaturixDocument::setRadiograph(std::shared_ptr<const RadiographImage> radiograph)
+{
+    const QString study =
+            studyInstanceUIDOf(m_patientRecord ? m_patientRecord->examination(m_currentExam) : nullptr);
+    if (study.isEmpty())
+        return;
+    m_radiographs.insert(study, std::move(radiograph));
+    showRadiographOfCurrentExam();
+}
+
+const RadiographImage *MaturixDocument::radiograph() const
+{
+    const QString study =
+            studyInstanceUIDOf(m_patientRecord ? m_patientRecord->examination(m_currentExam) : nullptr);
+    return study.isEmpty() ? nullptr : m_radiographs.value(study).get();
+}
+
+std::optional<quint64> MaturixDocument::examinationForStudy(const QString &studyInstanceUID,
+                                                            const std::optional<AbsoluteDate> &date) const
+{
+    if (!m_patientRecord)
+        return std::nullopt;
+    const auto &exams = m_patientRecord->trRecordsArray();
+    std::optional<quint64> sameDate;
+    for (quint64 i = 0; i < exams.size(); ++i) {
+        const QString study = studyInstanceUIDOf(m_patientRecord->examination(i));
+        if (!studyInstanceUID.isEmpty() && study == studyInstanceUID)
+            return i;
+        // Read from the file, the examination has forgotten its study; its
+        // date is what is left to know it by.
+        if (!sameDate && study.isEmpty() && date && m_patientRecord->examination(i)->examDate()
+            && m_patientRecord->examination(i)->examDate()->toLocalDateTime().date() == date->toLocalDateTime().date())
+            sameDate = i;
+    }
+    return sameDate;
+}
+
+void MaturixDocument::showRadiographOfCurrentExam()
+{
+    if (!m_radiographView)
+        return;
+    const RadiographImage *shown = radiograph();
+    // Zoom and window stay while the same image stays on show.
+    if (shown == m_radiographOnShow)
+        return;
+    m_radiographOnShow = shown;
+    if (shown)
+        m_radiographView->setRadiograph(shown->values(), shown->initialWindow(), shown->firstView());
+    else
+        m_radiographView->clear();
+}
+
+bool MaturixDocument::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != window() || (event->type() != QEvent::DragEnter && event->type() != QEvent::Drop))
+        return VantrelDocument::eventFilter(watched, event);
+    auto *drop = static_cast<QDropEvent *>(event);
+    QStringList paths;
+    for (const QUrl &url : drop->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    if (paths.isEmpty())
+        return VantrelDocument::eventFilter(watched, event);
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop) {
+        // After the drop has ended: opening may ask questions.
+        Scheduler::shared().performAfterDelay(0.0, this, [paths] {
+            if (VantrelAppController *controller = VantrelAppController::sharedController())
+                controller->applicationOpenFiles(paths);
+        });
+    }
+    return true;
 }

@@ -5,9 +5,11 @@
 #include "MaturixChartSource.h"
 #include "MaturixGraphView.h"
 #include "PatientRecord.h"
+#include "RadiographView.h"
 #include "VantrelDocument.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -16,6 +18,7 @@
 #include <optional>
 
 class ExaminationTableModel;
+class RadiographImage;
 
 // One open patient file with its window: the patient and examinations, the
 // standards of the patient's sex, the chart and every derived value of an
@@ -89,6 +92,17 @@ public:
     // Asks for a file and writes the table to it as CSV.
     void doExportTable();
 
+    // The radiograph of the examination on show, kept for this session with
+    // the study the examination came from (its source study's instance UID);
+    // an examination without one has none. The patient file does not hold it.
+    void setRadiograph(std::shared_ptr<const RadiographImage> radiograph);
+    const RadiographImage *radiograph() const;
+    RadiographView *radiographView() const { return m_radiographView.data(); }
+    // The examination that came from that study, else the one of that date
+    // not tied to another study: where opening the study again lands.
+    std::optional<quint64> examinationForStudy(const QString &studyInstanceUID,
+                                               const std::optional<AbsoluteDate> &date) const;
+
     QString examDateStringForRecord(quint64 i) const { return m_assessment.examDateStringForRecord(i); }
     double chronologicalAgeForRecord(quint64 i) const { return m_assessment.chronologicalAgeForRecord(i); }
     QString chronologicalAgeStringForRecord(quint64 i) const
@@ -130,6 +144,8 @@ public:
 
 protected:
     QWidget *createWindow() override;
+    // Files dropped on the window open as File > Open opens them.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void windowControllerDidLoadNib() override;
 
 private:
@@ -138,6 +154,7 @@ private:
     QString heightText(double height) const;
     // The height typed, 0.0 for none; nothing when the text is no number.
     std::optional<double> heightFromText(const QString &text) const;
+    void showRadiographOfCurrentExam();
 
     QPointer<QComboBox> m_genderPopUp;
     QPointer<QComboBox> m_maleMaturixPopUp;
@@ -148,6 +165,11 @@ private:
     QPointer<MaturixGraphView> m_graphView;
     QPointer<ExaminationTableView> m_examinationTable;
     QPointer<QLabel> m_blindReadingField;
+    QPointer<RadiographView> m_radiographView;
+    // The chart beside the radiograph, so that both can be read at once.
+    QPointer<MaturixGraphView> m_radiographChartView;
+    QHash<QString, std::shared_ptr<const RadiographImage>> m_radiographs;
+    const RadiographImage *m_radiographOnShow = nullptr;
     std::unique_ptr<PatientRecord> m_patientRecord;
     MaturixAssessment m_assessment;
     // Reads m_assessment, so it goes first.

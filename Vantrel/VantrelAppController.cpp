@@ -625,22 +625,6 @@ QString linkRequestFault(const QVariantMap &request)
     return {};
 }
 
-// What the examination keeps of the request: the identifier as the viewer
-// gave it, and the study the chart is to return into, when the viewer named
-// one.
-QVariantMap sourceStudyOf(const QVariantMap &request)
-{
-    QVariantMap study { { QStringLiteral("PatientID"), request.value(identifierKey) } };
-    if (request.value(studyInstanceUIDKey).toString().isEmpty())
-        return study;
-    for (const QString &key : { studyInstanceUIDKey, accessionNumberKey, dicomStudyIDKey }) {
-        if (request.contains(key))
-            study.insert(key, request.value(key));
-    }
-    study.insert(QStringLiteral("DateOfSourceStudy"), request.value(dateOfStudyKey));
-    return study;
-}
-
 std::filesystem::path fileSystemPath(const QString &path)
 {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
@@ -714,6 +698,22 @@ bool replaceWithCopy(const QString &source, const QString &target, QString *erro
 QString VantrelAppController::osirixLinkNotificationName()
 {
     return Bundle::mainBundle().identifier() + QStringLiteral(".osirixLink");
+}
+
+// What the examination keeps of the request: the identifier as the viewer
+// gave it, and the study the chart is to return into, when the viewer named
+// one.
+QVariantMap VantrelAppController::sourceStudyOf(const QVariantMap &request)
+{
+    QVariantMap study { { QStringLiteral("PatientID"), request.value(identifierKey) } };
+    if (request.value(studyInstanceUIDKey).toString().isEmpty())
+        return study;
+    for (const QString &key : { studyInstanceUIDKey, accessionNumberKey, dicomStudyIDKey }) {
+        if (request.contains(key))
+            study.insert(key, request.value(key));
+    }
+    study.insert(QStringLiteral("DateOfSourceStudy"), request.value(dateOfStudyKey));
+    return study;
 }
 
 VantrelDocument *VantrelAppController::frontDocument() const
@@ -794,6 +794,12 @@ void VantrelAppController::deferredNewRecord(const Notification &notification)
             fillFromLinkRequest(document, request, identifier);
         return;
     }
+    addExaminationFromLinkRequest(document, request);
+}
+
+void VantrelAppController::addExaminationFromLinkRequest(VantrelDocument *document,
+                                                         const QVariantMap &request)
+{
     document->doNewRecord();
     document->setName(request.value(nameKey).toString());
     document->setExamDate(request.value(dateOfStudyKey).value<AbsoluteDate>());

@@ -161,6 +161,13 @@ protected:
     virtual QString applicationOsirixPluginsFolder() const;
     // The first document front to back, if it is a patient document.
     VantrelDocument *frontDocument() const;
+    // A link request's patient and study into a document that holds no other
+    // patient; its study as a new examination of the patient's own document.
+    void fillFromLinkRequest(VantrelDocument *document, const QVariantMap &request,
+                             const QString &identifier);
+    void addExaminationFromLinkRequest(VantrelDocument *document, const QVariantMap &request);
+    // What an examination keeps of a link request for this session.
+    static QVariantMap sourceStudyOf(const QVariantMap &request);
 
 private:
     void askFirstRunQuestions();
@@ -168,8 +175,6 @@ private:
     void subscribeToVersionCheck();
     void subscribeToOsirixLink();
     VantrelDocument *frontOrNewDocument();
-    void fillFromLinkRequest(VantrelDocument *document, const QVariantMap &request,
-                             const QString &identifier);
     void scheduleBatchOpen();
     void exportPatientFile(const QString &path);
     Document *readWindowlessDocument(const QString &path, QString *error);
