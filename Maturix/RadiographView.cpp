@@ -67,8 +67,7 @@ void RadiographView::setZoom(double zoom)
 {
     m_zoom = std::clamp(zoom, minimumZoom, maximumZoom);
     m_center = clampedCenter(m_center);
-    if (levelForZoom() != m_shownLevel)
-        renderShown();
+    renderIfNeeded();
     update();
 }
 
@@ -102,6 +101,7 @@ void RadiographView::panBy(const QPointF &screenDelta)
     if (!hasRadiograph())
         return;
     m_center = clampedCenter(m_center - screenDelta / m_zoom);
+    renderIfNeeded();
     update();
 }
 
@@ -164,18 +164,53 @@ const QImage &RadiographView::valuesAtLevel(int level)
     return m_levels[level];
 }
 
+QRectF RadiographView::visibleRect(int level)
+{
+    // A halving's size is rounded down: its own ratio, not a power of two.
+    const QSize size = valuesAtLevel(level).size();
+    const double sx = double(size.width()) / m_values.width();
+    const double sy = double(size.height()) / m_values.height();
+    const QSizeF half(width() / 2.0 / m_zoom, height() / 2.0 / m_zoom);
+    return QRectF((m_center.x() - half.width()) * sx, (m_center.y() - half.height()) * sy,
+                  2 * half.width() * sx, 2 * half.height() * sy);
+}
+
+void RadiographView::renderIfNeeded()
+{
+    if (!hasRadiograph())
+        return;
+    if (levelForZoom() != m_shownLevel)
+        renderShown();
+    else if (!QRectF(m_shownRect).contains(
+                     visibleRect(m_shownLevel).intersected(QRectF(QPointF(), valuesAtLevel(m_shownLevel).size()))))
+        renderShown();
+}
+
 void RadiographView::renderShown()
 {
     if (!hasRadiograph())
         return;
     m_shownLevel = levelForZoom();
     const QImage &values = valuesAtLevel(m_shownLevel);
-    if (m_windowMoved)
-        m_shown = m_window.render(values);
-    else if (m_shownLevel == 0)
-        m_shown = m_firstView;
-    else
-        m_shown = m_firstView.scaled(values.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const QRect whole(QPoint(), values.size());
+    if (!m_windowMoved) {
+        m_shownRect = whole;
+        m_shown = m_shownLevel == 0
+                ? m_firstView
+                : m_firstView.scaled(values.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        return;
+    }
+    // Zoomed in, only what is on screen is rendered, with half a screen
+    // around it so that a short pan needs nothing new.
+    const QRectF visible = visibleRect(m_shownLevel);
+    const QRect needed = visible.adjusted(-visible.width() / 2, -visible.height() / 2, visible.width() / 2,
+                                          visible.height() / 2)
+                                 .toAlignedRect()
+                                 .intersected(whole);
+    m_shownRect = needed.width() * qint64(needed.height()) * 4 > whole.width() * qint64(whole.height()) * 3
+            ? whole
+            : needed;
+    m_shown = m_window.render(m_shownRect == whole ? values : values.copy(m_shownRect));
 }
 
 void RadiographView::paintEvent(QPaintEvent *)
@@ -194,7 +229,12 @@ void RadiographView::paintEvent(QPaintEvent *)
     painter.translate(width() / 2.0, height() / 2.0);
     painter.scale(m_zoom, m_zoom);
     painter.translate(-m_center);
-    painter.drawImage(QRectF(0, 0, m_values.width(), m_values.height()), m_shown);
+    const QSize level = m_levels[m_shownLevel].size();
+    const double sx = double(m_values.width()) / level.width();
+    const double sy = double(m_values.height()) / level.height();
+    painter.drawImage(QRectF(m_shownRect.x() * sx, m_shownRect.y() * sy, m_shownRect.width() * sx,
+                             m_shownRect.height() * sy),
+                      m_shown);
 }
 
 void RadiographView::resizeEvent(QResizeEvent *event)
@@ -217,6 +257,7 @@ void RadiographView::wheelEvent(QWheelEvent *event)
     m_fits = false;
     setZoom(m_zoom * std::pow(zoomStep, steps));
     m_center = clampedCenter(underPointer - offset / m_zoom);
+    renderIfNeeded();
     update();
     event->accept();
 }

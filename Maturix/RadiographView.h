@@ -33,7 +33,8 @@ public:
     const RadiographWindow &window() const { return m_window; }
     // Whether the first view was left for a window of the user's.
     bool windowMoved() const { return m_windowMoved; }
-    // What is drawn now, at the resolution drawn from.
+    // What is drawn now, at the resolution drawn from; when zoomed in on a
+    // moved window, only the part on screen and a margin around it.
     const QImage &shownImage() const { return m_shown; }
 
     void zoomIn();
@@ -66,6 +67,11 @@ private:
     int levelForZoom() const;
     const QImage &valuesAtLevel(int level);
     void renderShown();
+    // Renders again when the zoom asks for another halving or the part on
+    // screen has left what was rendered.
+    void renderIfNeeded();
+    // The part of the image on screen, in pixels of the given halving.
+    QRectF visibleRect(int level);
     QPointF clampedCenter(const QPointF &center) const;
 
     QImage m_values;
@@ -76,6 +82,8 @@ private:
     bool m_windowMoved = false;
     QImage m_shown;
     int m_shownLevel = -1;
+    // Where m_shown lies, in pixels of its halving.
+    QRect m_shownRect;
     double m_zoom = 1.0;
     bool m_fits = true;
     // The image point at the middle of the widget.
