@@ -278,9 +278,9 @@ std::optional<bool> MaturixApplicationController::headerHolds(MaturixDocument *d
     if (!birthDiffers && !sexDiffers)
         return false;
     const Alert alert = Alert::alertWithMessageText(
-            tr("The image and the patient file of “%1” disagree.").arg(document->preferredFileName()),
-            tr("Keep the File’s"), tr("Use the Image’s"), tr("Cancel"),
-            tr("The image gives birth date %1 and sex %2; the patient file has birth date %3 and sex "
+            tr("The image and the patient data of “%1” disagree.").arg(document->preferredFileName()),
+            tr("Keep Current"), tr("Use the Image’s"), tr("Cancel"),
+            tr("The image gives birth date %1 and sex %2; the patient data have birth date %3 and sex "
                "%4. Which holds?")
                     .arg(dateText(headerBirth), sexText(headerSex), dateText(patient->birthDate()),
                          sexText(patient->gender())));

@@ -559,7 +559,9 @@ void MaturixDocument::showRadiographOfCurrentExam()
 {
     if (!m_radiographView)
         return;
-    const RadiographImage *shown = radiograph();
+    const QString study =
+            studyInstanceUIDOf(m_patientRecord ? m_patientRecord->examination(m_currentExam) : nullptr);
+    std::shared_ptr<const RadiographImage> shown = study.isEmpty() ? nullptr : m_radiographs.value(study);
     // Zoom and window stay while the same image stays on show.
     if (shown == m_radiographOnShow)
         return;

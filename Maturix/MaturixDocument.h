@@ -169,7 +169,8 @@ private:
     // The chart beside the radiograph, so that both can be read at once.
     QPointer<MaturixGraphView> m_radiographChartView;
     QHash<QString, std::shared_ptr<const RadiographImage>> m_radiographs;
-    const RadiographImage *m_radiographOnShow = nullptr;
+    // Held so that its address cannot pass to another image while compared.
+    std::shared_ptr<const RadiographImage> m_radiographOnShow;
     std::unique_ptr<PatientRecord> m_patientRecord;
     MaturixAssessment m_assessment;
     // Reads m_assessment, so it goes first.
