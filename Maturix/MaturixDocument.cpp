@@ -28,6 +28,7 @@
 #include <QPrinter>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QSplitter>
 #include <QSortFilterProxyModel>
 
 #include <cmath>
@@ -185,6 +186,11 @@ void MaturixDocument::windowControllerDidLoadNib()
     root->installEventFilter(this);
     m_radiographView = root->findChild<RadiographView *>(QStringLiteral("radiographView"));
     m_radiographChartView = root->findChild<MaturixGraphView *>(QStringLiteral("radiographChartView"));
+    // The image takes the larger share; the chart stays legible beside it.
+    if (auto *splitter = root->findChild<QSplitter *>(QStringLiteral("radiographSplitter"))) {
+        splitter->setStretchFactor(0, 3);
+        splitter->setStretchFactor(1, 2);
+    }
     if (m_radiographChartView) {
         m_radiographChartView->setOwningDocument(this);
         m_radiographChartView->setChartSource(this);
