@@ -146,10 +146,12 @@ void tst_RadiographView::actions()
     QCOMPARE(view.shownImage().size(), shownSize);
     QCOMPARE(view.shownImage().format(), QImage::Format_Grayscale8);
     // The first view is the file's own until the window moves; after that
-    // it is the window's rendering of the values shown.
-    const QImage expected = moved ? view.window().render(values.scaled(shownSize)) : firstView.scaled(shownSize);
-    QCOMPARE(view.shownImage().pixelColor(shownSize.width() - 1, shownSize.height() / 2),
-             expected.pixelColor(shownSize.width() - 1, shownSize.height() / 2));
+    // it is the window's rendering of the values, wherever it is drawn from.
+    const QImage expected = moved ? view.window().render(values) : firstView;
+    const int x = shownSize.width() - 1;
+    const int y = shownSize.height() / 2;
+    const int scale = values.width() / shownSize.width();
+    QVERIFY(std::abs(qGray(view.shownImage().pixel(x, y)) - qGray(expected.pixel(x * scale, y * scale))) <= 1);
 }
 
 QTEST_MAIN(tst_RadiographView)
