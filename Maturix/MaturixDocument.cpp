@@ -524,10 +524,14 @@ QString studyInstanceUIDOf(const TRRecord *exam)
 }
 } // namespace
 
+QString MaturixDocument::studyOfCurrentExam() const
+{
+    return studyInstanceUIDOf(m_patientRecord ? m_patientRecord->examination(m_currentExam) : nullptr);
+}
+
 void MaturixDocument::setRadiograph(std::shared_ptr<const RadiographImage> radiograph)
 {
-    const QString study =
-            studyInstanceUIDOf(m_patientRecord ? m_patientRecord->examination(m_currentExam) : nullptr);
+    const QString study = studyOfCurrentExam();
     if (study.isEmpty())
         return;
     m_radiographs.insert(study, std::move(radiograph));
@@ -536,8 +540,7 @@ void MaturixDocument::setRadiograph(std::shared_ptr<const RadiographImage> radio
 
 const RadiographImage *MaturixDocument::radiograph() const
 {
-    const QString study =
-            studyInstanceUIDOf(m_patientRecord ? m_patientRecord->examination(m_currentExam) : nullptr);
+    const QString study = studyOfCurrentExam();
     return study.isEmpty() ? nullptr : m_radiographs.value(study).get();
 }
 
@@ -554,8 +557,9 @@ std::optional<quint64> MaturixDocument::examinationForStudy(const QString &study
             return i;
         // Read from the file, the examination has forgotten its study; its
         // date is what is left to know it by.
-        if (!sameDate && study.isEmpty() && date && m_patientRecord->examination(i)->examDate()
-            && m_patientRecord->examination(i)->examDate()->toLocalDateTime().date() == date->toLocalDateTime().date())
+        const std::optional<AbsoluteDate> &examDate = m_patientRecord->examination(i)->examDate();
+        if (!sameDate && study.isEmpty() && date && examDate
+            && examDate->toLocalDateTime().date() == date->toLocalDateTime().date())
             sameDate = i;
     }
     return sameDate;
@@ -565,8 +569,7 @@ void MaturixDocument::showRadiographOfCurrentExam()
 {
     if (!m_radiographView)
         return;
-    const QString study =
-            studyInstanceUIDOf(m_patientRecord ? m_patientRecord->examination(m_currentExam) : nullptr);
+    const QString study = studyOfCurrentExam();
     std::shared_ptr<const RadiographImage> shown = study.isEmpty() ? nullptr : m_radiographs.value(study);
     // Zoom and window stay while the same image stays on show.
     if (shown == m_radiographOnShow)

@@ -154,6 +154,8 @@ private:
     QString heightText(double height) const;
     // The height typed, 0.0 for none; nothing when the text is no number.
     std::optional<double> heightFromText(const QString &text) const;
+    // The Study Instance UID the examination on show came from; empty if none.
+    QString studyOfCurrentExam() const;
     void showRadiographOfCurrentExam();
 
     QPointer<QComboBox> m_genderPopUp;
