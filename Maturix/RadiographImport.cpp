@@ -6,15 +6,6 @@
 
 namespace {
 
-int genderOf(const RadiographImage::Patient &patient)
-{
-    if (patient.sex == u"M")
-        return Gender::Male;
-    if (patient.sex == u"F")
-        return Gender::Female;
-    return Gender::Unspecified;
-}
-
 QString genderText(qint64 gender)
 {
     return gender == Gender::Male ? QStringLiteral("male") : QStringLiteral("female");
@@ -47,6 +38,41 @@ QString RadiographImport::fileBaseName(const QString &identifier)
     return QString(identifier).replace(u'/', u'-');
 }
 
+QString RadiographImport::displayName(const QString &personName)
+{
+    QStringList parts = personName.split(u'^');
+    const QString family = parts.takeFirst().trimmed();
+    parts.removeAll(QString());
+    const QString given = parts.mid(0, 2).join(u' ').trimmed();
+    return family.isEmpty() || given.isEmpty() ? family + given : family + QStringLiteral(", ") + given;
+}
+
+int RadiographImport::genderOf(const RadiographImage::Patient &patient)
+{
+    if (patient.sex == u"M")
+        return Gender::Male;
+    if (patient.sex == u"F")
+        return Gender::Female;
+    return Gender::Unspecified;
+}
+
+std::optional<quint64> RadiographImport::examinationOf(const PatientRecord &record,
+                                                       const RadiographImage &image)
+{
+    const QString studyUID = image.study().studyInstanceUID;
+    const QDate day = image.examinationDate();
+    const auto &exams = record.trRecordsArray();
+    std::optional<quint64> sameDate;
+    for (quint64 i = 0; i < exams.size(); ++i) {
+        const QString study = exams[i]->sourceStudy().value(QStringLiteral("StudyInstanceUID")).toString();
+        if (!studyUID.isEmpty() && study == studyUID)
+            return i;
+        if (!sameDate && study.isEmpty() && day.isValid() && localDate(exams[i]->examDate()) == day)
+            sameDate = i;
+    }
+    return sameDate;
+}
+
 QStringList RadiographImport::disagreements(const PatientRecord &record, const RadiographImage &image)
 {
     QStringList lines;
@@ -67,24 +93,19 @@ TRRecord *RadiographImport::apply(PatientRecord &record, const RadiographImage &
     const RadiographImage::Patient &patient = image.patient();
     record.setReferenceString(patient.id);
     if (!patient.name.isEmpty())
-        record.setNameString(patient.name);
+        record.setNameString(displayName(patient.name));
     if (patient.birthDate.isValid())
         record.setBirthDate(AbsoluteDate::fromLocalDate(patient.birthDate));
     if (const int sex = genderOf(patient); sex != Gender::Unspecified)
         record.setGender(sex);
 
-    const QDate day = image.examinationDate();
     TRRecord *examination = nullptr;
-    for (const auto &existing : record.trRecordsArray()) {
-        if (day.isValid() && localDate(existing->examDate()) == day) {
-            examination = existing.get();
-            break;
-        }
-    }
+    if (const std::optional<quint64> same = examinationOf(record, image))
+        examination = record.trRecordsArray()[*same].get();
     if (!examination) {
         record.addTRRecord();
         examination = record.trRecordsArray().back().get();
-        if (day.isValid())
+        if (const QDate day = image.examinationDate(); day.isValid())
             examination->setExamDate(AbsoluteDate::fromLocalDate(day));
         record.sortExaminationsByDate();
     }

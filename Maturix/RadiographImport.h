@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 class PatientRecord;
 class TRRecord;
 
@@ -24,6 +26,17 @@ public:
     // The patient file's name without its extension: the identifier with
     // every "/" made "-", as the window names a patient file it saves.
     static QString fileBaseName(const QString &identifier);
+    // A DICOM person name ("Family^Given^Middle^Prefix^Suffix") as the
+    // window shows names: "Family, Given Middle".
+    static QString displayName(const QString &personName);
+    // Gender::Male, Gender::Female or Gender::Unspecified.
+    static int genderOf(const RadiographImage::Patient &patient);
+    // Where the image lands among the patient's examinations: the one that
+    // came from its study this session, else the one of its date not tied to
+    // another study (read from a file, an examination has forgotten its
+    // study); nothing when the image makes a new one.
+    static std::optional<quint64> examinationOf(const PatientRecord &record,
+                                                const RadiographImage &image);
     // One line per field on which the record and the image disagree, with
     // both values, e.g. "birth date: 2015-03-02 in the patient file,
     // 2015-03-04 in the image". Empty when nothing is overwritten.

@@ -216,7 +216,7 @@ void tst_CliRadiograph::importTwiceGivesOneExamination()
     const std::unique_ptr<PatientRecord> record = PatientFile::read(contents(path));
     QVERIFY(record);
     QCOMPARE(record->referenceString(), QStringLiteral("12/345 b"));
-    QCOMPARE(record->nameString(), QStringLiteral("Doe^John"));
+    QCOMPARE(record->nameString(), QStringLiteral("Doe, John"));
     QCOMPARE(record->birthDate()->toLocalDateTime().date(), QDate(2015, 3, 2));
     QCOMPARE(record->gender(), 1);
     QCOMPARE(record->trRecordsArray().size(), size_t(1));
