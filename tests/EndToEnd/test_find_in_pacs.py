@@ -1,6 +1,7 @@
 """Find in PACS: with the PACS set in Preferences, the user finds a
 patient's two studies by the Patient ID, sees their dates and descriptions,
-and retrieves the latest; its image arrives in the private cache folder.
+and retrieves the latest; its image arrives in the private cache folder
+and opens in a window of its patient, on the Radiograph tab.
 """
 
 import io
@@ -87,6 +88,15 @@ class FindInPacs(harness.Scenario):
                      for name in names if name.endswith(".dcm")]
         self.assertEqual([os.path.basename(path) for path in retrieved], [self.latest[1] + ".dcm"])
         self.assertEqual(pydicom.dcmread(retrieved[0]).StudyInstanceUID, self.latest[0])
+
+        # The image opens in a window of its patient, on the Radiograph tab.
+        window = harness.poll("a window of patient E2E-2002", lambda: next(
+                (w for w in harness._children(self.station.application)
+                 if harness.showing(w) and w.name.startswith("Untitled")
+                 and harness.text_of(harness.labelled(w, "Identifier:", "text")) == "E2E-2002"), None))
+        harness.poll("the radiograph on show", lambda: next(
+                (a for a in harness._descendants(window) if a.name == "Radiograph"
+                 and a.getRoleName() != "page tab" and harness.showing(a)), None), tree=window)
 
 
 if __name__ == "__main__":
