@@ -40,7 +40,8 @@ QString RadiographImport::fileBaseName(const QString &identifier)
 
 QString RadiographImport::displayName(const QString &personName)
 {
-    QStringList parts = personName.split(u'^');
+    // The first group is the alphabetic one; ideographic and phonetic follow.
+    QStringList parts = personName.section(u'=', 0, 0).split(u'^');
     const QString family = parts.takeFirst().trimmed();
     parts.removeAll(QString());
     const QString given = parts.mid(0, 2).join(u' ').trimmed();

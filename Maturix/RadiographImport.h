@@ -14,9 +14,9 @@ class TRRecord;
 //  - The patient takes the identifier exactly as the image gives it, the
 //    name when the image has one, the birth date and the sex (male or
 //    female) when the image records them.
-//  - The examination is the one dated by the study date; an image of a
-//    date the patient already has an examination for joins that one, so
-//    that opening one study twice never makes two.
+//  - The examination is the one dated by the study date; an image joins the
+//    examination that came from its study, or else one of its date (see
+//    examinationOf()), so that opening one study twice never makes two.
 //  - Where the patient already has another birth date or sex, the image
 //    does not decide: disagreements() names both values, and the caller
 //    asks the user (or refuses) before apply().
