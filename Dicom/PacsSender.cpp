@@ -1,6 +1,7 @@
 #include "PacsSender.h"
 
 #include "DicomBytes.h"
+#include "PacsAssociation.h"
 
 #include <QDeadlineTimer>
 #include <QFuture>
@@ -11,31 +12,18 @@
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/diutil.h>
 #include <dcmtk/dcmnet/scu.h>
-#include <dcmtk/oflog/oflog.h>
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <set>
 
 namespace {
 
-// Seconds: to connect, and for the PACS to answer everything of one request
-// (the association and every file of a batch together), so that a PACS that
-// takes the connection and then stays silent fails within this time.
-constexpr Sint32 connectionTimeout = 10;
+// Seconds for the PACS to answer everything of one request (the association
+// and every file of a batch together), so that a PACS that takes the
+// connection and then stays silent fails within this time.
 constexpr int answerSeconds = 30;
-
-void quietenToolkit()
-{
-    // Every failure reaches the user as a reason of ours; the toolkit's own
-    // log lines would only repeat it on stderr.
-    static std::once_flag once;
-    std::call_once(once, [] {
-        OFLog::getLogger("dcmtk.dcmnet").setLogLevel(OFLogger::OFF_LOG_LEVEL);
-    });
-}
 
 QString conditionText(const OFCondition &condition)
 {
@@ -50,22 +38,13 @@ public:
         : m_address(address)
         , m_deadline(deadline)
     {
-        quietenToolkit();
-        m_scu.setAETitle(address.callingAETitle.toStdString().c_str());
-        m_scu.setPeerAETitle(address.calledAETitle.toStdString().c_str());
-        m_scu.setPeerHostName(address.host.toStdString().c_str());
-        m_scu.setPeerPort(address.port);
-        m_scu.setConnectionTimeout(connectionTimeout);
-        m_scu.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
+        // The deadline, not the association's own timeouts, bounds each answer.
+        PacsAssociation::configure(m_scu, address);
         // The PACS may accept only implicit VR; the files are explicit VR.
         m_scu.setDatasetConversionMode(OFTrue);
     }
 
-    ~Association()
-    {
-        if (m_scu.isConnected())
-            m_scu.releaseAssociation();
-    }
+    ~Association() { PacsAssociation::close(m_scu); }
 
     PacsResult open(const std::set<std::string> &abstractSyntaxes)
     {

@@ -2,6 +2,7 @@
 
 #include "AboutController.h"
 #include "Bundle.h"
+#include "PacsFindDialog.h"
 #include "VantrelAppController.h"
 #include "VantrelDocument.h"
 
@@ -85,6 +86,7 @@ void ApplicationMenu::installInWindow(Document *document, VantrelAppController *
                     [controller] { controller->newDocument(); });
     file->addAction(tr("&Open…"), QKeySequence::Open, controller,
                     [controller] { controller->openDocument(); });
+    file->addAction(tr("Find in &PACS…"), controller, [window] { PacsFindDialog::showDialog(window); });
     file->addSeparator();
     file->addAction(tr("&Save"), QKeySequence::Save, document, [target] { target->saveDocument(); });
     file->addAction(tr("Save &As…"), QKeySequence::SaveAs, document,

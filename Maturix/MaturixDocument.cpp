@@ -14,17 +14,23 @@
 #include "PatientFile.h"
 #include "PreferenceKeys.h"
 #include "PrintableText.h"
+#include "RadiographImage.h"
+#include "Scheduler.h"
 #include "TableText.h"
 #include "UserDefaults.h"
+#include "VantrelAppController.h"
 #include "ui_MyDocument.h"
 
 #include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPrinter>
 #include <QScreen>
+#include <QSplitter>
 #include <QSortFilterProxyModel>
 
 #include <cmath>
@@ -57,6 +63,8 @@ MaturixDocument::~MaturixDocument()
     // The chart may still be asked to draw while the window goes away.
     if (m_graphView)
         m_graphView->setChartSource(nullptr);
+    if (m_radiographChartView)
+        m_radiographChartView->setChartSource(nullptr);
 }
 
 QString MaturixDocument::windowNibName() const
@@ -71,6 +79,8 @@ QWidget *MaturixDocument::createWindow()
 
 void MaturixDocument::setPatientRecord(std::unique_ptr<PatientRecord> record)
 {
+    // Examinations read from a file come from no study of this session.
+    m_radiographs.clear();
     m_patientRecord = std::move(record);
     m_assessment.setPatientRecord(m_patientRecord.get());
 }
@@ -180,6 +190,20 @@ void MaturixDocument::windowControllerDidLoadNib()
         m_graphView->setOwningDocument(this);
         m_graphView->setChartSource(this);
         setPrintableView(m_graphView);
+    }
+
+    root->setAcceptDrops(true);
+    root->installEventFilter(this);
+    m_radiographView = root->findChild<RadiographView *>(QStringLiteral("radiographView"));
+    m_radiographChartView = root->findChild<MaturixGraphView *>(QStringLiteral("radiographChartView"));
+    // The image takes the larger share; the chart stays legible beside it.
+    if (auto *splitter = root->findChild<QSplitter *>(QStringLiteral("radiographSplitter"))) {
+        splitter->setStretchFactor(0, 3);
+        splitter->setStretchFactor(1, 2);
+    }
+    if (m_radiographChartView) {
+        m_radiographChartView->setOwningDocument(this);
+        m_radiographChartView->setChartSource(this);
     }
 
     m_examinationTable = root->findChild<ExaminationTableView *>(QStringLiteral("examinationTable"));
@@ -414,6 +438,11 @@ void MaturixDocument::updateDisplay()
         m_unspecifiedMaturixPopUp->setVisible(gender != Gender::Male && gender != Gender::Female);
     if (m_graphView)
         m_graphView->setNeedsDisplay();
+    if (m_radiographChartView) {
+        m_radiographChartView->setRangeForGender(gender);
+        m_radiographChartView->setNeedsDisplay();
+    }
+    showRadiographOfCurrentExam();
     if (m_examinationTableModel)
         m_examinationTableModel->refresh();
     if (m_examinationTable)
@@ -556,4 +585,70 @@ void MaturixDocument::doExportTable()
                                     QString(), tr("“%1”: %2").arg(panel.filename(), error))
                 .beginSheetModalForWindow(window(), {});
     });
+}
+
+namespace {
+QString studyInstanceUIDOf(const TRRecord *exam)
+{
+    return exam ? exam->sourceStudy().value(QStringLiteral("StudyInstanceUID")).toString() : QString();
+}
+} // namespace
+
+QString MaturixDocument::studyOfCurrentExam() const
+{
+    return studyInstanceUIDOf(m_patientRecord ? m_patientRecord->examination(m_currentExam) : nullptr);
+}
+
+void MaturixDocument::setRadiograph(std::shared_ptr<const RadiographImage> radiograph)
+{
+    const QString study = studyOfCurrentExam();
+    if (study.isEmpty())
+        return;
+    m_radiographs.insert(study, std::move(radiograph));
+    showRadiographOfCurrentExam();
+}
+
+const RadiographImage *MaturixDocument::radiograph() const
+{
+    const QString study = studyOfCurrentExam();
+    return study.isEmpty() ? nullptr : m_radiographs.value(study).get();
+}
+
+void MaturixDocument::showRadiographOfCurrentExam()
+{
+    if (!m_radiographView)
+        return;
+    const QString study = studyOfCurrentExam();
+    std::shared_ptr<const RadiographImage> shown = study.isEmpty() ? nullptr : m_radiographs.value(study);
+    // Zoom and window stay while the same image stays on show.
+    if (shown == m_radiographOnShow)
+        return;
+    m_radiographOnShow = shown;
+    if (shown)
+        m_radiographView->setRadiograph(shown->values(), shown->initialWindow(), shown->firstView());
+    else
+        m_radiographView->clear();
+}
+
+bool MaturixDocument::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != window() || (event->type() != QEvent::DragEnter && event->type() != QEvent::Drop))
+        return VantrelDocument::eventFilter(watched, event);
+    auto *drop = static_cast<QDropEvent *>(event);
+    QStringList paths;
+    for (const QUrl &url : drop->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    if (paths.isEmpty())
+        return VantrelDocument::eventFilter(watched, event);
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop) {
+        // After the drop has ended: opening may ask questions.
+        Scheduler::shared().performAfterDelay(0.0, this, [paths] {
+            if (VantrelAppController *controller = VantrelAppController::sharedController())
+                controller->applicationOpenFiles(paths);
+        });
+    }
+    return true;
 }

@@ -5,9 +5,11 @@
 #include "MaturixChartSource.h"
 #include "MaturixGraphView.h"
 #include "PatientRecord.h"
+#include "RadiographView.h"
 #include "VantrelDocument.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -16,6 +18,7 @@
 #include <optional>
 
 class ExaminationTableModel;
+class RadiographImage;
 
 // One open patient file with its window: the patient and examinations, the
 // standards of the patient's sex, the chart and every derived value of an
@@ -92,6 +95,13 @@ public:
     // Asks for a file and writes the table to it as CSV.
     void doExportTable();
 
+    // The radiograph of the examination on show, kept for this session with
+    // the study the examination came from (its source study's instance UID);
+    // an examination without one has none. The patient file does not hold it.
+    void setRadiograph(std::shared_ptr<const RadiographImage> radiograph);
+    const RadiographImage *radiograph() const;
+    RadiographView *radiographView() const { return m_radiographView.data(); }
+
     QString examDateStringForRecord(quint64 i) const { return m_assessment.examDateStringForRecord(i); }
     double chronologicalAgeForRecord(quint64 i) const { return m_assessment.chronologicalAgeForRecord(i); }
     QString chronologicalAgeStringForRecord(quint64 i) const
@@ -133,6 +143,8 @@ public:
 
 protected:
     QWidget *createWindow() override;
+    // Files dropped on the window open as File > Open opens them.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void windowControllerDidLoadNib() override;
 
 private:
@@ -142,6 +154,9 @@ private:
     // Beside each date and the height: why the last entry was not taken, or
     // else a warning about the dates stored.
     void updateNotices();
+    // The Study Instance UID the examination on show came from; empty if none.
+    QString studyOfCurrentExam() const;
+    void showRadiographOfCurrentExam();
 
     QPointer<QComboBox> m_genderPopUp;
     QPointer<QComboBox> m_maleMaturixPopUp;
@@ -162,6 +177,12 @@ private:
     QString m_examDateProblem;
     QString m_heightProblem;
     const TRRecord *m_problemExam = nullptr;
+    QPointer<RadiographView> m_radiographView;
+    // The chart beside the radiograph, so that both can be read at once.
+    QPointer<MaturixGraphView> m_radiographChartView;
+    QHash<QString, std::shared_ptr<const RadiographImage>> m_radiographs;
+    // Held so that its address cannot pass to another image while compared.
+    std::shared_ptr<const RadiographImage> m_radiographOnShow;
     std::unique_ptr<PatientRecord> m_patientRecord;
     MaturixAssessment m_assessment;
     // Reads m_assessment, so it goes first.

@@ -27,4 +27,15 @@ void setAddress(const PacsAddress &address)
     defaults.setString(address.callingAETitle, PreferenceKeys::PACSCallingAETitle);
 }
 
+quint16 retrievePort()
+{
+    const qint64 port = UserDefaults::standardUserDefaults().integerForKey(PreferenceKeys::PACSRetrievePort);
+    return port > 0 && port <= 0xffff ? quint16(port) : 0;
+}
+
+void setRetrievePort(quint16 port)
+{
+    UserDefaults::standardUserDefaults().setInteger(port, PreferenceKeys::PACSRetrievePort);
+}
+
 } // namespace PacsPreferences

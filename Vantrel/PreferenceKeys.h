@@ -16,6 +16,8 @@ inline const QString PACSCalledAETitle = QStringLiteral("PACS AE Title");
 inline const QString PACSHost = QStringLiteral("PACS Host");
 inline const QString PACSPort = QStringLiteral("PACS Port");
 inline const QString PACSCallingAETitle = QStringLiteral("PACS Calling AE Title");
+// 0: studies are retrieved by C-GET; else by C-MOVE to this port of ours.
+inline const QString PACSRetrievePort = QStringLiteral("PACS Retrieve Port");
 inline const QString LaunchScript = QStringLiteral("Launch Script");
 inline const QString AutomaticVersionCheck = QStringLiteral("Automatic Version Check");
 inline const QString VersionCheckInterval = QStringLiteral("Version Check Interval");

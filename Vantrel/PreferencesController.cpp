@@ -151,6 +151,7 @@ void PreferencesController::resetDefaults()
     m_ui->pacsHostField->setText(pacs.host);
     m_ui->pacsPortField->setValue(pacs.port);
     m_ui->pacsCallingAETitleField->setText(pacs.callingAETitle);
+    m_ui->pacsRetrievePortField->setValue(PacsPreferences::retrievePort());
     m_ui->pacsConnectionStatusField->clear();
     m_ui->launchScriptField->setPlainText(defaults.stringForKey(PreferenceKeys::LaunchScript));
     checkSyntax(this);
@@ -184,6 +185,7 @@ void PreferencesController::doOK()
     defaults.setBool(m_ui->exportToPopUp->currentIndex() == ExportToPACS,
                      PreferenceKeys::ExportToPACS);
     PacsPreferences::setAddress(pacsAddressInFields());
+    PacsPreferences::setRetrievePort(quint16(m_ui->pacsRetrievePortField->value()));
     defaults.setString(m_ui->launchScriptField->toPlainText(), PreferenceKeys::LaunchScript);
     defaults.setBool(m_ui->autoCheckVersionCheckBox->isChecked(),
                      PreferenceKeys::AutomaticVersionCheck);

@@ -90,6 +90,7 @@ void VantrelAppController::initialize()
             { PreferenceKeys::PACSCalledAETitle, QString() },
             { PreferenceKeys::PACSHost, QString() },
             { PreferenceKeys::PACSPort, int(PacsAddress::defaultPort) },
+            { PreferenceKeys::PACSRetrievePort, 0 },
             { PreferenceKeys::PACSCallingAETitle, PacsAddress::defaultCallingAETitle },
             { PreferenceKeys::LaunchScript, QString() },
             { PreferenceKeys::AutomaticVersionCheck, false },

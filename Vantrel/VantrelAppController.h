@@ -177,18 +177,20 @@ protected:
     // what it knows more of.
     virtual void didFillFromLinkRequest(VantrelDocument *document,
                                         const OsirixLinkRequest &request);
+    // The open document of the patient with that identifier.
+    VantrelDocument *documentForPatient(const QString &identifier) const;
+    // The front document when it holds nothing, else a new one.
+    VantrelDocument *documentForNewPatient();
+    // A link request's patient and study into a document that holds no other
+    // patient; its study as a new examination of the patient's own document.
+    void fillFromLinkRequest(VantrelDocument *document, const OsirixLinkRequest &request);
+    void addExaminationFromLinkRequest(VantrelDocument *document, const OsirixLinkRequest &request);
 
 private:
     void askFirstRunQuestions();
     void offerOsirixPluginUpdate();
     void subscribeToVersionCheck();
     void subscribeToOsirixLink();
-    // The open document of the patient with that identifier.
-    VantrelDocument *documentForPatient(const QString &identifier) const;
-    // The front document when it holds nothing, else a new one.
-    VantrelDocument *documentForNewPatient();
-    void fillFromLinkRequest(VantrelDocument *document, const OsirixLinkRequest &request);
-    void addExaminationFromLinkRequest(VantrelDocument *document, const OsirixLinkRequest &request);
     void scheduleBatchOpen();
     void exportPatientFile(const QString &path);
     void recordBatchResult(const QString &item, const ExportResult &result);

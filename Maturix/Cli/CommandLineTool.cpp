@@ -3,6 +3,10 @@
 #include "AssessCommand.h"
 #include "ConvertCommand.h"
 #include "DumpCommand.h"
+#include "ImageCommand.h"
+#include "ImportCommand.h"
+#include "FetchCommand.h"
+#include "FindCommand.h"
 #include "RenderCommand.h"
 #include "SendCommand.h"
 #include "ShowCommand.h"
@@ -17,6 +21,10 @@ CommandLineTool::CommandLineTool()
     m_commands.push_back(std::make_unique<DumpCommand>());
     m_commands.push_back(std::make_unique<RenderCommand>());
     m_commands.push_back(std::make_unique<SendCommand>());
+    m_commands.push_back(std::make_unique<ImportCommand>());
+    m_commands.push_back(std::make_unique<ImageCommand>());
+    m_commands.push_back(std::make_unique<FindCommand>());
+    m_commands.push_back(std::make_unique<FetchCommand>());
 }
 
 CommandLineTool::~CommandLineTool() = default;

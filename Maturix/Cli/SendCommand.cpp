@@ -1,5 +1,6 @@
 #include "SendCommand.h"
 
+#include "CliPacsAddress.h"
 #include "CommandLineOptions.h"
 #include "PacsChart.h"
 #include "PacsSender.h"
@@ -43,17 +44,8 @@ int SendCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
     }
     if (options.positional().size() != 1)
         return fail(err, UsageError, QStringLiteral("expected one FILE (see maturix-cli send --help)"));
-    if (!options.isSet(pacs))
-        return fail(err, UsageError,
-                    QStringLiteral("missing --pacs AET@HOST:PORT (see maturix-cli send --help)"));
     QString error;
-    std::optional<PacsAddress> address = PacsAddress::fromString(options.value(pacs), &error);
-    if (address && options.isSet(calling)) {
-        address->callingAETitle = options.value(calling);
-        error = address->validationError();
-        if (!error.isEmpty())
-            address.reset();
-    }
+    const std::optional<PacsAddress> address = pacsAddressOption(options, &error);
     if (!address)
         return fail(err, UsageError, error);
 

@@ -43,7 +43,7 @@ public:
 
     // A document already open for the file is brought forward (when
     // displayed) and returned instead of being read again.
-    Document *openDocumentWithContentsOfURL(const QUrl &url, bool display, QString *error);
+    virtual Document *openDocumentWithContentsOfURL(const QUrl &url, bool display, QString *error);
     Document *openDocumentWithContentsOfFile(const QString &path, bool display,
                                              QString *error = nullptr);
     Document *openUntitledDocumentAndDisplay(bool display, QString *error = nullptr);

@@ -494,6 +494,8 @@ class Orthanc:
             "DicomAlwaysAllowEcho": True,
             "DicomAlwaysAllowStore": True,
             "DicomCheckModalityHost": False,
+            # Maturix's own AE title may also query and retrieve.
+            "DicomModalities": {"maturix": ["MATURIX", "127.0.0.1", 4242]},
             "DicomScpTimeout": 5,
         }
         path = os.path.join(folder, "orthanc.json")

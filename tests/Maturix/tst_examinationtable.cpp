@@ -113,9 +113,10 @@ void tst_ExaminationTable::tableFollowsTheWindow()
     MaturixDocument *document = openPatient();
     QVERIFY(document);
     QTabWidget *tabs = document->tabView();
-    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->count(), 3);
     QCOMPARE(tabs->tabText(0), QStringLiteral("Chart"));
     QCOMPARE(tabs->tabText(1), QStringLiteral("Table"));
+    QCOMPARE(tabs->tabText(2), QStringLiteral("Radiograph"));
     QCOMPARE(document->examinationTable()->model()->rowCount(), 3);
     QCOMPARE(selectedExamination(document), 2u);
     QCOMPARE(cell(document, 2, ExaminationTableModel::HeightVelocity), QStringLiteral("-"));

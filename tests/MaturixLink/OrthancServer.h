@@ -26,6 +26,7 @@ public:
     OrthancServer()
         : m_dicomPort(freePort())
         , m_httpPort(freePort())
+        , m_retrievePort(freePort())
     {
         const QJsonObject configuration {
             { "Name", "MaturixTest" },
@@ -42,7 +43,7 @@ public:
             { "DicomAlwaysAllowStore", true },
             { "DicomCheckModalityHost", false },
             { "DicomModalities",
-              QJsonObject { { "maturix", QJsonArray { "MATURIX", "127.0.0.1", 4242 } } } },
+              QJsonObject { { "maturix", QJsonArray { "MATURIX", "127.0.0.1", m_retrievePort } } } },
             { "DicomScpTimeout", 5 },
         };
         QFile file(m_dir.filePath("orthanc.json"));
@@ -53,6 +54,8 @@ public:
     ~OrthancServer() { stop(); }
 
     quint16 dicomPort() const { return m_dicomPort; }
+    // Where it sends what our AE title retrieves by C-MOVE.
+    quint16 retrievePort() const { return m_retrievePort; }
 
     // Starts Orthanc and waits until its REST API answers.
     bool start()
@@ -140,6 +143,7 @@ private:
     QTemporaryDir m_dir;
     quint16 m_dicomPort;
     quint16 m_httpPort;
+    quint16 m_retrievePort;
     QProcess m_process;
     QNetworkAccessManager m_network;
 };

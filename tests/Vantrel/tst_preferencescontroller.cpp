@@ -263,6 +263,7 @@ void tst_PreferencesController::pacsTarget()
     control<QLineEdit>("pacsCalledAETitleField")->setText(" STORE ");
     control<QLineEdit>("pacsHostField")->setText("127.0.0.1");
     control<QSpinBox>("pacsPortField")->setValue(port);
+    control<QSpinBox>("pacsRetrievePortField")->setValue(11113);
     QSignalSpy tested(m_controller.get(), &PreferencesController::connectionTested);
     control<QPushButton>("testConnectionButton")->click();
     QTRY_COMPARE_WITH_TIMEOUT(tested.size(), 1, 20000);
@@ -276,6 +277,7 @@ void tst_PreferencesController::pacsTarget()
     QCOMPARE(defaults().stringForKey(PreferenceKeys::PACSCalledAETitle), QStringLiteral("STORE"));
     QCOMPARE(defaults().stringForKey(PreferenceKeys::PACSHost), QStringLiteral("127.0.0.1"));
     QCOMPARE(defaults().integerForKey(PreferenceKeys::PACSPort), qint64(port));
+    QCOMPARE(defaults().integerForKey(PreferenceKeys::PACSRetrievePort), qint64(11113));
     QVERIFY(defaults().boolForKey(PreferenceKeys::ExportToPACS));
     QVERIFY(!defaults().boolForKey(PreferenceKeys::ExportToOsiriX));
 
