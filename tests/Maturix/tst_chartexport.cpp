@@ -169,7 +169,7 @@ void tst_ChartExport::unattendedExport()
     QCOMPARE(image.loadFromData(contents(path), "JPEG"), written);
     // The chart alone, at its size in the window.
     if (written)
-        QCOMPARE(image.size(), document->window()->findChild<MaturixGraphView *>()->size());
+        QCOMPARE(image.size(), document->graphView()->size());
     QCOMPARE(QDir(exportFolder()).entryList(QDir::Files | QDir::Hidden), QStringList { fileName });
 }
 
@@ -336,7 +336,7 @@ void tst_ChartExport::exportToOsirixPostsChartMessage()
 void tst_ChartExport::exportedChartHasNoHighlight()
 {
     MaturixDocument *document = newDocument(QStringLiteral("X1"));
-    auto *chart = document->window()->findChild<MaturixGraphView *>();
+    auto *chart = document->graphView();
     const QImage onScreen = chart->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QImage exported = QImage::fromData(document->getJPEGData(), "JPEG").convertToFormat(QImage::Format_RGB32);
     QCOMPARE(exported.size(), onScreen.size());
