@@ -11,10 +11,12 @@
 #include "Logging.h"
 #include "MaturixGraphView.h"
 #include "NotificationCenter.h"
+#include "PacsPreferences.h"
 #include "PatientFile.h"
 #include "PreferenceKeys.h"
 #include "PrintableText.h"
 #include "RadiographImage.h"
+#include "RadiographImport.h"
 #include "Scheduler.h"
 #include "TableText.h"
 #include "UserDefaults.h"
@@ -33,6 +35,7 @@
 #include <QSplitter>
 #include <QSortFilterProxyModel>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -651,4 +654,56 @@ bool MaturixDocument::eventFilter(QObject *watched, QEvent *event)
         });
     }
     return true;
+}
+
+void MaturixDocument::newPatientNotOnFile(const QString &identifier)
+{
+    if (m_pacsFillOffered || !m_nameField || !m_birthDateField || !m_nameField->text().isEmpty()
+        || !m_birthDateField->text().isEmpty())
+        return;
+    const PacsAddress pacs = PacsPreferences::address();
+    if (!pacs.validationError().isEmpty())
+        return;
+    m_pacsFillOffered = true;
+    const Alert alert = Alert::alertWithMessageText(
+            tr("Fill the patient from the PACS?"), tr("Fill"), tr("Don't Fill"), QString(),
+            tr("There is no file of patient '%1' in the database folder. The name, birth date and "
+               "sex can be asked of the PACS %2.")
+                    .arg(identifier, pacs.toString()));
+    if (alert.runModal() != Alert::DefaultReturn)
+        return;
+    showStatus(tr("Asking the PACS %1 for patient '%2'…").arg(pacs.toString(), identifier));
+    PacsStudyQuery query;
+    query.patientID = identifier;
+    query.runInBackground(pacs, this, [this, identifier](const PacsStudyQuery::Answer &answer) {
+        fillFromPacs(identifier, answer);
+    });
+}
+
+void MaturixDocument::fillFromPacs(const QString &identifier, const PacsStudyQuery::Answer &answer)
+{
+    if (!answer.result.confirmed) {
+        showStatus(tr("The PACS could not be asked for patient '%1': %2").arg(identifier, answer.result.reason));
+        return;
+    }
+    // An identifier holding a wildcard matches others: only this patient counts.
+    const auto study = std::find_if(answer.studies.begin(), answer.studies.end(),
+                                    [&](const PacsStudy &s) { return s.patientID == identifier; });
+    if (study == answer.studies.end()) {
+        showStatus(tr("The PACS has no study of patient '%1'.").arg(identifier));
+        return;
+    }
+    // The user may have gone on meanwhile: another patient, or fields filled by hand.
+    if (!m_referenceIDField || m_referenceIDField->text() != identifier)
+        return;
+    const RadiographImage::Patient patient { study->patientID, study->patientName,
+                                             study->patientBirthDate, study->patientSex };
+    if (m_nameField && m_nameField->text().isEmpty() && !patient.name.isEmpty())
+        setName(RadiographImport::displayName(patient.name));
+    if (m_birthDateField && m_birthDateField->text().isEmpty() && patient.birthDate.isValid())
+        setBirthDate(AbsoluteDate::fromLocalDate(patient.birthDate));
+    if (patientSex() == Gender::Unspecified)
+        setGender(RadiographImport::genderOf(patient));
+    directUpdateDisplayAndSetDirty();
+    showStatus(tr("Patient '%1' filled from the PACS.").arg(identifier));
 }

@@ -4,6 +4,7 @@
 #include "MaturixAssessment.h"
 #include "MaturixChartSource.h"
 #include "MaturixGraphView.h"
+#include "PacsStudyQuery.h"
 #include "PatientRecord.h"
 #include "RadiographView.h"
 #include "VantrelDocument.h"
@@ -146,6 +147,9 @@ protected:
     // Files dropped on the window open as File > Open opens them.
     bool eventFilter(QObject *watched, QEvent *event) override;
     void windowControllerDidLoadNib() override;
+    // Offers, once, to fill the name, birth date and sex from the PACS of
+    // the preferences while they are all still empty.
+    void newPatientNotOnFile(const QString &identifier) override;
 
 private:
     void setPatientRecord(std::unique_ptr<PatientRecord> record);
@@ -157,7 +161,10 @@ private:
     // The Study Instance UID the examination on show came from; empty if none.
     QString studyOfCurrentExam() const;
     void showRadiographOfCurrentExam();
+    // The PACS's answer for the identifier: fills what is still empty.
+    void fillFromPacs(const QString &identifier, const PacsStudyQuery::Answer &answer);
 
+    bool m_pacsFillOffered = false;
     QPointer<QComboBox> m_genderPopUp;
     QPointer<QComboBox> m_maleMaturixPopUp;
     QPointer<QComboBox> m_femaleMaturixPopUp;

@@ -313,6 +313,9 @@ void VantrelDocument::controlTextDidEndEditing(QLineEdit *)
         m_lookUpRequired = false;
         if (lookUp(key, true))
             return; // the patient's file replaces this document
+        // A file the user chose not to open is no new patient.
+        if (fileURL().isEmpty() && !RegularFile::isRegularFile(patientFilePath(key, m_dataFileExtension)))
+            newPatientNotOnFile(m_referenceIDField ? m_referenceIDField->text() : key);
     }
     // The window then shows what the record holds, as the calculations use it.
     updateArrayOrder();

@@ -177,6 +177,9 @@ protected:
     QString shortDateString(const std::optional<AbsoluteDate> &date) const;
     std::optional<AbsoluteDate> birthDateFromText(const QString &text) const;
     std::optional<AbsoluteDate> examDateFromText(const QString &text) const;
+    // A new document's identifier has no patient file in the database
+    // folder; the base has nothing more to offer.
+    virtual void newPatientNotOnFile(const QString &identifier) { Q_UNUSED(identifier) }
 
     QPointer<QLineEdit> m_referenceIDField;
     QPointer<QLineEdit> m_birthDateField;
