@@ -9,6 +9,29 @@
 #include <QFile>
 #include <QTextStream>
 
+namespace {
+
+// The placeholder names, wrapped to the help's indented column.
+QString placeholderList()
+{
+    QString list;
+    qsizetype lineLength = 0;
+    for (const QString &name : ReportParagraph::placeholderNames()) {
+        if (lineLength > 0 && lineLength + name.size() + 2 > 62) {
+            list += QStringLiteral(",\n               ");
+            lineLength = 0;
+        } else if (lineLength > 0) {
+            list += QStringLiteral(", ");
+            lineLength += 2;
+        }
+        list += name;
+        lineLength += name.size();
+    }
+    return list;
+}
+
+} // namespace
+
 QString ReportCommand::summary() const
 {
     return QStringLiteral("print the report paragraph of an examination");
@@ -30,7 +53,7 @@ QString ReportCommand::help() const
             "               next character literally. Placeholders:\n"
             "               %1\n"
             "  --blind      blind reading: no ages for an examination not yet assessed\n")
-            .arg(ReportParagraph::placeholderNames().join(QStringLiteral(", ")));
+            .arg(placeholderList());
 }
 
 int ReportCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)
