@@ -21,9 +21,9 @@ int CliCommand::failFile(QTextStream &err, const QString &path, const QString &r
 std::optional<int> CliCommand::parseFileArguments(const QStringList &arguments, int fileCount,
                                                   const QSet<QString> &flags,
                                                   CommandLineOptions *options, QTextStream &out,
-                                                  QTextStream &err)
+                                                  QTextStream &err, const QSet<QString> &valueOptions)
 {
-    *options = CommandLineOptions({}, flags + QSet<QString> { QStringLiteral("help") });
+    *options = CommandLineOptions(valueOptions, flags + QSet<QString> { QStringLiteral("help") });
     if (!options->parse(arguments))
         return fail(err, UsageError, options->errorString());
     if (options->isSet(QStringLiteral("help"))) {

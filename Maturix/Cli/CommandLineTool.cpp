@@ -8,6 +8,7 @@
 #include "FetchCommand.h"
 #include "FindCommand.h"
 #include "RenderCommand.h"
+#include "ReportCommand.h"
 #include "SendCommand.h"
 #include "ShowCommand.h"
 
@@ -17,6 +18,7 @@ CommandLineTool::CommandLineTool()
 {
     m_commands.push_back(std::make_unique<AssessCommand>());
     m_commands.push_back(std::make_unique<ShowCommand>());
+    m_commands.push_back(std::make_unique<ReportCommand>());
     m_commands.push_back(std::make_unique<ConvertCommand>());
     m_commands.push_back(std::make_unique<DumpCommand>());
     m_commands.push_back(std::make_unique<RenderCommand>());
