@@ -21,7 +21,8 @@ int CliCommand::failFile(QTextStream &err, const QString &path, const QString &r
 std::optional<int> CliCommand::parseFileArguments(const QStringList &arguments, int fileCount,
                                                   const QSet<QString> &flags,
                                                   CommandLineOptions *options, QTextStream &out,
-                                                  QTextStream &err, const QSet<QString> &valueOptions)
+                                                  QTextStream &err, const QSet<QString> &valueOptions,
+                                                  const QString &fileName)
 {
     *options = CommandLineOptions(valueOptions, flags + QSet<QString> { QStringLiteral("help") });
     if (!options->parse(arguments))
@@ -30,10 +31,14 @@ std::optional<int> CliCommand::parseFileArguments(const QStringList &arguments, 
         out << help();
         return Success;
     }
+    if (fileCount == 0 && !options->positional().isEmpty())
+        return fail(err, UsageError,
+                    QStringLiteral("unexpected argument '%1' (see maturix-cli %2 --help)")
+                            .arg(options->positional().first(), name()));
     if (options->positional().size() != fileCount)
         return fail(err, UsageError,
                     QStringLiteral("expected %1 (see maturix-cli %2 --help)")
-                            .arg(fileCount == 1 ? QStringLiteral("one FILE") : QStringLiteral("IN and OUT"),
+                            .arg(fileCount == 1 ? QStringLiteral("one ") + fileName : QStringLiteral("IN and OUT"),
                                  name()));
     return std::nullopt;
 }

@@ -28,12 +28,14 @@ protected:
     int fail(QTextStream &err, int status, const QString &message) const;
     // Writes "maturix-cli NAME: PATH: reason" and answers FileError.
     int failFile(QTextStream &err, const QString &path, const QString &reason) const;
-    // Parses exactly `fileCount` positional arguments, the flags (and
-    // --help) and the value options into `options`. Answers the exit status
-    // when the command is done (help printed, or a usage error reported),
-    // otherwise nothing.
+    // Parses exactly `fileCount` positional arguments (none, one named
+    // `fileName` in the usage error, or IN and OUT), the flags (and --help)
+    // and the value options into `options`. Answers the exit status when the
+    // command is done (help printed, or a usage error reported), otherwise
+    // nothing.
     std::optional<int> parseFileArguments(const QStringList &arguments, int fileCount,
                                           const QSet<QString> &flags, CommandLineOptions *options,
                                           QTextStream &out, QTextStream &err,
-                                          const QSet<QString> &valueOptions = {});
+                                          const QSet<QString> &valueOptions = {},
+                                          const QString &fileName = QStringLiteral("FILE"));
 };

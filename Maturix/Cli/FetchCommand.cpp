@@ -41,18 +41,11 @@ int FetchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
     const QString study = QStringLiteral("study");
     const QString to = QStringLiteral("to");
     const QString move = QStringLiteral("move");
-    CommandLineOptions options({ QStringLiteral("pacs"), QStringLiteral("calling"), study, to, move },
-                               { QStringLiteral("help") });
-    if (!options.parse(arguments))
-        return fail(err, UsageError, options.errorString());
-    if (options.isSet(QStringLiteral("help"))) {
-        out << help();
-        return Success;
-    }
-    if (!options.positional().isEmpty())
-        return fail(err, UsageError,
-                    QStringLiteral("unexpected argument '%1' (see maturix-cli fetch --help)")
-                            .arg(options.positional().first()));
+    CommandLineOptions options({}, {});
+    if (const auto status = parseFileArguments(
+                arguments, 0, {}, &options, out, err,
+                { QStringLiteral("pacs"), QStringLiteral("calling"), study, to, move }))
+        return *status;
     QString error;
     const std::optional<PacsAddress> address = pacsAddressOption(options, &error);
     if (!address)

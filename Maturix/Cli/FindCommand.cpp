@@ -71,19 +71,11 @@ int FindCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
     const QString to = QStringLiteral("to");
     const QString modality = QStringLiteral("modality");
     const QString json = QStringLiteral("json");
-    CommandLineOptions options({ QStringLiteral("pacs"), QStringLiteral("calling"), id, patientName,
-                                 from, to, modality },
-                               { json, QStringLiteral("help") });
-    if (!options.parse(arguments))
-        return fail(err, UsageError, options.errorString());
-    if (options.isSet(QStringLiteral("help"))) {
-        out << help();
-        return Success;
-    }
-    if (!options.positional().isEmpty())
-        return fail(err, UsageError,
-                    QStringLiteral("unexpected argument '%1' (see maturix-cli find --help)")
-                            .arg(options.positional().first()));
+    CommandLineOptions options({}, {});
+    if (const auto status = parseFileArguments(
+                arguments, 0, { json }, &options, out, err,
+                { QStringLiteral("pacs"), QStringLiteral("calling"), id, patientName, from, to, modality }))
+        return *status;
     QString error;
     const std::optional<PacsAddress> address = pacsAddressOption(options, &error);
     if (!address)

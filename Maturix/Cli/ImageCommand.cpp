@@ -81,15 +81,10 @@ int ImageCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
 {
     const QString png = QStringLiteral("png");
     const QString window = QStringLiteral("window");
-    CommandLineOptions options({ png, window }, { QStringLiteral("help") });
-    if (!options.parse(arguments))
-        return fail(err, UsageError, options.errorString());
-    if (options.isSet(QStringLiteral("help"))) {
-        out << help();
-        return Success;
-    }
-    if (options.positional().size() != 1)
-        return fail(err, UsageError, QStringLiteral("expected one IMAGE.dcm (see maturix-cli image --help)"));
+    CommandLineOptions options({}, {});
+    if (const auto status = parseFileArguments(arguments, 1, {}, &options, out, err, { png, window },
+                                               QStringLiteral("IMAGE.dcm")))
+        return *status;
     if (!options.isSet(png) || options.value(png).isEmpty())
         return fail(err, UsageError, QStringLiteral("missing --png OUT.png (see maturix-cli image --help)"));
     std::optional<WindowValues> chosen;

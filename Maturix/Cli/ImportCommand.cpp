@@ -57,15 +57,10 @@ QString ImportCommand::help() const
 int ImportCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     const QString database = QStringLiteral("database");
-    CommandLineOptions options({ database }, { QStringLiteral("help") });
-    if (!options.parse(arguments))
-        return fail(err, UsageError, options.errorString());
-    if (options.isSet(QStringLiteral("help"))) {
-        out << help();
-        return Success;
-    }
-    if (options.positional().size() != 1)
-        return fail(err, UsageError, QStringLiteral("expected one IMAGE.dcm (see maturix-cli import --help)"));
+    CommandLineOptions options({}, {});
+    if (const auto status = parseFileArguments(arguments, 1, {}, &options, out, err, { database },
+                                               QStringLiteral("IMAGE.dcm")))
+        return *status;
     if (options.isSet(database) && options.value(database).isEmpty())
         return fail(err, UsageError, QStringLiteral("--database takes a folder"));
 

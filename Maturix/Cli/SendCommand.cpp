@@ -35,15 +35,9 @@ int SendCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
 {
     const QString pacs = QStringLiteral("pacs");
     const QString calling = QStringLiteral("calling");
-    CommandLineOptions options({ pacs, calling }, { QStringLiteral("help") });
-    if (!options.parse(arguments))
-        return fail(err, UsageError, options.errorString());
-    if (options.isSet(QStringLiteral("help"))) {
-        out << help();
-        return Success;
-    }
-    if (options.positional().size() != 1)
-        return fail(err, UsageError, QStringLiteral("expected one FILE (see maturix-cli send --help)"));
+    CommandLineOptions options({}, {});
+    if (const auto status = parseFileArguments(arguments, 1, {}, &options, out, err, { pacs, calling }))
+        return *status;
     QString error;
     const std::optional<PacsAddress> address = pacsAddressOption(options, &error);
     if (!address)
