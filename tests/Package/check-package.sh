@@ -64,22 +64,24 @@ grep -qxF "Exec=\"/$prefix/bin/Maturix\" %F" "$root/$share/applications/org.vant
 # The program runs from the unpacked tree with its own libraries only.
 unset LD_LIBRARY_PATH
 cli=$root/$prefix/bin/maturix-cli
-ldd "$cli" | grep -qF "libPlatformCore.so => $root/" || fail "RPATH: $(ldd "$cli")"
+# Read whole outputs before matching: "grep -q" stops reading at the first
+# match, and under pipefail the writer's broken pipe would fail the check.
+linked=$(ldd "$cli")
+grep -qF "libPlatformCore.so => $root/" <<<"$linked" || fail "RPATH: $linked"
 "$cli" --help >"$work/help" || fail "maturix-cli --help"
 grep -q "assess" "$work/help" || fail "maturix-cli --help: $(cat "$work/help")"
-readelf -d "$root/$share/maturix/OsiriX Plugins/MaturixLink.osirixplugin/libMaturixLink.so" |
-    grep -qF "[/$libdir/maturix]" || fail "the plug-in does not name the installed libraries"
+plugin="$root/$share/maturix/OsiriX Plugins/MaturixLink.osirixplugin/libMaturixLink.so"
+grep -qF "[/$libdir/maturix]" <<<"$(readelf -d "$plugin")" || fail "the plug-in does not name the installed libraries"
 # Every program and the plug-in find all they need without the stand-in
 # viewer: the plug-in takes the viewer's interface from the viewer that
 # loads it. It names the installed library folder, here the unpacked one.
-plugin="$root/$share/maturix/OsiriX Plugins/MaturixLink.osirixplugin/libMaturixLink.so"
 for binary in "$root/$prefix"/bin/* "$plugin"; do
     needed=$(LD_LIBRARY_PATH=$root/$libdir/maturix ldd "$binary") || fail "ldd $binary"
     ! grep -q "not found" <<<"$needed" || fail "$binary: $needed"
     ! grep -qi "osirix" <<<"$needed" || fail "$binary needs the stand-in viewer: $needed"
 done
 for library in "$root/$libdir"/maturix/*.so "$plugin"; do
-    ! readelf -d "$library" | grep NEEDED | grep -qi osirix || fail "$library needs the stand-in viewer"
+    ! grep NEEDED <<<"$(readelf -d "$library")" | grep -qi osirix || fail "$library needs the stand-in viewer"
 done
 
 # The patient-file type, in a data folder of its own: a file written by
