@@ -29,4 +29,9 @@ inline const QString AutoDelete = QStringLiteral("Auto Delete");
 // follow it at once: a change is posted as a notification of this name,
 // with the new value as its object.
 inline const QString BlindReading = QStringLiteral("Blind Reading");
+// The report paragraph's template; empty or unstored means the built-in one.
+inline const QString ReportTemplate = QStringLiteral("Report Template");
+// Off unless stored: File > Export also writes each examination's structured
+// report next to the chart's JPEG.
+inline const QString ExportStructuredReport = QStringLiteral("Export Structured Report");
 } // namespace PreferenceKeys

@@ -52,6 +52,8 @@ public:
     // The pieces of the texts above, for a table with one value per column.
     // "-" where the value is missing, like the texts they make up.
     QString maturixTitleForRecord(quint64 i) const;
+    // A standard of the patient's sex is matched.
+    bool isAssessed(quint64 i) const;
     // (bone age - mean) / SD; none when not assessed or without an SD.
     std::optional<double> sdScoreForRecord(quint64 i) const;
     QString sdScoreStringForRecord(quint64 i) const;
@@ -98,7 +100,6 @@ private:
     const TRRecord *exam(quint64 i) const;
     qint64 gender() const;
     const std::vector<double> *standardsForGender(qint64 gender) const;
-    bool isAssessed(quint64 i) const;
     // Years between the examination and the dated one before it, when they
     // lie far enough apart.
     std::optional<double> yearsSincePreviousVisit(quint64 i, quint64 *previous) const;
