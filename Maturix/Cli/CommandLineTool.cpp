@@ -6,6 +6,7 @@
 #include "ImageCommand.h"
 #include "ImportCommand.h"
 #include "FetchCommand.h"
+#include "FhirCommand.h"
 #include "FindCommand.h"
 #include "RenderCommand.h"
 #include "ReportCommand.h"
@@ -19,6 +20,7 @@ CommandLineTool::CommandLineTool()
     m_commands.push_back(std::make_unique<AssessCommand>());
     m_commands.push_back(std::make_unique<ShowCommand>());
     m_commands.push_back(std::make_unique<ReportCommand>());
+    m_commands.push_back(std::make_unique<FhirCommand>());
     m_commands.push_back(std::make_unique<ConvertCommand>());
     m_commands.push_back(std::make_unique<DumpCommand>());
     m_commands.push_back(std::make_unique<RenderCommand>());
