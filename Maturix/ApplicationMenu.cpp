@@ -2,6 +2,7 @@
 
 #include "AboutController.h"
 #include "Bundle.h"
+#include "MaturixDocument.h"
 #include "PacsFindDialog.h"
 #include "VantrelAppController.h"
 #include "VantrelDocument.h"
@@ -95,6 +96,8 @@ void ApplicationMenu::installInWindow(Document *document, VantrelAppController *
     fileCommands << file->addAction(tr("&Export"), controller, [controller] { controller->doExport(); });
     fileCommands << file->addAction(tr("&Batch Export…"), controller,
                                     [controller] { controller->doBatchExport(); });
+    if (auto *patient = qobject_cast<MaturixDocument *>(document))
+        file->addAction(tr("Export &FHIR…"), patient, [patient] { patient->doExportFhir(); });
     file->addSeparator();
     file->addAction(tr("&Print…"), QKeySequence::Print, document,
                     [target] { target->printDocument(); });

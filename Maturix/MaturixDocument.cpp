@@ -1,10 +1,12 @@
 #include "MaturixDocument.h"
 
 #include "Alert.h"
+#include "AtomicFile.h"
 #include "CFormat.h"
 #include "ChartExport.h"
 #include "EntryCheck.h"
 #include "ExaminationTableModel.h"
+#include "FhirBundle.h"
 #include "FilePanel.h"
 #include "Gender.h"
 #include "GregorianCalendar.h"
@@ -28,6 +30,7 @@
 #include <QMimeData>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPrinter>
@@ -585,6 +588,37 @@ void MaturixDocument::doExportTable()
             return;
         }
         Alert::alertWithMessageText(tr("The table could not be exported."), QString(), QString(),
+                                    QString(), tr("“%1”: %2").arg(panel.filename(), error))
+                .beginSheetModalForWindow(window(), {});
+    });
+}
+
+void MaturixDocument::doExportFhir()
+{
+    if (!m_patientRecord)
+        return;
+    // The record then holds what the fields show.
+    directUpdateDisplay();
+    QStringList leftOut;
+    const QByteArray json =
+            QJsonDocument(FhirBundle::ofPatient(m_assessment, &leftOut)).toJson(QJsonDocument::Indented);
+    FilePanel panel = FilePanel::savePanel();
+    panel.setTitle(tr("Export FHIR"));
+    panel.setPrompt(tr("Export"));
+    panel.setDirectory(ChartExport::exportFolder());
+    panel.setAllowedFileTypes({ QStringLiteral("json") });
+    const QString name = preferredFileName().toUpper();
+    panel.setNameFieldStringValue(name.isEmpty() ? tr("FHIR.json") : tr("%1 FHIR.json").arg(name));
+    panel.beginSheetModalForWindow(window(), [this, &panel, &json, &leftOut](int result) {
+        if (result != FilePanel::OKButton)
+            return;
+        QString error;
+        if (AtomicFile::write(panel.filename(), json, &error)) {
+            const QString status = tr("Exported to %1").arg(panel.filename());
+            showStatus(leftOut.isEmpty() ? status : status + tr("; ") + leftOut.join(tr("; ")));
+            return;
+        }
+        Alert::alertWithMessageText(tr("The FHIR Bundle could not be exported."), QString(), QString(),
                                     QString(), tr("“%1”: %2").arg(panel.filename(), error))
                 .beginSheetModalForWindow(window(), {});
     });

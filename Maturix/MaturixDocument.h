@@ -95,6 +95,9 @@ public:
     ExaminationTableView *examinationTable() const { return m_examinationTable.data(); }
     // Asks for a file and writes the table to it as CSV.
     void doExportTable();
+    // Asks for a file and writes the patient's results to it as a FHIR
+    // Bundle, for a health record to import.
+    void doExportFhir();
 
     // The radiograph of the examination on show, kept for this session with
     // the study the examination came from (its source study's instance UID);

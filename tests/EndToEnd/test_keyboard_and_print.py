@@ -19,7 +19,8 @@ PATIENT = {
     "exams": [{"examDate": "2024-06-03T00:00:00Z", "maturixIndex": 18, "height": 141.0}],
 }
 MENUS = {
-    "File": ["New", "Open…", "Find in PACS…", "Save", "Save As…", "Export", "Batch Export…", "Print…", "Close",
+    "File": ["New", "Open…", "Find in PACS…", "Save", "Save As…", "Export", "Batch Export…", "Export FHIR…",
+             "Print…", "Close",
              "Close All", "Quit"],
     "Examination": ["New Examination", "Delete Examination", "Previous Examination",
                     "Next Examination"],
