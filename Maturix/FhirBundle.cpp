@@ -182,14 +182,19 @@ public:
                                                                         .arg(result.standard) } } });
             observation.insert(QStringLiteral("method"),
                                QJsonObject { { QStringLiteral("text"), QStringLiteral("Greulich and Pyle") } });
+            // LOINC's own term for the method, for records that look for it there.
+            QJsonArray components { QJsonObject {
+                    { QStringLiteral("code"),
+                      codeableConcept(coding(loinc, QStringLiteral("85150-1"), QStringLiteral("Bone age method")),
+                                      QStringLiteral("Bone age method")) },
+                    { QStringLiteral("valueString"), QStringLiteral("Greulich and Pyle") } } };
             if (const auto sdScore = finite(result.sdScore))
-                observation.insert(
-                        QStringLiteral("component"),
-                        QJsonArray { QJsonObject {
-                                { QStringLiteral("code"), ownCodeableConcept(QStringLiteral("bone-age-sd-score"),
+                components.append(QJsonObject {
+                        { QStringLiteral("code"), ownCodeableConcept(QStringLiteral("bone-age-sd-score"),
                                                                      QStringLiteral("Bone age SD score")) },
-                                { QStringLiteral("valueQuantity"),
-                                  quantity(*sdScore, QStringLiteral("SD"), QStringLiteral("{SD}")) } } });
+                        { QStringLiteral("valueQuantity"),
+                          quantity(*sdScore, QStringLiteral("SD"), QStringLiteral("{SD}")) } });
+            observation.insert(QStringLiteral("component"), components);
             appendObservation(boneAgeUrl, observation);
         }
         if (const auto height = finite(result.height)) {
