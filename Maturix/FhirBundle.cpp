@@ -21,24 +21,26 @@ const QUuid uuidNamespace(QStringLiteral("7163e2e8-a811-463d-8afb-779019088400")
 
 QString uuidUrn(const QString &name)
 {
-    return QStringLiteral("urn:uuid:") + QUuid::createUuidV5(uuidNamespace, name).toString(QUuid::WithoutBraces);
+    return QStringLiteral("urn:uuid:")
+        + QUuid::createUuidV5(uuidNamespace, name).toString(QUuid::WithoutBraces);
 }
 
 QJsonObject coding(const QString &system, const QString &code, const QString &display)
 {
     return { { QStringLiteral("system"), system }, { QStringLiteral("code"), code },
-             { QStringLiteral("display"), display } };
+        { QStringLiteral("display"), display } };
 }
 
 QJsonObject codeableConcept(const QJsonObject &coding, const QString &text)
 {
-    return { { QStringLiteral("coding"), QJsonArray { coding } }, { QStringLiteral("text"), text } };
+    return { { QStringLiteral("coding"), QJsonArray { coding } },
+        { QStringLiteral("text"), text } };
 }
 
 QJsonObject quantity(double value, const QString &unit, const QString &code)
 {
     return { { QStringLiteral("value"), value }, { QStringLiteral("unit"), unit },
-             { QStringLiteral("system"), ucum }, { QStringLiteral("code"), code } };
+        { QStringLiteral("system"), ucum }, { QStringLiteral("code"), code } };
 }
 
 QJsonObject years(double value)
@@ -58,9 +60,10 @@ QJsonObject reference(const QString &fullUrl)
 
 QJsonArray category(const QString &code, const QString &display)
 {
-    return { codeableConcept(coding(QStringLiteral("http://terminology.hl7.org/CodeSystem/observation-category"), code,
-                            display),
-                     display) };
+    return { codeableConcept(
+        coding(QStringLiteral("http://terminology.hl7.org/CodeSystem/observation-category"), code,
+            display),
+        display) };
 }
 
 // A value that JSON and FHIR can hold.
@@ -72,7 +75,8 @@ std::optional<double> finite(const std::optional<double> &value)
 // FHIR dates have four-digit years.
 QString fhirDate(const QDate &date)
 {
-    return date.isValid() && date.year() >= 1 && date.year() <= 9999 ? date.toString(Qt::ISODate) : QString();
+    return date.isValid() && date.year() >= 1 && date.year() <= 9999 ? date.toString(Qt::ISODate)
+                                                                     : QString();
 }
 
 // A token search value: FHIR's own escapes, then percent-encoding.
@@ -122,9 +126,9 @@ QJsonObject humanName(const QString &name)
 
 QString fhirGender(qint64 gender)
 {
-    return gender == Gender::Male ? QStringLiteral("male")
-            : gender == Gender::Female ? QStringLiteral("female")
-                                       : QStringLiteral("unknown");
+    return gender == Gender::Male  ? QStringLiteral("male")
+        : gender == Gender::Female ? QStringLiteral("female")
+                                   : QStringLiteral("unknown");
 }
 
 class BundleBuilder
@@ -132,27 +136,30 @@ class BundleBuilder
 public:
     explicit BundleBuilder(const PatientRecord &patient)
     {
-        const QString birthDate =
-                patient.birthDate() ? fhirDate(patient.birthDate()->toLocalDateTime().date()) : QString();
+        const QString birthDate = patient.birthDate()
+            ? fhirDate(patient.birthDate()->toLocalDateTime().date())
+            : QString();
         // The resources' names stay the same however often the file is
         // exported.
-        m_seed = QStringList { patient.referenceString(), patient.nameString(), birthDate }.join(u'\n');
+        m_seed = QStringList { patient.referenceString(), patient.nameString(), birthDate }.join(
+            u'\n');
         m_patientUrl = uuidUrn(QStringLiteral("Patient\n") + m_seed);
 
         QJsonObject resource { { QStringLiteral("resourceType"), QStringLiteral("Patient") } };
         QJsonObject request { { QStringLiteral("method"), QStringLiteral("POST") },
-                              { QStringLiteral("url"), QStringLiteral("Patient") } };
+            { QStringLiteral("url"), QStringLiteral("Patient") } };
         const QString identifier = patient.referenceString().trimmed();
         if (!identifier.isEmpty()) {
             const QString system = QString::fromLatin1(FhirBundle::patientIdentifierSystem);
             resource.insert(QStringLiteral("identifier"),
-                            QJsonArray { QJsonObject { { QStringLiteral("system"), system },
-                                                       { QStringLiteral("value"), identifier } } });
+                QJsonArray { QJsonObject { { QStringLiteral("system"), system },
+                    { QStringLiteral("value"), identifier } } });
             // The record keeps its own patient: ours is created only when it has none.
             request.insert(QStringLiteral("ifNoneExist"), identifierQuery(system, identifier));
         }
         if (!patient.nameString().trimmed().isEmpty())
-            resource.insert(QStringLiteral("name"), QJsonArray { humanName(patient.nameString().trimmed()) });
+            resource.insert(
+                QStringLiteral("name"), QJsonArray { humanName(patient.nameString().trimmed()) });
         resource.insert(QStringLiteral("gender"), fhirGender(patient.gender()));
         if (!birthDate.isEmpty())
             resource.insert(QStringLiteral("birthDate"), birthDate);
@@ -162,65 +169,56 @@ public:
     void addExamination(const BoneAgeResult &result)
     {
         const QString date = fhirDate(result.examDate);
+        const QJsonArray imaging = category(QStringLiteral("imaging"), QStringLiteral("Imaging"));
         QString boneAgeUrl;
         QString heightUrl;
         if (const auto boneAge = finite(result.boneAge)) {
-            QJsonObject observation = newObservation(date, QStringLiteral("85151-9"), &boneAgeUrl);
-            observation.insert(QStringLiteral("category"),
-                               category(QStringLiteral("imaging"), QStringLiteral("Imaging")));
-            observation.insert(QStringLiteral("code"),
-                               codeableConcept(coding(loinc, QStringLiteral("85151-9"), QStringLiteral("XR Bone age")),
-                                       QStringLiteral("Bone age")));
-            observation.insert(QStringLiteral("subject"), reference(m_patientUrl));
-            observation.insert(QStringLiteral("effectiveDateTime"), date);
-            observation.insert(QStringLiteral("valueQuantity"), years(*boneAge));
+            QJsonObject observation = newObservation(date,
+                codeableConcept(
+                    coding(loinc, QStringLiteral("85151-9"), QStringLiteral("XR Bone age")),
+                    QStringLiteral("Bone age")),
+                imaging, years(*boneAge), &boneAgeUrl);
             addReferenceRange(&observation, *boneAge, result);
             if (!result.standard.isEmpty())
                 observation.insert(QStringLiteral("note"),
-                                   QJsonArray { QJsonObject { { QStringLiteral("text"),
-                                                                QStringLiteral("Standard matched: %1")
-                                                                        .arg(result.standard) } } });
+                    QJsonArray { QJsonObject { { QStringLiteral("text"),
+                        QStringLiteral("Standard matched: %1").arg(result.standard) } } });
             observation.insert(QStringLiteral("method"),
-                               QJsonObject { { QStringLiteral("text"), QStringLiteral("Greulich and Pyle") } });
+                QJsonObject { { QStringLiteral("text"), QStringLiteral("Greulich and Pyle") } });
             // LOINC's own term for the method, for records that look for it there.
             QJsonArray components { QJsonObject {
-                    { QStringLiteral("code"),
-                      codeableConcept(coding(loinc, QStringLiteral("85150-1"), QStringLiteral("Bone age method")),
-                                      QStringLiteral("Bone age method")) },
-                    { QStringLiteral("valueString"), QStringLiteral("Greulich and Pyle") } } };
+                { QStringLiteral("code"),
+                    codeableConcept(
+                        coding(loinc, QStringLiteral("85150-1"), QStringLiteral("Bone age method")),
+                        QStringLiteral("Bone age method")) },
+                { QStringLiteral("valueString"), QStringLiteral("Greulich and Pyle") } } };
             if (const auto sdScore = finite(result.sdScore))
-                components.append(QJsonObject {
-                        { QStringLiteral("code"), ownCodeableConcept(QStringLiteral("bone-age-sd-score"),
-                                                                     QStringLiteral("Bone age SD score")) },
+                components.append(
+                    QJsonObject { { QStringLiteral("code"),
+                                      ownCodeableConcept(QStringLiteral("bone-age-sd-score"),
+                                          QStringLiteral("Bone age SD score")) },
                         { QStringLiteral("valueQuantity"),
-                          quantity(*sdScore, QStringLiteral("SD"), QStringLiteral("{SD}")) } });
+                            quantity(*sdScore, QStringLiteral("SD"), QStringLiteral("{SD}")) } });
             observation.insert(QStringLiteral("component"), components);
             appendObservation(boneAgeUrl, observation);
         }
         if (const auto height = finite(result.height)) {
-            QJsonObject observation = newObservation(date, QStringLiteral("8302-2"), &heightUrl);
-            observation.insert(QStringLiteral("category"),
-                               category(QStringLiteral("vital-signs"), QStringLiteral("Vital Signs")));
-            observation.insert(QStringLiteral("code"),
-                               codeableConcept(coding(loinc, QStringLiteral("8302-2"), QStringLiteral("Body height")),
-                                       QStringLiteral("Body height")));
-            observation.insert(QStringLiteral("subject"), reference(m_patientUrl));
-            observation.insert(QStringLiteral("effectiveDateTime"), date);
-            observation.insert(QStringLiteral("valueQuantity"), centimetres(*height));
-            appendObservation(heightUrl, observation);
+            appendObservation(heightUrl,
+                newObservation(date,
+                    codeableConcept(
+                        coding(loinc, QStringLiteral("8302-2"), QStringLiteral("Body height")),
+                        QStringLiteral("Body height")),
+                    category(QStringLiteral("vital-signs"), QStringLiteral("Vital Signs")),
+                    centimetres(*height), &heightUrl));
         }
         if (const auto predicted = finite(result.predictedAdultHeight)) {
             QString url;
-            QJsonObject observation = newObservation(date, QStringLiteral("predicted-adult-height"), &url);
-            observation.insert(QStringLiteral("category"),
-                               category(QStringLiteral("imaging"), QStringLiteral("Imaging")));
-            observation.insert(QStringLiteral("code"), ownCodeableConcept(QStringLiteral("predicted-adult-height"),
-                                                                  QStringLiteral("Predicted adult height")));
-            observation.insert(QStringLiteral("subject"), reference(m_patientUrl));
-            observation.insert(QStringLiteral("effectiveDateTime"), date);
-            observation.insert(QStringLiteral("valueQuantity"), centimetres(*predicted));
+            QJsonObject observation = newObservation(date,
+                ownCodeableConcept(QStringLiteral("predicted-adult-height"),
+                    QStringLiteral("Predicted adult height")),
+                imaging, centimetres(*predicted), &url);
             observation.insert(QStringLiteral("method"),
-                               QJsonObject { { QStringLiteral("text"), QStringLiteral("Bayley–Pinneau") } });
+                QJsonObject { { QStringLiteral("text"), QStringLiteral("Bayley–Pinneau") } });
             QJsonArray derivedFrom;
             for (const QString &source : { boneAgeUrl, heightUrl })
                 if (!source.isEmpty())
@@ -228,14 +226,13 @@ public:
             if (!derivedFrom.isEmpty())
                 observation.insert(QStringLiteral("derivedFrom"), derivedFrom);
             if (const auto percentage = finite(result.percentageOfAdultHeight))
-                observation.insert(
-                        QStringLiteral("component"),
-                        QJsonArray { QJsonObject {
-                                { QStringLiteral("code"),
-                                  ownCodeableConcept(QStringLiteral("percentage-of-adult-height"),
-                                             QStringLiteral("Percentage of adult height reached")) },
-                                { QStringLiteral("valueQuantity"),
-                                  quantity(*percentage, QStringLiteral("%"), QStringLiteral("%")) } } });
+                observation.insert(QStringLiteral("component"),
+                    QJsonArray { QJsonObject {
+                        { QStringLiteral("code"),
+                            ownCodeableConcept(QStringLiteral("percentage-of-adult-height"),
+                                QStringLiteral("Percentage of adult height reached")) },
+                        { QStringLiteral("valueQuantity"),
+                            quantity(*percentage, QStringLiteral("%"), QStringLiteral("%")) } } });
             appendObservation(url, observation);
         }
     }
@@ -243,32 +240,41 @@ public:
     QJsonObject bundle() const
     {
         return { { QStringLiteral("resourceType"), QStringLiteral("Bundle") },
-                 { QStringLiteral("type"), QStringLiteral("transaction") },
-                 { QStringLiteral("entry"), m_entries } };
+            { QStringLiteral("type"), QStringLiteral("transaction") },
+            { QStringLiteral("entry"), m_entries } };
     }
 
 private:
     static QJsonObject ownCodeableConcept(const QString &code, const QString &display)
     {
-        return codeableConcept(coding(QString::fromLatin1(FhirBundle::codeSystem), code, display), display);
+        return codeableConcept(
+            coding(QString::fromLatin1(FhirBundle::codeSystem), code, display), display);
     }
 
     // The observation's identifier, named by the patient, the date and the
     // code, lets the record find it again when it is exported anew.
-    QJsonObject newObservation(const QString &date, const QString &code, QString *fullUrl) const
+    QJsonObject newObservation(const QString &date, const QJsonObject &code,
+        const QJsonArray &category, const QJsonObject &value, QString *fullUrl) const
     {
-        const QString name = QStringList { QStringLiteral("Observation"), m_seed, date, code }.join(u'\n');
+        const QString name = QStringList { QStringLiteral("Observation"), m_seed, date,
+            code[u"coding"][0][u"code"].toString() }
+                                 .join(u'\n');
         *fullUrl = uuidUrn(name);
         const QString identifier = uuidUrn(QStringLiteral("Identifier\n") + name);
         return { { QStringLiteral("resourceType"), QStringLiteral("Observation") },
-                 { QStringLiteral("identifier"),
-                   QJsonArray { QJsonObject { { QStringLiteral("system"), uriSystem },
-                                              { QStringLiteral("value"), identifier } } } },
-                 { QStringLiteral("status"), QStringLiteral("final") } };
+            { QStringLiteral("identifier"),
+                QJsonArray { QJsonObject { { QStringLiteral("system"), uriSystem },
+                    { QStringLiteral("value"), identifier } } } },
+            { QStringLiteral("status"), QStringLiteral("final") },
+            { QStringLiteral("category"), category }, { QStringLiteral("code"), code },
+            { QStringLiteral("subject"), reference(m_patientUrl) },
+            { QStringLiteral("effectiveDateTime"), date },
+            { QStringLiteral("valueQuantity"), value } };
     }
 
     // Mean ± 2 SD for the age, and where the bone age lies in that band.
-    static void addReferenceRange(QJsonObject *observation, double boneAge, const BoneAgeResult &result)
+    static void addReferenceRange(
+        QJsonObject *observation, double boneAge, const BoneAgeResult &result)
     {
         const auto mean = finite(result.meanBoneAge);
         const auto sd = finite(result.standardDeviation);
@@ -277,41 +283,40 @@ private:
         const double low = *mean - 2.0 * *sd;
         const double high = *mean + 2.0 * *sd;
         observation->insert(QStringLiteral("referenceRange"),
-                            QJsonArray { QJsonObject {
-                                    { QStringLiteral("low"), years(low) },
-                                    { QStringLiteral("high"), years(high) },
-                                    { QStringLiteral("text"), QStringLiteral("Mean ± 2 SD for age and sex") } } });
-        const auto [code, display] = boneAge < low ? std::pair(QStringLiteral("L"), QStringLiteral("Low"))
-                : boneAge > high                   ? std::pair(QStringLiteral("H"), QStringLiteral("High"))
-                                                   : std::pair(QStringLiteral("N"), QStringLiteral("Normal"));
-        observation->insert(
-                QStringLiteral("interpretation"),
-                QJsonArray { codeableConcept(coding(QStringLiteral(
-                                                    "http://terminology.hl7.org/CodeSystem/v3-ObservationInterpretation"),
-                                            code, display),
-                                     display) });
+            QJsonArray { QJsonObject { { QStringLiteral("low"), years(low) },
+                { QStringLiteral("high"), years(high) },
+                { QStringLiteral("text"), QStringLiteral("Mean ± 2 SD for age and sex") } } });
+        const auto [code, display] = boneAge < low
+            ? std::pair(QStringLiteral("L"), QStringLiteral("Low"))
+            : boneAge > high ? std::pair(QStringLiteral("H"), QStringLiteral("High"))
+                             : std::pair(QStringLiteral("N"), QStringLiteral("Normal"));
+        observation->insert(QStringLiteral("interpretation"),
+            QJsonArray { codeableConcept(
+                coding(QStringLiteral(
+                           "http://terminology.hl7.org/CodeSystem/v3-ObservationInterpretation"),
+                    code, display),
+                display) });
     }
 
     void appendObservation(const QString &fullUrl, const QJsonObject &observation)
     {
         const QString identifier = observation.value(QStringLiteral("identifier"))
-                                           .toArray()
-                                           .first()
-                                           .toObject()
-                                           .value(QStringLiteral("value"))
-                                           .toString();
+                                       .toArray()
+                                       .first()
+                                       .toObject()
+                                       .value(QStringLiteral("value"))
+                                       .toString();
         // Created, or replaced when exported before.
         append(fullUrl, observation,
-               { { QStringLiteral("method"), QStringLiteral("PUT") },
-                 { QStringLiteral("url"),
-                   QStringLiteral("Observation?") + identifierQuery(uriSystem, identifier) } });
+            { { QStringLiteral("method"), QStringLiteral("PUT") },
+                { QStringLiteral("url"),
+                    QStringLiteral("Observation?") + identifierQuery(uriSystem, identifier) } });
     }
 
     void append(const QString &fullUrl, const QJsonObject &resource, const QJsonObject &request)
     {
         m_entries.append(QJsonObject { { QStringLiteral("fullUrl"), fullUrl },
-                                       { QStringLiteral("resource"), resource },
-                                       { QStringLiteral("request"), request } });
+            { QStringLiteral("resource"), resource }, { QStringLiteral("request"), request } });
     }
 
     QString m_seed;

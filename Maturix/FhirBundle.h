@@ -15,12 +15,14 @@ class MaturixAssessment;
 class FhirBundle
 {
 public:
-    static constexpr auto patientIdentifierSystem = "https://www.vantrel.org/maturix/fhir/patient-id";
+    static constexpr auto patientIdentifierSystem
+        = "https://www.vantrel.org/maturix/fhir/patient-id";
     // Our own codes, where LOINC has none.
     static constexpr auto codeSystem = "https://www.vantrel.org/maturix/fhir/CodeSystem/bone-age";
 
     // The Bundle of the assessment's patient. Examinations with a value but
     // no date are left out (an observation without its date cannot be
     // placed on a growth chart), each with the reason in `leftOut`.
-    static QJsonObject ofPatient(const MaturixAssessment &assessment, QStringList *leftOut = nullptr);
+    static QJsonObject ofPatient(
+        const MaturixAssessment &assessment, QStringList *leftOut = nullptr);
 };

@@ -16,15 +16,15 @@ QString FhirCommand::summary() const
 QString FhirCommand::help() const
 {
     return QStringLiteral(
-            "Usage: maturix-cli fhir FILE\n"
-            "\n"
-            "Prints the patient and the results of every dated examination of a patient\n"
-            "file (or a .json patient) as a FHIR R4 transaction Bundle in JSON, for a\n"
-            "health record to import: the Patient, and per examination the Observations\n"
-            "bone age (LOINC 85151-9, with the range of ±2 SD for age, its interpretation\n"
-            "and the SD score), body height (LOINC 8302-2) and predicted adult height.\n"
-            "What is not assessed or not measured is left out; an examination without a\n"
-            "date is left out with a warning on standard error.\n");
+        "Usage: maturix-cli fhir FILE\n"
+        "\n"
+        "Prints the patient and the results of every dated examination of a patient\n"
+        "file (or a .json patient) as a FHIR R4 transaction Bundle in JSON, for a\n"
+        "health record to import: the Patient, and per examination the Observations\n"
+        "bone age (LOINC 85151-9, with the range of ±2 SD for age, its interpretation\n"
+        "and the SD score), body height (LOINC 8302-2) and predicted adult height.\n"
+        "What is not assessed or not measured is left out; an examination without a\n"
+        "date is left out with a warning on standard error.\n");
 }
 
 int FhirCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err)

@@ -25,16 +25,21 @@ const QString ownCodes = QStringLiteral("https://www.vantrel.org/maturix/fhir/Co
 // A girl born on 1 June 2004; `exams` as the patient file's JSON keeps them.
 QByteArray patient(const QString &exams)
 {
-    return QStringLiteral(R"({"referenceString":"R|1","nameString":"Roe^Ann","birthDate":"2004-06-01T00:00:00Z",)"
-                          R"("gender":2,"exams":[%1]})")
-            .arg(exams)
-            .toUtf8();
+    return QStringLiteral(
+        R"({"referenceString":"R|1","nameString":"Roe^Ann","birthDate":"2004-06-01T00:00:00Z",)"
+        R"("gender":2,"exams":[%1]})")
+        .arg(exams)
+        .toUtf8();
 }
 
 QString exam(const QString &date, int standard, double height)
 {
-    const QString dated = date.isEmpty() ? QString() : QStringLiteral(R"("examDate":"%1T00:00:00Z",)").arg(date);
-    return QStringLiteral(R"({%1"maturixIndex":%2,"height":%3})").arg(dated).arg(standard).arg(height);
+    const QString dated
+        = date.isEmpty() ? QString() : QStringLiteral(R"("examDate":"%1T00:00:00Z",)").arg(date);
+    return QStringLiteral(R"({%1"maturixIndex":%2,"height":%3})")
+        .arg(dated)
+        .arg(standard)
+        .arg(height);
 }
 
 // One line per entry: the Patient's sex and birth date, or an
@@ -42,12 +47,14 @@ QString exam(const QString &date, int standard, double height)
 QString summary(const QJsonObject &resource)
 {
     if (resource[u"resourceType"].toString() == u"Patient")
-        return QStringLiteral("Patient %1 %2").arg(resource[u"gender"].toString(), resource[u"birthDate"].toString());
+        return QStringLiteral("Patient %1 %2")
+            .arg(resource[u"gender"].toString(), resource[u"birthDate"].toString());
     const QJsonObject coding = resource[u"code"][u"coding"][0].toObject();
-    QString line = QStringLiteral("%1 %2 %3 %4")
-                           .arg(coding[u"system"] == loinc ? QStringLiteral("LOINC") : QStringLiteral("own"),
-                                coding[u"code"].toString(), resource[u"effectiveDateTime"].toString(),
-                                resource[u"valueQuantity"][u"code"].toString());
+    QString line
+        = QStringLiteral("%1 %2 %3 %4")
+              .arg(coding[u"system"] == loinc ? QStringLiteral("LOINC") : QStringLiteral("own"),
+                  coding[u"code"].toString(), resource[u"effectiveDateTime"].toString(),
+                  resource[u"valueQuantity"][u"code"].toString());
     if (resource.contains(u"interpretation"))
         line += u' ' + resource[u"interpretation"][0][u"coding"][0][u"code"].toString();
     for (const QJsonValue component : resource[u"component"].toArray())
@@ -67,42 +74,48 @@ void tst_CliFhir::bundle_data()
 
     const QString patientLine = QStringLiteral("Patient female 2004-06-01");
     const auto assessed = [](const QString &date, const QString &interpretation) {
-        return QStringList { QStringLiteral("LOINC 85151-9 %1 a %2 +85150-1 +bone-age-sd-score").arg(date, interpretation),
-                             QStringLiteral("LOINC 8302-2 %1 cm").arg(date),
-                             QStringLiteral("own predicted-adult-height %1 cm +percentage-of-adult-height").arg(date) };
+        return QStringList {
+            QStringLiteral("LOINC 85151-9 %1 a %2 +85150-1 +bone-age-sd-score")
+                .arg(date, interpretation),
+            QStringLiteral("LOINC 8302-2 %1 cm").arg(date),
+            QStringLiteral("own predicted-adult-height %1 cm +percentage-of-adult-height").arg(date)
+        };
     };
     QTest::newRow("three examinations, assessed and measured")
-            << QString()
-            << patient(exam(QStringLiteral("2014-06-01"), 18, 138.5) + u','
-                       + exam(QStringLiteral("2015-06-01"), 24, 144) + u','
-                       + exam(QStringLiteral("2016-06-01"), 17, 150))
-            << QStringList { patientLine } + assessed(QStringLiteral("2014-06-01"), QStringLiteral("N"))
-                    + assessed(QStringLiteral("2015-06-01"), QStringLiteral("H"))
-                    + assessed(QStringLiteral("2016-06-01"), QStringLiteral("L"))
-            << QStringList { QStringLiteral("--exam"), QStringLiteral("2014-06-01"), QStringLiteral("--standard"),
-                             QStringLiteral("18"), QStringLiteral("--height"), QStringLiteral("138.5") }
-            << QByteArray() << 0;
-    QTest::newRow("not assessed")
-            << QString() << patient(exam(QStringLiteral("2014-06-01"), 0, 140))
-            << QStringList { patientLine, QStringLiteral("LOINC 8302-2 2014-06-01 cm") } << QStringList()
-            << QByteArray() << 0;
+        << QString()
+        << patient(exam(QStringLiteral("2014-06-01"), 18, 138.5) + u','
+               + exam(QStringLiteral("2015-06-01"), 24, 144) + u','
+               + exam(QStringLiteral("2016-06-01"), 17, 150))
+        << QStringList { patientLine } + assessed(QStringLiteral("2014-06-01"), QStringLiteral("N"))
+            + assessed(QStringLiteral("2015-06-01"), QStringLiteral("H"))
+            + assessed(QStringLiteral("2016-06-01"), QStringLiteral("L"))
+        << QStringList { QStringLiteral("--exam"), QStringLiteral("2014-06-01"),
+               QStringLiteral("--standard"), QStringLiteral("18"), QStringLiteral("--height"),
+               QStringLiteral("138.5") }
+        << QByteArray() << 0;
+    QTest::newRow("not assessed") << QString()
+                                  << patient(exam(QStringLiteral("2014-06-01"), 0, 140))
+                                  << QStringList { patientLine,
+                                         QStringLiteral("LOINC 8302-2 2014-06-01 cm") }
+                                  << QStringList() << QByteArray() << 0;
     QTest::newRow("not measured")
-            << QString() << patient(exam(QStringLiteral("2014-06-01"), 18, 0))
-            << QStringList { patientLine, QStringLiteral("LOINC 85151-9 2014-06-01 a N +85150-1 +bone-age-sd-score") }
-            << QStringList() << QByteArray() << 0;
+        << QString() << patient(exam(QStringLiteral("2014-06-01"), 18, 0))
+        << QStringList { patientLine,
+               QStringLiteral("LOINC 85151-9 2014-06-01 a N +85150-1 +bone-age-sd-score") }
+        << QStringList() << QByteArray() << 0;
     QTest::newRow("undated examination left out")
-            << QString() << patient(exam(QString(), 18, 140))
-            << QStringList { patientLine } << QStringList()
-            << QByteArray("maturix-cli fhir: examination 1 has no date and is left out\n") << 0;
+        << QString() << patient(exam(QString(), 18, 140)) << QStringList { patientLine }
+        << QStringList()
+        << QByteArray("maturix-cli fhir: examination 1 has no date and is left out\n") << 0;
     // A boy's patient file, with an undated examination that holds nothing.
-    QTest::newRow("patient file")
-            << sample(QStringLiteral("patient-v3-example.bin")) << QByteArray()
-            << QStringList { QStringLiteral("Patient male 2010-01-15") }
-                    + assessed(QStringLiteral("2020-03-14"), QStringLiteral("N"))
-            << QStringList() << QByteArray() << 0;
+    QTest::newRow("patient file") << sample(QStringLiteral("patient-v3-example.bin"))
+                                  << QByteArray()
+                                  << QStringList { QStringLiteral("Patient male 2010-01-15") }
+            + assessed(QStringLiteral("2020-03-14"), QStringLiteral("N"))
+                                  << QStringList() << QByteArray() << 0;
     QTest::newRow("not a patient file")
-            << QString() << QByteArray("{") << QStringList() << QStringList()
-            << QByteArray("maturix-cli fhir: PATH: ") << 1;
+        << QString() << QByteArray("{") << QStringList() << QStringList()
+        << QByteArray("maturix-cli fhir: PATH: ") << 1;
 }
 
 void tst_CliFhir::bundle()
@@ -135,7 +148,7 @@ void tst_CliFhir::bundle()
     QVERIFY(writeFile(bundlePath, result.out));
     QProcess validation;
     validation.start(QStringLiteral("/usr/bin/python3"),
-                     { QStringLiteral(VALIDATE_FHIR), QStringLiteral(FHIR_SCHEMA), bundlePath });
+        { QStringLiteral(VALIDATE_FHIR), QStringLiteral(FHIR_SCHEMA), bundlePath });
     QVERIFY(validation.waitForFinished(120000));
     QVERIFY2(validation.exitCode() == 0, validation.readAll().constData());
 
@@ -150,7 +163,8 @@ void tst_CliFhir::bundle()
         QVERIFY(entry[u"fullUrl"].toString().startsWith(u"urn:uuid:"));
         if (resource[u"resourceType"].toString() == u"Observation") {
             QCOMPARE(resource[u"subject"][u"reference"].toString(), patientUrl);
-            QCOMPARE(resource[u"valueQuantity"][u"system"].toString(), QStringLiteral("http://unitsofmeasure.org"));
+            QCOMPARE(resource[u"valueQuantity"][u"system"].toString(),
+                QStringLiteral("http://unitsofmeasure.org"));
         }
     }
     QCOMPARE(summaries, entries);
@@ -163,11 +177,11 @@ void tst_CliFhir::bundle()
     if (assessExam.isEmpty())
         return;
     // The exact values, as the assessment computes them.
-    const CliResult assessment =
-            runCli(QStringList { QStringLiteral("assess"), QStringLiteral("--json"), QStringLiteral("--sex"),
-                                 QStringLiteral("female"), QStringLiteral("--birth"), QStringLiteral("2004-06-01") }
-                           + assessExam,
-                   environment);
+    const CliResult assessment = runCli(
+        QStringList { QStringLiteral("assess"), QStringLiteral("--json"), QStringLiteral("--sex"),
+            QStringLiteral("female"), QStringLiteral("--birth"), QStringLiteral("2004-06-01") }
+            + assessExam,
+        environment);
     QCOMPARE(assessment.status, 0);
     const QJsonObject expected = QJsonDocument::fromJson(assessment.out).object();
     const QJsonObject boneAge = entryArray[1][u"resource"].toObject();
@@ -177,10 +191,11 @@ void tst_CliFhir::bundle()
     QCOMPARE(boneAge[u"referenceRange"][0][u"low"][u"value"].toDouble(), mean - 2.0 * sd);
     QCOMPARE(boneAge[u"referenceRange"][0][u"high"][u"value"].toDouble(), mean + 2.0 * sd);
     QCOMPARE(boneAge[u"component"][1][u"valueQuantity"][u"value"].toDouble(),
-             (expected[u"maturix"].toDouble() - mean) / sd);
-    QCOMPARE(entryArray[2][u"resource"][u"valueQuantity"][u"value"].toDouble(), expected[u"height"].toDouble());
+        (expected[u"maturix"].toDouble() - mean) / sd);
+    QCOMPARE(entryArray[2][u"resource"][u"valueQuantity"][u"value"].toDouble(),
+        expected[u"height"].toDouble());
     QCOMPARE(entryArray[3][u"resource"][u"component"][0][u"valueQuantity"][u"value"].toDouble(),
-             expected[u"percentageHeightAchieved"].toDouble());
+        expected[u"percentageHeightAchieved"].toDouble());
 }
 
 QTEST_GUILESS_MAIN(tst_CliFhir)
