@@ -140,15 +140,16 @@ public:
             ? fhirDate(patient.birthDate()->toLocalDateTime().date())
             : QString();
         // The resources' names stay the same however often the file is
-        // exported.
-        m_seed = QStringList { patient.referenceString(), patient.nameString(), birthDate }.join(
-            u'\n');
+        // exported, and a corrected name or birth date keeps them.
+        const QString identifier = patient.referenceString().trimmed();
+        m_seed = !identifier.isEmpty()
+            ? identifier
+            : QStringList { QString(), patient.nameString(), birthDate }.join(u'\n');
         m_patientUrl = uuidUrn(QStringLiteral("Patient\n") + m_seed);
 
         QJsonObject resource { { QStringLiteral("resourceType"), QStringLiteral("Patient") } };
         QJsonObject request { { QStringLiteral("method"), QStringLiteral("POST") },
             { QStringLiteral("url"), QStringLiteral("Patient") } };
-        const QString identifier = patient.referenceString().trimmed();
         if (!identifier.isEmpty()) {
             const QString system = QString::fromLatin1(FhirBundle::patientIdentifierSystem);
             resource.insert(QStringLiteral("identifier"),
