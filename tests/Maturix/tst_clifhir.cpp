@@ -20,7 +20,6 @@ private slots:
 
 namespace {
 const QString loinc = QStringLiteral("http://loinc.org");
-const QString ownCodes = QStringLiteral("https://www.vantrel.org/maturix/fhir/CodeSystem/bone-age");
 
 // A girl born on 1 June 2004; `exams` as the patient file's JSON keeps them.
 QByteArray patient(const QString &exams)
@@ -70,7 +69,6 @@ void tst_CliFhir::bundle_data()
     QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QStringList>("assessExam");
     QTest::addColumn<QByteArray>("warning");
-    QTest::addColumn<int>("status");
 
     const QString patientLine = QStringLiteral("Patient female 2004-06-01");
     const auto assessed = [](const QString &date, const QString &interpretation) {
@@ -92,30 +90,27 @@ void tst_CliFhir::bundle_data()
         << QStringList { QStringLiteral("--exam"), QStringLiteral("2014-06-01"),
                QStringLiteral("--standard"), QStringLiteral("18"), QStringLiteral("--height"),
                QStringLiteral("138.5") }
-        << QByteArray() << 0;
+        << QByteArray();
     QTest::newRow("not assessed") << QString()
                                   << patient(exam(QStringLiteral("2014-06-01"), 0, 140))
                                   << QStringList { patientLine,
                                          QStringLiteral("LOINC 8302-2 2014-06-01 cm") }
-                                  << QStringList() << QByteArray() << 0;
+                                  << QStringList() << QByteArray();
     QTest::newRow("not measured")
         << QString() << patient(exam(QStringLiteral("2014-06-01"), 18, 0))
         << QStringList { patientLine,
                QStringLiteral("LOINC 85151-9 2014-06-01 a N +85150-1 +bone-age-sd-score") }
-        << QStringList() << QByteArray() << 0;
+        << QStringList() << QByteArray();
     QTest::newRow("undated examination left out")
         << QString() << patient(exam(QString(), 18, 140)) << QStringList { patientLine }
         << QStringList()
-        << QByteArray("maturix-cli fhir: examination 1 has no date and is left out\n") << 0;
+        << QByteArray("maturix-cli fhir: examination 1 has no date and is left out\n");
     // A boy's patient file, with an undated examination that holds nothing.
     QTest::newRow("patient file") << sample(QStringLiteral("patient-v3-example.bin"))
                                   << QByteArray()
                                   << QStringList { QStringLiteral("Patient male 2010-01-15") }
             + assessed(QStringLiteral("2020-03-14"), QStringLiteral("N"))
-                                  << QStringList() << QByteArray() << 0;
-    QTest::newRow("not a patient file")
-        << QString() << QByteArray("{") << QStringList() << QStringList()
-        << QByteArray("maturix-cli fhir: PATH: ") << 1;
+                                  << QStringList() << QByteArray();
 }
 
 void tst_CliFhir::bundle()
@@ -125,7 +120,6 @@ void tst_CliFhir::bundle()
     QFETCH(QStringList, entries);
     QFETCH(QStringList, assessExam);
     QFETCH(QByteArray, warning);
-    QFETCH(int, status);
     QTemporaryDir dir;
     QString path = sample;
     if (path.isEmpty()) {
@@ -135,12 +129,7 @@ void tst_CliFhir::bundle()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
     const CliResult result = runCli({ QStringLiteral("fhir"), path }, environment);
-    QCOMPARE(result.status, status);
-    if (status != 0) {
-        QVERIFY(result.err.startsWith(warning.replace("PATH", path.toUtf8())));
-        QVERIFY(result.out.isEmpty());
-        return;
-    }
+    QCOMPARE(result.status, 0);
     QCOMPARE(result.err, warning);
 
     // HL7's schema, as a health record's import would check it.
@@ -168,11 +157,6 @@ void tst_CliFhir::bundle()
         }
     }
     QCOMPARE(summaries, entries);
-    if (entries.size() > 1 && entries[1].contains(u"85151-9")) {
-        const QJsonObject boneAge = entryArray[1][u"resource"].toObject();
-        QCOMPARE(boneAge[u"method"][u"text"].toString(), QStringLiteral("Greulich and Pyle"));
-        QCOMPARE(boneAge[u"component"][1][u"code"][u"coding"][0][u"system"].toString(), ownCodes);
-    }
 
     if (assessExam.isEmpty())
         return;
