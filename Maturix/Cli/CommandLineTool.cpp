@@ -22,12 +22,9 @@ CommandLineTool::CommandLineTool()
     m_commands.push_back(std::make_unique<AssessCommand>());
     m_commands.push_back(std::make_unique<ShowCommand>());
     m_commands.push_back(std::make_unique<ReportCommand>());
-<<<<<<< HEAD
     m_commands.push_back(std::make_unique<FhirCommand>());
-=======
     m_commands.push_back(std::make_unique<StructuredReportCommand>());
     m_commands.push_back(std::make_unique<StructuredReportReadCommand>());
->>>>>>> sr
     m_commands.push_back(std::make_unique<ConvertCommand>());
     m_commands.push_back(std::make_unique<DumpCommand>());
     m_commands.push_back(std::make_unique<RenderCommand>());
