@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DicomUid.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -15,4 +17,15 @@ struct DicomStudy
     QDateTime studyDateTime;
 
     bool isKnown() const { return !studyInstanceUID.isEmpty(); }
+    // This study when known; else a study of its own begun now, whose
+    // identity the caller hands to every file that must land in it.
+    DicomStudy knownOrNew() const
+    {
+        if (isKnown())
+            return *this;
+        DicomStudy study;
+        study.studyInstanceUID = QString::fromLatin1(DicomUid::generate());
+        study.studyDateTime = QDateTime::currentDateTime();
+        return study;
+    }
 };

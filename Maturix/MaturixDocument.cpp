@@ -1,6 +1,7 @@
 #include "MaturixDocument.h"
 
 #include "Alert.h"
+#include "BoneAgeResults.h"
 #include "CFormat.h"
 #include "ChartExport.h"
 #include "EntryCheck.h"
@@ -249,6 +250,11 @@ void MaturixDocument::setSourceStudy(const QVariantMap &study)
 {
     if (TRRecord *exam = m_patientRecord ? m_patientRecord->examination(m_currentExam) : nullptr)
         exam->setSourceStudy(study);
+}
+
+QList<BoneAgeResult> MaturixDocument::examinationResults() const
+{
+    return BoneAgeResults::ofPatient(m_assessment);
 }
 
 quint64 MaturixDocument::lastExam() const
