@@ -62,47 +62,23 @@ std::unique_ptr<DcmFileFormat> SecondaryCaptureWriter::dicomFile(QString *error)
         return nullptr;
     }
     const bool grey = isGreyscale(m_image);
-    const QString name = DicomText::cleaned(m_patientsName.value_or(QString()), DicomText::VR::PN);
-    const QString patientID = DicomText::cleaned(m_patientID.value_or(QString()), DicomText::VR::LO);
-    const QString description
-        = DicomText::cleaned(m_studyDescription.value_or(QString()), DicomText::VR::LO);
-    const QString accession = DicomText::cleaned(m_study.accessionNumber, DicomText::VR::SH);
-    const QString studyID = DicomText::cleaned(m_study.studyID, DicomText::VR::SH);
-    const bool known = m_study.isKnown();
-    const QDateTime studyDateTime
-        = known && m_study.studyDateTime.isValid() ? m_study.studyDateTime : m_captured;
+    const QString description = DicomText::cleaned(m_description, DicomText::VR::LO);
+    const bool known = m_patientStudy.study().isKnown();
     const int seriesNumber = m_seriesNumber.value_or(
         known ? m_captured.toString(QStringLiteral("MMddHHmm")).toInt() : 1);
 
     auto file = std::make_unique<DcmFileFormat>();
     DcmDataset &dataset = *file->getDataset();
-    OFCondition status = EC_Normal;
+    OFCondition status = m_patientStudy.write(dataset, m_captured);
     auto put = [&dataset, &status](const DcmTagKey &key, const QByteArray &value) {
         if (status.good())
             status = dataset.putAndInsertString(key, value.constData());
     };
     auto putText = [&put](const DcmTagKey &key, const QString &value) { put(key, value.toUtf8()); };
 
-    if (DicomText::needsUnicode(name + patientID + description + accession + studyID))
-        put(DCM_SpecificCharacterSet, "ISO_IR 192");
     put(DCM_SOPClassUID, UID_SecondaryCaptureImageStorage);
     put(DCM_SOPInstanceUID, DicomUid::generate());
-    put(DCM_StudyInstanceUID, known ? m_study.studyInstanceUID.toLatin1() : DicomUid::generate());
     put(DCM_SeriesInstanceUID, DicomUid::generate());
-
-    putText(DCM_PatientName, name);
-    putText(DCM_PatientID, patientID);
-    put(DCM_PatientBirthDate, m_patientsBirthDate && m_patientsBirthDate->isValid()
-                                  ? dicomDate(*m_patientsBirthDate) : QByteArray());
-    put(DCM_PatientSex, m_patientsSex == 1 ? "M" : m_patientsSex == 2 ? "F" : "");
-
-    put(DCM_StudyDate, dicomDate(studyDateTime.date()));
-    put(DCM_StudyTime, dicomTime(studyDateTime.time()));
-    put(DCM_ReferringPhysicianName, "");
-    putText(DCM_StudyID, studyID.isEmpty() ? QStringLiteral("1") : studyID);
-    putText(DCM_AccessionNumber, accession);
-    if (!known && !description.isEmpty())
-        putText(DCM_StudyDescription, description);
 
     put(DCM_Modality, "OT");
     put(DCM_SeriesNumber, QByteArray::number(seriesNumber));

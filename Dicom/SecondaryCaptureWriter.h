@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DicomStudy.h"
+#include "DicomPatientStudy.h"
 #include "MaturixDicomExport.h"
 
 #include <QByteArray>
@@ -30,14 +30,18 @@ public:
     ~SecondaryCaptureWriter();
 
     // Type 2 values: written empty when never set.
-    void setPatientsName(const QString &name) { m_patientsName = name; }
-    void setPatientID(const QString &patientID) { m_patientID = patientID; }
-    void setPatientsBirthDate(const QDate &birthDate) { m_patientsBirthDate = birthDate; }
+    void setPatientsName(const QString &name) { m_patientStudy.setPatientsName(name); }
+    void setPatientID(const QString &patientID) { m_patientStudy.setPatientID(patientID); }
+    void setPatientsBirthDate(const QDate &birthDate) { m_patientStudy.setPatientsBirthDate(birthDate); }
     // The shared sex code: 1 male, 2 female, anything else unknown.
-    void setPatientsSex(int sex) { m_patientsSex = sex; }
+    void setPatientsSex(int sex) { m_patientStudy.setPatientsSex(sex); }
     // The series description, and the study's when the image starts a study.
-    void setStudyDescription(const QString &description) { m_studyDescription = description; }
-    void setStudy(const DicomStudy &study) { m_study = study; }
+    void setStudyDescription(const QString &description)
+    {
+        m_description = description;
+        m_patientStudy.setStudyDescription(description);
+    }
+    void setStudy(const DicomStudy &study) { m_patientStudy.setStudy(study); }
     // By default 1 in a study of its own; in a known study, a number from
     // the capture time (month, day, hour, minute), so that charts added to
     // a study in turn keep their order.
@@ -55,12 +59,8 @@ private:
 
     QImage m_image;
     QDateTime m_captured;
-    std::optional<QString> m_patientsName;
-    std::optional<QString> m_patientID;
-    std::optional<QDate> m_patientsBirthDate;
-    int m_patientsSex = 0;
-    std::optional<QString> m_studyDescription;
-    DicomStudy m_study;
+    DicomPatientStudy m_patientStudy;
+    QString m_description;
     std::optional<int> m_seriesNumber;
     int m_instanceNumber = 1;
 };
