@@ -15,10 +15,11 @@ QList<QByteArray> ExaminationReports::data(const QList<BoneAgeResult> &results, 
     writer.setPatientsBirthDate(m_birthDate);
     writer.setPatientsSex(m_sex);
     // Reports of several examinations must share one study, even a new one.
-    writer.setStudy(m_study.knownOrNew());
+    writer.setStudy(m_study.knownOrNew(StructuredReportWriter::description));
     writer.setSeriesInstanceUID(QString::fromLatin1(DicomUid::generate()));
     QList<QByteArray> files;
     for (const BoneAgeResult &result : results) {
+        writer.setInstanceNumber(int(files.size()) + 1);
         QString reason;
         const QByteArray file = writer.data(result, &reason);
         if (file.isEmpty()) {

@@ -961,7 +961,7 @@ void VantrelDocument::doExportToPACS(bool interactive)
     }
     // Chart and reports land in one study, a new one when the examination
     // came from none.
-    const DicomStudy study = dicomStudy(chartStudy()).knownOrNew();
+    const DicomStudy study = dicomStudy(chartStudy()).knownOrNew(PacsChart::description);
     const QString identifier = filedPatientID();
     PacsChart chart(QImage::fromData(jpeg, "JPEG"), m_patientName, identifier);
     chart.setStudy(study);

@@ -60,7 +60,7 @@ int SendCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
     if (chart.isNull())
         return failFile(err, in, error);
     // The chart and its reports share one study and the patient.
-    const DicomStudy study = DicomStudy().knownOrNew();
+    const DicomStudy study = DicomStudy().knownOrNew(PacsChart::description);
     const QDate birthDate = record->birthDate() ? record->birthDate()->toLocalDateTime().date() : QDate();
     PacsChart dicom(chart, record->nameString(), record->referenceString());
     dicom.setPatientsBirthDate(birthDate);
