@@ -11,6 +11,8 @@
 #include "ReportCommand.h"
 #include "SendCommand.h"
 #include "ShowCommand.h"
+#include "StructuredReportCommand.h"
+#include "StructuredReportReadCommand.h"
 
 #include <QTextStream>
 
@@ -19,6 +21,8 @@ CommandLineTool::CommandLineTool()
     m_commands.push_back(std::make_unique<AssessCommand>());
     m_commands.push_back(std::make_unique<ShowCommand>());
     m_commands.push_back(std::make_unique<ReportCommand>());
+    m_commands.push_back(std::make_unique<StructuredReportCommand>());
+    m_commands.push_back(std::make_unique<StructuredReportReadCommand>());
     m_commands.push_back(std::make_unique<ConvertCommand>());
     m_commands.push_back(std::make_unique<DumpCommand>());
     m_commands.push_back(std::make_unique<RenderCommand>());
