@@ -66,7 +66,7 @@ PacsExport::Chart tst_PacsExport::chart(const QString &patientID, const QString 
     QString error;
     const QByteArray dicom = PacsChart(image, name, patientID).data(&error);
     return { QStringLiteral("Patient %1").arg(patientID), dicom, error, ChartSample::jpeg(image),
-             m_dir.filePath(patientID + QStringLiteral(".jpg")) };
+             m_dir.filePath(patientID + QStringLiteral(".jpg")), {}, {} };
 }
 
 void tst_PacsExport::setPacsPort(quint16 port)
