@@ -11,7 +11,10 @@ OFCondition DicomPatientStudy::write(DcmItem &dataset, const QDateTime &created,
 {
     const QString name = DicomText::cleaned(m_patientsName, DicomText::VR::PN);
     const QString patientID = DicomText::cleaned(m_patientID, DicomText::VR::LO);
-    const QString description = DicomText::cleaned(m_studyDescription, DicomText::VR::LO);
+    // A study begun for several files carries the description they share.
+    const QString description = DicomText::cleaned(
+            m_study.studyDescription.isEmpty() ? m_studyDescription : m_study.studyDescription,
+            DicomText::VR::LO);
     const QString accession = DicomText::cleaned(m_study.accessionNumber, DicomText::VR::SH);
     const QString studyID = DicomText::cleaned(m_study.studyID, DicomText::VR::SH);
     const bool known = m_study.isKnown();
@@ -39,7 +42,7 @@ OFCondition DicomPatientStudy::write(DcmItem &dataset, const QDateTime &created,
     put(DCM_ReferringPhysicianName, "");
     putText(DCM_StudyID, studyID.isEmpty() ? QStringLiteral("1") : studyID);
     putText(DCM_AccessionNumber, accession);
-    if (!known && !description.isEmpty())
+    if ((!known || !m_study.studyDescription.isEmpty()) && !description.isEmpty())
         putText(DCM_StudyDescription, description);
     return status;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DicomUid.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -13,6 +15,21 @@ struct DicomStudy
     QString studyID;
     // Invalid when unknown.
     QDateTime studyDateTime;
+    // Only for a study begun here: its description. A joined study keeps
+    // its own.
+    QString studyDescription;
 
     bool isKnown() const { return !studyInstanceUID.isEmpty(); }
+    // This study when known; else a study of its own begun now, described
+    // so, whose identity the caller hands to every file that must land in it.
+    DicomStudy knownOrNew(const QString &description) const
+    {
+        if (isKnown())
+            return *this;
+        DicomStudy study;
+        study.studyInstanceUID = QString::fromLatin1(DicomUid::generate());
+        study.studyDateTime = QDateTime::currentDateTime();
+        study.studyDescription = description;
+        return study;
+    }
 };

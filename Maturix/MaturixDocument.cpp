@@ -2,6 +2,7 @@
 
 #include "Alert.h"
 #include "AtomicFile.h"
+#include "BoneAgeResults.h"
 #include "CFormat.h"
 #include "ChartExport.h"
 #include "EntryCheck.h"
@@ -252,6 +253,11 @@ void MaturixDocument::setSourceStudy(const QVariantMap &study)
 {
     if (TRRecord *exam = m_patientRecord ? m_patientRecord->examination(m_currentExam) : nullptr)
         exam->setSourceStudy(study);
+}
+
+QList<BoneAgeResult> MaturixDocument::examinationResults() const
+{
+    return BoneAgeResults::ofPatient(m_assessment);
 }
 
 quint64 MaturixDocument::lastExam() const

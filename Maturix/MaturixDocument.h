@@ -74,6 +74,7 @@ public:
     bool addExaminationsTypedIn(VantrelDocument &typed) override;
     QVariantMap sourceStudy() const override;
     void setSourceStudy(const QVariantMap &study) override;
+    QList<BoneAgeResult> examinationResults() const override;
 
     // The document's own export: the latest examination is put on show first,
     // then the chart is exported without a save panel.

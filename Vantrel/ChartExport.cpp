@@ -131,6 +131,20 @@ QString ChartExport::chartFileName(const QString &preferredFileName, const QTabW
     return name + QStringLiteral(".jpg");
 }
 
+QStringList ChartExport::reportPaths(const QString &chartPath, const QList<QDate> &examDates)
+{
+    const QFileInfo chart(chartPath);
+    const QString stem = chart.path() + u'/' + chart.completeBaseName() + QStringLiteral(" SR ");
+    QStringList paths;
+    for (qsizetype i = 0; i < examDates.size(); ++i) {
+        const QDate date = examDates.at(i);
+        const bool byDate = date.isValid() && examDates.count(date) == 1;
+        paths.append(stem + (byDate ? date.toString(Qt::ISODate) : QString::number(i + 1))
+                     + QStringLiteral(".dcm"));
+    }
+    return paths;
+}
+
 QString ChartExport::exportFolder(bool *homeFallback)
 {
     if (homeFallback)

@@ -3,8 +3,11 @@
 #include "VantrelExport.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QImage>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class QTabWidget;
 class QTableView;
@@ -34,6 +37,11 @@ public:
     // The upper-cased identifier name, then " " and the selected tab's label
     // when the tab view has two or more tabs, then ".jpg".
     static QString chartFileName(const QString &preferredFileName, const QTabWidget *tabView);
+    // Beside the chart file, one structured report per examination: the
+    // chart's name without its extension, then " SR " and the examination's
+    // date (YYYY-MM-DD), then ".dcm". An examination without a date, or
+    // sharing its date with another, is named by its number instead (from 1).
+    static QStringList reportPaths(const QString &chartPath, const QList<QDate> &examDates);
 
     // "Export Directory" with "~" expanded, without a trailing "/"; created
     // when missing. When it cannot be made there: the Desktop folder, and

@@ -33,7 +33,7 @@ void PacsExport::exportChart(const Chart &chart, bool interactive)
     if (chart.dicom.isEmpty()) {
         const PacsResult failed = PacsResult::failure(chart.dicomError);
         if (!batch) {
-            answerInteractive(chart, failed);
+            answerInteractive(chart, { failed });
             return;
         }
         m_unsent.append({ chart, failed.reason });
@@ -50,7 +50,7 @@ void PacsExport::exportChart(const Chart &chart, bool interactive)
     const quint64 id = ++m_lastInteractiveID;
     m_interactiveCharts.insert(id, chart);
     updateProgress();
-    PacsSender::storeInBackground(PacsPreferences::address(), { chart.dicom }, this,
+    PacsSender::storeInBackground(PacsPreferences::address(), files(chart), this,
                                   [this, chart, id, generation = m_generation](
                                           const QList<PacsResult> &results) {
                                       if (generation != m_generation)
@@ -58,7 +58,7 @@ void PacsExport::exportChart(const Chart &chart, bool interactive)
                                       --m_interactiveInFlight;
                                       m_interactiveCharts.remove(id);
                                       updateProgress();
-                                      answerInteractive(chart, results.constFirst());
+                                      answerInteractive(chart, results);
                                   });
 }
 
@@ -75,7 +75,7 @@ void PacsExport::cancel()
     m_sending = false;
     updateProgress();
     for (const Chart &chart : interactive)
-        answerInteractive(chart, PacsResult::failure(reason));
+        answerInteractive(chart, { PacsResult::failure(reason) });
     if (!m_unsent.isEmpty())
         reportIfDone();
 }
@@ -96,22 +96,52 @@ void PacsExport::updateProgress()
     m_progress->showWindow();
 }
 
-void PacsExport::answerInteractive(const Chart &chart, const PacsResult &result)
+void PacsExport::answerInteractive(const Chart &chart, const QList<PacsResult> &results)
 {
-    if (result.confirmed) {
-        // The chart leaves no trace on this computer: say where it went.
-        Alert::alertWithMessageText(tr("The chart was stored in the PACS"), tr("OK"), QString(),
-                                    QString(),
-                                    tr("%1 was stored in %2.")
-                                            .arg(chart.patient, PacsPreferences::address().toString()))
-                .runModal();
-    } else {
+    const PacsResult &result = results.constFirst();
+    const QString where = PacsPreferences::address().toString();
+    if (!result.confirmed) {
         offerFiles({ { chart, result.reason } }, tr("The chart could not be stored in the PACS"),
                    tr("%1\n\nWrite the chart as a file into the export folder instead?")
                            .arg(result.reason));
+    } else if (const QString problem = reportsProblem(chart, results.mid(1)); !problem.isEmpty()) {
+        Alert::alertWithMessageText(tr("The chart was stored in the PACS, but not all its reports"),
+                                    tr("OK"), QString(), QString(),
+                                    tr("%1 was stored in %2, but %3").arg(chart.patient, where, problem))
+                .runModal();
+    } else {
+        // The chart leaves no trace on this computer: say where it went.
+        const qsizetype reports = chart.reports.size();
+        const QString stored = reports == 0
+                ? tr("%1 was stored in %2.").arg(chart.patient, where)
+                : reports == 1
+                ? tr("%1 was stored in %2, with its structured report.").arg(chart.patient, where)
+                : tr("%1 was stored in %2, with its %3 structured reports.")
+                          .arg(chart.patient, where, QString::number(reports));
+        Alert::alertWithMessageText(tr("The chart was stored in the PACS"), tr("OK"), QString(),
+                                    QString(), stored)
+                .runModal();
     }
     if (!isBusy())
         emit idle();
+}
+
+QString PacsExport::reportsProblem(const Chart &chart, const QList<PacsResult> &reportResults)
+{
+    if (!chart.reportsError.isEmpty())
+        return tr("its structured reports could not be made: %1").arg(chart.reportsError);
+    qsizetype failed = 0;
+    QString reason;
+    for (const PacsResult &result : reportResults) {
+        if (!result.confirmed && failed++ == 0)
+            reason = result.reason;
+    }
+    if (failed == 0)
+        return {};
+    return tr("%1 of its %2 structured reports were not stored: %3")
+            .arg(failed)
+            .arg(chart.reports.size())
+            .arg(reason);
 }
 
 void PacsExport::beginBatch()
@@ -137,11 +167,11 @@ void PacsExport::sendPending()
     const QList<Chart> charts = std::exchange(m_pending, {});
     m_sendingCharts = charts;
     updateProgress();
-    QList<QByteArray> files;
+    QList<QByteArray> round;
     for (const Chart &chart : charts)
-        files.append(chart.dicom);
+        round.append(files(chart));
     // Charts that come while these are on their way wait for the next round.
-    PacsSender::storeInBackground(PacsPreferences::address(), files, this,
+    PacsSender::storeInBackground(PacsPreferences::address(), round, this,
                                   [this, charts, generation = m_generation](
                                           const QList<PacsResult> &results) {
                                       if (generation != m_generation)
@@ -149,13 +179,22 @@ void PacsExport::sendPending()
                                       m_sending = false;
                                       m_sendingCharts.clear();
                                       updateProgress();
-                                      for (qsizetype i = 0; i < charts.size(); ++i) {
-                                          if (results.at(i).confirmed) {
-                                              m_summary.addDone();
+                                      // Each chart's result, then its reports'.
+                                      qsizetype first = 0;
+                                      for (const Chart &chart : charts) {
+                                          const PacsResult &result = results.at(first);
+                                          const QString problem = reportsProblem(
+                                                  chart, results.mid(first + 1, chart.reports.size()));
+                                          first += 1 + chart.reports.size();
+                                          if (!result.confirmed) {
+                                              m_unsent.append({ chart, result.reason });
+                                              m_summary.addFailure(chart.patient, result.reason);
+                                          } else if (!problem.isEmpty()) {
+                                              // The chart is there: nothing to offer as a file.
+                                              m_summary.addFailure(chart.patient,
+                                                                   tr("the chart was stored, but %1").arg(problem));
                                           } else {
-                                              m_unsent.append({ charts.at(i), results.at(i).reason });
-                                              m_summary.addFailure(charts.at(i).patient,
-                                                                   results.at(i).reason);
+                                              m_summary.addDone();
                                           }
                                       }
                                       sendPending();

@@ -37,6 +37,10 @@ public:
         QString dicomError; // why there is no such file, when there is none
         QByteArray jpeg; // the same chart, for a file if the PACS does not take it
         QString filePath; // where that file goes in the export folder
+        // The examinations' structured reports, stored after the chart on
+        // the same association, in its study; or why they could not be made.
+        QList<QByteArray> reports;
+        QString reportsError;
     };
 
     explicit PacsExport(QObject *parent = nullptr);
@@ -68,7 +72,11 @@ private:
         QString reason;
     };
 
-    void answerInteractive(const Chart &chart, const PacsResult &result);
+    // The chart's result comes first, then one per report.
+    void answerInteractive(const Chart &chart, const QList<PacsResult> &results);
+    // Why the reports of a stored chart are not all stored; empty when they are.
+    static QString reportsProblem(const Chart &chart, const QList<PacsResult> &reportResults);
+    static QList<QByteArray> files(const Chart &chart) { return QList<QByteArray> { chart.dicom } + chart.reports; }
     void sendPending();
     void reportIfDone();
     void offerFiles(const QList<Unsent> &unsent, const QString &messageText,

@@ -8,6 +8,7 @@
 #include "DateFormatter.h"
 #include "DisappearingItemEffect.h"
 #include "DocumentController.h"
+#include "ExaminationReports.h"
 #include "FilePanel.h"
 #include "GraphicsContext.h"
 #include "Logging.h"
@@ -856,7 +857,12 @@ bool VantrelDocument::writeExport(const QString &path, const QByteArray &jpeg, b
         reportExportFailure(path, error, interactive);
         return false;
     }
-    showStatus(tr("Exported to %1").arg(path));
+    const std::optional<qsizetype> reports = writeStructuredReports(path, interactive);
+    if (!reports)
+        return false;
+    showStatus(*reports == 0 ? tr("Exported to %1").arg(path)
+                             : tr("Exported to %1, with %2 structured reports beside it")
+                                       .arg(path, QString::number(*reports)));
     return true;
 }
 
@@ -953,29 +959,95 @@ void VantrelDocument::doExportToPACS(bool interactive)
         m_exportResult = missingChartResult();
         return;
     }
-    const QVariantMap study = chartStudy();
-    // The identifier as the viewer gave it where it is known ("AB/12", not
-    // the file-name form "AB-12").
-    const QString identifier = study.value(QStringLiteral("PatientID"),
-                                           m_referenceIDField ? m_referenceIDField->text() : QString())
-                                       .toString();
+    // Chart and reports land in one study, a new one when the examination
+    // came from none.
+    const DicomStudy study = dicomStudy(chartStudy()).knownOrNew(PacsChart::description);
+    const QString identifier = filedPatientID();
     PacsChart chart(QImage::fromData(jpeg, "JPEG"), m_patientName, identifier);
-    chart.setStudy(dicomStudy(study));
-    if (m_birthDateField) {
-        if (const auto birth = birthDateFromText(m_birthDateField->text()))
-            chart.setPatientsBirthDate(birth->toLocalDateTime().date());
-    }
+    chart.setStudy(study);
+    if (const auto birth = shownBirthDate())
+        chart.setPatientsBirthDate(*birth);
     chart.setPatientsSex(int(patientSex()));
     m_exportResult = ExportResult::queued();
     PacsExport::Chart exported;
     exported.patient = m_patientName.isEmpty() ? identifier
                                                : tr("%1 (%2)").arg(m_patientName, identifier);
     exported.dicom = chart.data(&exported.dicomError);
+    if (const QList<BoneAgeResult> results = examinationResults(); !results.isEmpty())
+        exported.reports = examinationReports(study).data(results, &exported.reportsError);
     // Should the PACS not take it, the chart can still go where a file export puts it.
     exported.jpeg = jpeg;
     exported.filePath = ChartExport::exportFolder() + u'/'
             + ChartExport::chartFileName(preferredFileName(), m_tabView);
     PacsExport::shared().exportChart(exported, interactive);
+}
+
+QString VantrelDocument::filedPatientID() const
+{
+    return chartStudy()
+            .value(QStringLiteral("PatientID"), m_referenceIDField ? m_referenceIDField->text() : QString())
+            .toString();
+}
+
+std::optional<QDate> VantrelDocument::shownBirthDate() const
+{
+    if (!m_birthDateField)
+        return std::nullopt;
+    if (const auto birth = birthDateFromText(m_birthDateField->text()))
+        return birth->toLocalDateTime().date();
+    return std::nullopt;
+}
+
+ExaminationReports VantrelDocument::examinationReports(const DicomStudy &study) const
+{
+    ExaminationReports reports(m_patientName, filedPatientID());
+    if (const auto birth = shownBirthDate())
+        reports.setPatientsBirthDate(*birth);
+    reports.setPatientsSex(int(patientSex()));
+    reports.setStudy(study);
+    return reports;
+}
+
+std::optional<qsizetype> VantrelDocument::writeStructuredReports(const QString &chartPath, bool interactive)
+{
+    const QList<BoneAgeResult> results = examinationResults();
+    if (results.isEmpty()
+        || !UserDefaults::standardUserDefaults().boolForKey(PreferenceKeys::ExportStructuredReport))
+        return 0;
+    QString error;
+    const QList<QByteArray> reports = examinationReports(dicomStudy(chartStudy())).data(results, &error);
+    if (reports.isEmpty()) {
+        reportExportFailure(chartPath, error, interactive);
+        return std::nullopt;
+    }
+    QList<QDate> dates;
+    for (const BoneAgeResult &result : results)
+        dates.append(result.examDate);
+    const QStringList paths = ChartExport::reportPaths(chartPath, dates);
+    QStringList existing;
+    for (const QString &path : paths) {
+        if (QFileInfo::exists(path))
+            existing.append(QFileInfo(path).fileName());
+    }
+    const bool replace = existing.isEmpty()
+            || Alert::alertWithMessageText(
+                       tr("Structured report files with these names already exist"), tr("Overwrite"),
+                       tr("Keep Them"), QString(),
+                       tr("Already present in '%1/':\n%2")
+                               .arg(QFileInfo(chartPath).absolutePath(), existing.join(u'\n')))
+                            .runModal()
+                    == Alert::DefaultReturn;
+    qsizetype written = 0;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        if (!replace && QFileInfo::exists(paths.at(i)))
+            continue;
+        if (!ChartExport::writeAtomically(paths.at(i), reports.at(i), &error)) {
+            reportExportFailure(paths.at(i), error, interactive);
+            return std::nullopt;
+        }
+        ++written;
+    }
+    return written;
 }
 
 void VantrelDocument::doExportToOsirix()

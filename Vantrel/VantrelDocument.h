@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoneAgeResult.h"
 #include "ExportResult.h"
 #include "VantrelExport.h"
 
@@ -15,6 +16,9 @@
 #include <QTabWidget>
 
 #include <optional>
+
+class ExaminationReports;
+struct DicomStudy;
 
 // The patient document every assessment extends: the identifier, birth-date,
 // examination-date, age and counter fields, stepping through examinations,
@@ -135,8 +139,12 @@ public:
     // Answers false only when a file could not be written.
     Q_INVOKABLE virtual bool doExport(bool interactive);
     void doExportToOsirix();
-    // The chart to the PACS of the preferences, filed under the patient.
+    // The chart to the PACS of the preferences, filed under the patient,
+    // and beside it in its study the examinations' structured reports.
     void doExportToPACS(bool interactive);
+    // Every examination's results, for the structured reports that go with
+    // the chart; the base keeps no examinations, hence none.
+    virtual QList<BoneAgeResult> examinationResults() const { return {}; }
     // The sex code shown (0 unspecified, 1 male, 2 female), for exports that
     // file the chart under the patient; the base knows none.
     virtual qint64 patientSex() const { return 0; }
@@ -206,6 +214,16 @@ private:
     void reportExportFailure(const QString &path, const QString &error, bool interactive);
     // Writes an exported picture and says where it went, or why not.
     bool writeExport(const QString &path, const QByteArray &jpeg, bool interactive);
+    // With "Export Structured Report" on: the examinations' reports as files
+    // beside the exported chart. An existing file is replaced only when the
+    // user agrees. Answers the number written, none on a failure (reported).
+    std::optional<qsizetype> writeStructuredReports(const QString &chartPath, bool interactive);
+    // The identifier the chart and its reports are filed under: as the
+    // viewer gave it where known ("AB/12", not the file-name form "AB-12").
+    QString filedPatientID() const;
+    std::optional<QDate> shownBirthDate() const;
+    // The patient's reports, filed in the study as the chart is.
+    ExaminationReports examinationReports(const DicomStudy &study) const;
     // Whether the automatic save may write to path: a file this document was
     // not read from is replaced only when the user agrees.
     bool mayReplaceWithAutomaticSave(const QString &path) const;

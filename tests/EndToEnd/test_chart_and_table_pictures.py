@@ -1,7 +1,8 @@
 """Chart and table pictures: the user exports from the Chart tab with File >
 Export, then from the Table tab, into an export folder that has gone
 missing. The pictures are the chart alone, as maturix-cli render draws it,
-and the table alone; the window says where each file went. The table lists
+and the table alone; the window says where each file went. The site asks
+for structured reports: each examination's lies beside the chart. The table lists
 the examinations by date although the file keeps them otherwise, with the
 figures between visits that maturix-cli prints.
 """
@@ -26,6 +27,16 @@ PATIENT = {
 }
 
 
+class StationWithReports(harness.Workstation):
+    """A workstation whose preferences ask for structured reports beside
+    exported charts."""
+
+    def _start(self, maturix, files):
+        with open(os.path.join(self.home, ".config", "Maturix", "Maturix.ini"), "a") as ini:
+            ini.write("%s=true\n" % harness._ini_key("Export Structured Report"))
+        super()._start(maturix, files)
+
+
 def extents(accessible):
     return accessible.queryComponent().getExtents(harness.pyatspi.DESKTOP_COORDS)
 
@@ -35,7 +46,7 @@ class ChartAndTablePictures(harness.Scenario):
     def set_up_scenario(cls):
         cls.patient_file = os.path.join(cls.desktop.folder, "E2E-2001.maturix")
         cls.write_patient(PATIENT, cls.patient_file)
-        cls.station = cls.desktop.workstation("reading-room", cls.maturix, [cls.patient_file])
+        cls.station = StationWithReports(cls.desktop, "reading-room", cls.maturix, [cls.patient_file])
         cls.window = cls.station.window("E2E-2001.maturix")
 
     def export_as(self, name):
@@ -45,7 +56,7 @@ class ChartAndTablePictures(harness.Scenario):
         harness.set_text(harness.find(dialog, "text", "File name:"), name)
         harness.press(harness.find(dialog, "push button", "Export"))
         path = os.path.join(self.station.charts, name + ".jpg")
-        status = "Exported to " + path
+        status = "Exported to %s, with 3 structured reports beside it" % path
         harness.poll("the window to say '%s'" % status,
                      lambda: status in harness.label_texts(self.window), tree=self.window)
         return Image.open(path).convert("RGB")
@@ -54,6 +65,8 @@ class ChartAndTablePictures(harness.Scenario):
         shutil.rmtree(self.station.charts)
 
         chart = self.export_as("chart")
+        self.assertEqual(sorted(f for f in os.listdir(self.station.charts) if f.endswith(".dcm")),
+                         ["chart SR 2022-04-20.dcm", "chart SR 2023-05-09.dcm", "chart SR 2024-05-02.dcm"])
         rendered = os.path.join(self.desktop.folder, "rendered.png")
         subprocess.run([self.cli, "render", self.patient_file, "-o", rendered,
                         "--width", str(chart.width), "--height", str(chart.height)], check=True)

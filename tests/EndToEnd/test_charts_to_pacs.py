@@ -1,6 +1,8 @@
 """Charts to a PACS: the user sets up the PACS in Preferences, tests the
 connection, opens a patient and exports; the chart arrives in a real
-Orthanc. A connection to a port where nothing listens says why it failed.
+Orthanc, and beside it in its study a series of structured reports, one
+per examination. A connection to a port where nothing listens says why it
+failed.
 """
 
 import os
@@ -12,7 +14,8 @@ PATIENT = {
     "nameString": "Doe^Jane",
     "birthDate": "2014-03-10T00:00:00Z",
     "gender": 2,
-    "exams": [{"examDate": "2024-05-02T00:00:00Z", "maturixIndex": 18, "height": 140.5}],
+    "exams": [{"examDate": "2024-05-02T00:00:00Z", "maturixIndex": 18, "height": 140.5},
+              {"examDate": "2023-04-20T00:00:00Z", "maturixIndex": 16, "height": 134.0}],
 }
 
 
@@ -60,16 +63,25 @@ class ChartsToPacs(harness.Scenario):
         alert = self.station.alert()
         self.assertEqual(alert.texts, [
             "The chart was stored in the PACS",
-            "Doe^Jane (E2E-1001) was stored in ORTHANC@127.0.0.1:%d." % self.orthanc.dicom_port])
+            "Doe^Jane (E2E-1001) was stored in ORTHANC@127.0.0.1:%d, with its 2 structured reports."
+            % self.orthanc.dicom_port])
         alert.press("OK")
 
         instances = self.orthanc.instances_of_patient("E2E-1001")
-        self.assertEqual(len(instances), 1, instances)
-        tags = instances[0]
+        self.assertEqual(len(instances), 3, instances)
+        charts = [tags for tags in instances if tags["Modality"] != "SR"]
+        reports = [tags for tags in instances if tags["Modality"] == "SR"]
+        self.assertEqual(len(charts), 1, instances)
+        tags = charts[0]
         self.assertEqual((tags["PatientName"], tags["PatientBirthDate"], tags["PatientSex"]),
                          ("Doe^Jane", "20140310", "F"))
         self.assertIn("Maturix Chart", tags.values())
-
+        # The reports: the chart's patient and study, one series of their own.
+        self.assertEqual({(r["PatientID"], r["PatientName"], r["StudyInstanceUID"]) for r in reports},
+                         {("E2E-1001", "Doe^Jane", tags["StudyInstanceUID"])})
+        series = {r["SeriesInstanceUID"] for r in reports}
+        self.assertEqual(len(series), 1)
+        self.assertNotIn(tags["SeriesInstanceUID"], series)
 
 if __name__ == "__main__":
     harness.main(ChartsToPacs)

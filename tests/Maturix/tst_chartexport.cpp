@@ -1,3 +1,4 @@
+#include "ChartExport.h"
 #include "FilePanel.h"
 #include "MaturixDocument.h"
 #include "MaturixGraphView.h"
@@ -70,6 +71,8 @@ private slots:
     void exportsStayPrivateAndInTheirFolder_data();
     void exportsStayPrivateAndInTheirFolder();
     void exportToOsirixPostsChartMessage();
+    void reportPaths_data();
+    void reportPaths();
     void exportedChartHasNoHighlight();
     void chartOfWindowNeverShown();
     void printingToPdf();
@@ -303,6 +306,31 @@ void tst_ChartExport::exportsStayPrivateAndInTheirFolder()
     struct stat status;
     QCOMPARE(::lstat(QFile::encodeName(path).constData(), &status), 0);
     QCOMPARE(int(status.st_mode & 07777), fileMode);
+}
+
+void tst_ChartExport::reportPaths_data()
+{
+    QTest::addColumn<QString>("chart");
+    QTest::addColumn<QList<QDate>>("dates");
+    QTest::addColumn<QStringList>("paths");
+
+    const QDate may(2024, 5, 2);
+    const QDate april(2022, 4, 20);
+    QTest::newRow("dated") << "/x/AB-12 Chart.jpg" << QList<QDate> { may, april }
+                           << QStringList { "/x/AB-12 Chart SR 2024-05-02.dcm", "/x/AB-12 Chart SR 2022-04-20.dcm" };
+    QTest::newRow("undated by number") << "/x/ab.jpeg" << QList<QDate> { may, QDate() }
+                                       << QStringList { "/x/ab SR 2024-05-02.dcm", "/x/ab SR 2.dcm" };
+    QTest::newRow("same day by number") << "/x/AB.x.jpg" << QList<QDate> { may, april, may }
+                                        << QStringList { "/x/AB.x SR 1.dcm", "/x/AB.x SR 2022-04-20.dcm",
+                                                         "/x/AB.x SR 3.dcm" };
+}
+
+void tst_ChartExport::reportPaths()
+{
+    QFETCH(QString, chart);
+    QFETCH(QList<QDate>, dates);
+    QFETCH(QStringList, paths);
+    QCOMPARE(ChartExport::reportPaths(chart, dates), paths);
 }
 
 void tst_ChartExport::exportToOsirixPostsChartMessage()

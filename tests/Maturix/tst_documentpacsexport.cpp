@@ -96,8 +96,12 @@ void tst_DocumentPacsExport::interactiveExportIsStoredUnderThePatient()
     QTRY_VERIFY_WITH_TIMEOUT(!idle.isEmpty(), 30000);
 
     QCOMPARE(m_alerts->messageTexts(), QStringList { "The chart was stored in the PACS" });
-    const QList<QJsonObject> instances = m_server.instancesOfPatient(QStringLiteral("PW-1"));
-    QCOMPARE(instances.size(), 1);
+    // The chart, and the examination's structured report in its study.
+    QList<QJsonObject> instances = m_server.instancesOfPatient(QStringLiteral("PW-1"));
+    QCOMPARE(instances.size(), 2);
+    if (instances.first()["Modality"].toString() == "SR")
+        instances.swapItemsAt(0, 1);
+    QCOMPARE(instances.last()["StudyInstanceUID"], instances.first()["StudyInstanceUID"]);
     const QJsonObject &tags = instances.first();
     QCOMPARE(tags["PatientName"].toString(), "Doe^John");
     QCOMPARE(tags["PatientBirthDate"].toString(), "20120309");
@@ -126,8 +130,9 @@ void tst_DocumentPacsExport::batchExportReportsWhatWasStored()
     QTRY_VERIFY_WITH_TIMEOUT(!idle.isEmpty(), 30000);
 
     QCOMPARE(m_alerts->messageTexts(), QStringList { "Charts stored in the PACS: 2 of 2" });
+    // Each chart with its examination's structured report.
     for (const QString &identifier : identifiers)
-        QCOMPARE(m_server.instancesOfPatient(identifier).size(), 1);
+        QCOMPARE(m_server.instancesOfPatient(identifier).size(), 2);
 }
 
 void tst_DocumentPacsExport::quittingWaitsForTheAnswer()

@@ -92,6 +92,8 @@ public:
     }
 
     QJsonDocument get(const QString &path) { return request(path, {}); }
+    // A stored file's bytes (".../file"); null when the server does not answer.
+    QByteArray download(const QString &path) { return fetch(path, {}); }
     QJsonDocument post(const QString &path, const QJsonObject &body)
     {
         return request(path, QJsonDocument(body).toJson());
@@ -124,6 +126,11 @@ private:
     // Null when the server does not answer with success.
     QJsonDocument request(const QString &path, const QByteArray &body)
     {
+        return QJsonDocument::fromJson(fetch(path, body));
+    }
+
+    QByteArray fetch(const QString &path, const QByteArray &body)
+    {
         QNetworkRequest request(
                 QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_httpPort).arg(path)));
         request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
@@ -137,7 +144,7 @@ private:
             reply->abort();
             return {};
         }
-        return QJsonDocument::fromJson(reply->readAll());
+        return reply->readAll();
     }
 
     QTemporaryDir m_dir;

@@ -11,7 +11,11 @@
 namespace {
 const QString secondaryCaptureClass = QStringLiteral("1.2.840.10008.5.1.4.1.1.7");
 
-QByteArray patientJson(const QString &patientID)
+// Midday, so that the local date is the 14th in any time zone.
+const QJsonArray oneExamination { QJsonObject {
+        { "examDate", "2020-03-14T12:00:00Z" }, { "maturixIndex", 20 }, { "height", 140.0 } } };
+
+QByteArray patientJson(const QString &patientID, const QJsonArray &exams)
 {
     return QJsonDocument(QJsonObject {
                                  { "referenceString", patientID },
@@ -19,10 +23,7 @@ QByteArray patientJson(const QString &patientID)
                                  // Midday, so that the local date is the 14th in any time zone.
                                  { "birthDate", "2010-03-14T12:00:00Z" },
                                  { "gender", 2 },
-                                 { "exams",
-                                   QJsonArray { QJsonObject { { "examDate", "2020-03-14T12:00:00Z" },
-                                                              { "maturixIndex", 20 },
-                                                              { "height", 140.0 } } } },
+                                 { "exams", exams },
                          })
             .toJson();
 }
@@ -35,6 +36,7 @@ class tst_PacsSender : public QObject
 private slots:
     void initTestCase();
     void cliSendsChart();
+    void cliSendsReportsIntoChartStudy();
     void cliFailures_data();
     void cliFailures();
     void echo_data();
@@ -44,7 +46,7 @@ private slots:
 
 private:
     PacsAddress orthanc() const;
-    QString writePatient(const QString &patientID);
+    QString writePatient(const QString &patientID, const QJsonArray &exams = oneExamination);
 
     QTemporaryDir m_dir;
     OrthancServer m_server;
@@ -65,10 +67,10 @@ PacsAddress tst_PacsSender::orthanc() const
     return address;
 }
 
-QString tst_PacsSender::writePatient(const QString &patientID)
+QString tst_PacsSender::writePatient(const QString &patientID, const QJsonArray &exams)
 {
     const QString path = m_dir.filePath(patientID + QStringLiteral(".json"));
-    return writeFile(path, patientJson(patientID)) ? path : QString();
+    return writeFile(path, patientJson(patientID, exams)) ? path : QString();
 }
 
 void tst_PacsSender::cliSendsChart()
@@ -90,6 +92,58 @@ void tst_PacsSender::cliSendsChart()
     QCOMPARE(tags["PhotometricInterpretation"].toString(), "RGB");
     QCOMPARE(tags["Columns"].toString(), "600");
     QCOMPARE(tags["Rows"].toString(), "450");
+}
+
+void tst_PacsSender::cliSendsReportsIntoChartStudy()
+{
+    const QList<int> standards { 20, 16, 18 };
+    QJsonArray exams;
+    for (int year = 2018; year <= 2020; ++year)
+        exams.append(QJsonObject { { "examDate", QStringLiteral("%1-03-14T12:00:00Z").arg(year) },
+                                   { "maturixIndex", standards.at(year - 2018) } });
+    const CliResult result = runCli(
+            { "send", writePatient("GP-SR", exams), "--pacs", orthanc().toString(), "--with-sr" });
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.status, 0);
+
+    const QJsonArray found = m_server.post(QStringLiteral("/tools/find"),
+                                           { { "Level", "Instance" },
+                                             { "Query", QJsonObject { { "PatientID", "GP-SR" } } } })
+                                     .array();
+    QJsonObject chart;
+    QList<QJsonObject> reports;
+    QString reportID;
+    for (const QJsonValue &id : found) {
+        const QJsonObject tags
+                = m_server.get(QStringLiteral("/instances/%1/simplified-tags").arg(id.toString())).object();
+        if (tags["Modality"].toString() != "SR") {
+            chart = tags;
+            continue;
+        }
+        reports.append(tags);
+        reportID = id.toString();
+    }
+    QCOMPARE(chart["SOPClassUID"].toString(), secondaryCaptureClass);
+    QCOMPARE(reports.size(), exams.size());
+    for (const QJsonObject &report : reports) {
+        QCOMPARE(report["PatientID"].toString(), "GP-SR");
+        QCOMPARE(report["StudyInstanceUID"].toString(), chart["StudyInstanceUID"].toString());
+        QCOMPARE(report["SeriesInstanceUID"].toString(), reports.first()["SeriesInstanceUID"].toString());
+    }
+    QVERIFY(reports.first()["SeriesInstanceUID"] != chart["SeriesInstanceUID"]);
+
+    // What the PACS holds reads back to the bone age the file gives.
+    const QString stored = m_dir.filePath("stored-sr.dcm");
+    QVERIFY(writeFile(stored, m_server.download(QStringLiteral("/instances/%1/file").arg(reportID))));
+    const CliResult read = runCli({ "sr-read", stored });
+    QCOMPARE(read.status, 0);
+    const QJsonObject values = QJsonDocument::fromJson(read.out).object();
+    const QString examDate = values["examDate"].toString();
+    const int standard = standards.at(examDate.left(4).toInt() - 2018);
+    const CliResult assessed = runCli({ "assess", "--sex", "female", "--birth", "2010-03-14", "--exam",
+                                        examDate.left(10), "--standard", QString::number(standard), "--json" });
+    QCOMPARE(assessed.status, 0);
+    QCOMPARE(values["maturix"].toDouble(), QJsonDocument::fromJson(assessed.out)["maturix"].toDouble());
 }
 
 void tst_PacsSender::cliFailures_data()

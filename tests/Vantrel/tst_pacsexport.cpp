@@ -27,6 +27,8 @@ private slots:
     void interactiveFailure_data();
     void interactiveFailure();
     void cancelWhileThePacsIsSilent();
+    void reportsNotStoredAreTold_data();
+    void reportsNotStoredAreTold();
 
 private:
     PacsExport::Chart chart(const QString &patientID,
@@ -66,7 +68,7 @@ PacsExport::Chart tst_PacsExport::chart(const QString &patientID, const QString 
     QString error;
     const QByteArray dicom = PacsChart(image, name, patientID).data(&error);
     return { QStringLiteral("Patient %1").arg(patientID), dicom, error, ChartSample::jpeg(image),
-             m_dir.filePath(patientID + QStringLiteral(".jpg")) };
+             m_dir.filePath(patientID + QStringLiteral(".jpg")), {}, {} };
 }
 
 void tst_PacsExport::setPacsPort(quint16 port)
@@ -178,6 +180,52 @@ void tst_PacsExport::cancelWhileThePacsIsSilent()
     QVERIFY(alerts.alerts().first().informativeText.contains("cancelled"));
     QCOMPARE(QImage(m_dir.filePath("SILENT.jpg")).size(), QSize(600, 450));
     QVERIFY(!m_export->isBusy());
+}
+
+// The chart is stored, its reports not (all): the user is told so, and the
+// stored chart is not offered as a file.
+void tst_PacsExport::reportsNotStoredAreTold_data()
+{
+    QTest::addColumn<bool>("interactive");
+    QTest::addColumn<QByteArray>("badReport");
+    QTest::addColumn<QString>("reportsError");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("told");
+
+    QTest::newRow("one refused") << true << QByteArray("not a DICOM file") << QString()
+                                 << "The chart was stored in the PACS, but not all its reports"
+                                 << "Patient REP-1 was stored in ORTHANC@127.0.0.1:PORT, but 1 of its 2 "
+                                    "structured reports were not stored: ";
+    QTest::newRow("none made, batch") << false << QByteArray() << "no memory left"
+                                      << "Charts stored in the PACS: 0 of 1"
+                                      << "Patient REP-2: the chart was stored, but its structured "
+                                         "reports could not be made: no memory left";
+}
+
+void tst_PacsExport::reportsNotStoredAreTold()
+{
+    QFETCH(bool, interactive);
+    QFETCH(QByteArray, badReport);
+    QFETCH(QString, reportsError);
+    QFETCH(QString, title);
+    QFETCH(QString, told);
+
+    setPacsPort(m_server.dicomPort());
+    const QString patientID = interactive ? "REP-1" : "REP-2";
+    PacsExport::Chart exported = chart(patientID);
+    exported.reportsError = reportsError;
+    if (!badReport.isEmpty())
+        exported.reports = { chart(patientID).dicom, badReport };
+    ScriptedAlertResponder alerts;
+    QSignalSpy idle(m_export.get(), &PacsExport::idle);
+    m_export->exportChart(exported, interactive);
+    QTRY_VERIFY_WITH_TIMEOUT(!idle.isEmpty(), 20000);
+
+    QCOMPARE(alerts.messageTexts(), QStringList { title });
+    const QString text = alerts.alerts().first().informativeText;
+    QVERIFY2(text.contains(told.replace("PORT", QString::number(m_server.dicomPort()))), qPrintable(text));
+    QCOMPARE(m_server.instancesOfPatient(patientID).size(), interactive ? 2 : 1);
+    QVERIFY(!QFile::exists(m_dir.filePath(patientID + ".jpg")));
 }
 
 QTEST_MAIN(tst_PacsExport)
