@@ -7,6 +7,7 @@
 #include "ui_KVDocument.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -83,11 +84,12 @@ void KVDocument::printShowingPrintPanel(bool showPanels)
     // The text takes the lines it needs at the foot of the page, a blank line
     // apart from the view; the view is scaled to the rest, keeping its proportions.
     const QString text = printedText();
-    painter.setFont(QFont(view->font(), painter.device()));
+    const QFont font(view->font(), painter.device());
+    const QFontMetricsF metrics(font, painter.device());
     const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
     const QRectF column(0, 0, page.width(), page.height());
-    const double textHeight = text.isEmpty() ? 0.0 : painter.boundingRect(column, flags, text).height();
-    const double gap = text.isEmpty() ? 0.0 : painter.fontMetrics().lineSpacing();
+    const double textHeight = text.isEmpty() ? 0.0 : metrics.boundingRect(column, flags, text).height();
+    const double gap = text.isEmpty() ? 0.0 : metrics.lineSpacing();
     const double room = std::max(page.height() - textHeight - gap, page.height() / 2);
     const double scale = std::min(page.width() / size.width(), room / size.height());
     const QRectF target(0, 0, size.width() * scale, size.height() * scale);
@@ -99,6 +101,7 @@ void KVDocument::printShowingPrintPanel(bool showPanels)
         view->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
     }
     painter.restore();
+    painter.setFont(font);
     if (!text.isEmpty())
         painter.drawText(QRectF(0, target.bottom() + gap, page.width(), page.height() - target.bottom() - gap),
                          flags, text);

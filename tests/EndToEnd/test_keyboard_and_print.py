@@ -22,7 +22,7 @@ MENUS = {
     "File": ["New", "Open…", "Find in PACS…", "Save", "Save As…", "Export", "Batch Export…", "Print…", "Close",
              "Close All", "Quit"],
     "Examination": ["New Examination", "Delete Examination", "Previous Examination",
-                    "Next Examination"],
+                    "Next Examination", "Copy Report"],
     "Settings": ["Preferences…"],
     "Help": ["Maturix Help", "Maturix Web Site", "Technical Support…", "Check for Updates…",
              "About Maturix"],
