@@ -4,9 +4,11 @@ with that height, on the clipboard, as maturix-cli report writes it. In
 Preferences the site's template shows in the live preview; an unknown
 placeholder shows as an error and OK refuses it until it is corrected.
 Examination > Copy Report then gives the site's paragraph, and the printed
-chart carries it underneath.
+chart carries it underneath. The built-in template goes back stored as none;
+the structured-report box is stored beside it.
 """
 
+import configparser
 import copy
 import json
 import os
@@ -84,8 +86,13 @@ class ReportParagraph(harness.Scenario):
                      lambda: SITE_PARAGRAPH in harness.label_texts(preferences), tree=preferences)
         self.assertFalse([text for text in harness.label_texts(preferences)
                           if text.startswith("Unknown placeholder")])
-        harness.press(harness.find(preferences, "push button", "OK"))
-        harness.poll("Preferences to close", lambda: not harness.showing(preferences))
+        harness.press(harness.find(preferences, "page tab", "Export"))
+        structured = harness.find(preferences, "check box", "Export structured reports with the chart")
+        harness.click(structured)
+        harness.poll("the box to be ticked",
+                     lambda: structured.getState().contains(harness.pyatspi.STATE_CHECKED), tree=structured)
+        self.close_preferences(preferences)
+        self.assertEqual(self.stored(), (SITE_TEMPLATE, "true"))
 
         self.assertIn(("Copy Report", True), harness.menu_as_shown(self.window, "Examination"))
         harness.choose_menu(self.window, "Examination", "Copy Report")
@@ -100,6 +107,31 @@ class ReportParagraph(harness.Scenario):
         harness.poll("the PDF file", lambda: os.path.exists(pdf) and os.path.getsize(pdf) > 0)
         harness.poll("the print dialog to close", lambda: not harness.showing(dialog))
         self.assertIn(SITE_PARAGRAPH, harness.pdf_text(pdf))
+
+        # The built-in template is stored as none, so that a later version's
+        # improved one reaches the site.
+        harness.choose_menu(self.window, "Settings", "Preferences…")
+        preferences = self.station.window("Preferences")
+        harness.press(harness.find(preferences, "page tab", "Report"))
+        harness.press(harness.find(preferences, "push button", "Use Default Template"))
+        harness.poll("the preview of the default template",
+                     lambda: default_paragraph in harness.label_texts(preferences), tree=preferences)
+        self.close_preferences(preferences)
+        self.assertEqual(self.stored(), ("", "true"))
+
+    def close_preferences(self, preferences):
+        harness.press(harness.find(preferences, "push button", "OK"))
+        harness.poll("Preferences to close", lambda: not harness.showing(preferences))
+
+    def stored(self):
+        """The report template and the structured-report box as stored."""
+        settings = configparser.ConfigParser(interpolation=None)
+        settings.optionxform = str
+        settings.read(os.path.join(self.station.home, ".config", "Maturix", "Maturix.ini"))
+        general = settings["General"]
+        # QSettings quotes a value that holds a comma.
+        return tuple(general.get(harness._ini_key(key)).removeprefix('"').removesuffix('"')
+                     for key in ("Report Template", "Export Structured Report"))
 
 
 if __name__ == "__main__":
