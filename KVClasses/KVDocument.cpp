@@ -88,7 +88,8 @@ void KVDocument::printShowingPrintPanel(bool showPanels)
     const QFontMetricsF metrics(font, painter.device());
     const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
     const QRectF column(0, 0, page.width(), page.height());
-    const double textHeight = text.isEmpty() ? 0.0 : metrics.boundingRect(column, flags, text).height();
+    const double textHeight =
+            text.isEmpty() ? 0.0 : metrics.boundingRect(column, flags, text).height();
     const double gap = text.isEmpty() ? 0.0 : metrics.lineSpacing();
     const double room = std::max(page.height() - textHeight - gap, page.height() / 2);
     const double scale = std::min(page.width() / size.width(), room / size.height());
@@ -103,7 +104,8 @@ void KVDocument::printShowingPrintPanel(bool showPanels)
     painter.restore();
     painter.setFont(font);
     if (!text.isEmpty())
-        painter.drawText(QRectF(0, target.bottom() + gap, page.width(), page.height() - target.bottom() - gap),
+        painter.drawText(QRectF(0, target.bottom() + gap, page.width(),
+                                page.height() - target.bottom() - gap),
                          flags, text);
     painter.end();
 }

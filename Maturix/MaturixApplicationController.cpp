@@ -239,13 +239,15 @@ MaturixApplicationController::reportPreview(const QString &templateText) const
     ReportPreview preview;
     preview.unknownPlaceholders = ReportParagraph::unknownPlaceholders(templateText);
     if (auto *front = qobject_cast<MaturixDocument *>(currentDocument())) {
-        preview.paragraph = ReportParagraph(front->assessment(), front->currentExam()).text(templateText);
+        preview.paragraph =
+                ReportParagraph(front->assessment(), front->currentExam()).text(templateText);
         preview.documentName = front->displayName();
     }
     if (preview.paragraph.isEmpty()) {
         MaturixAssessment sample;
         sample.setPatientRecord(&samplePatient());
-        preview.paragraph = ReportParagraph(sample, samplePatient().trRecordsArray().size() - 1).text(templateText);
+        const quint64 latest = samplePatient().trRecordsArray().size() - 1;
+        preview.paragraph = ReportParagraph(sample, latest).text(templateText);
         preview.documentName.clear();
     }
     return preview;

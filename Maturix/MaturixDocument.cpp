@@ -596,7 +596,8 @@ void MaturixDocument::doExportTable()
 
 QString MaturixDocument::reportTemplate()
 {
-    const QString stored = UserDefaults::standardUserDefaults().stringForKey(PreferenceKeys::ReportTemplate);
+    const QString stored =
+            UserDefaults::standardUserDefaults().stringForKey(PreferenceKeys::ReportTemplate);
     return stored.isEmpty() ? ReportParagraph::defaultTemplate() : stored;
 }
 
@@ -639,8 +640,8 @@ QString MaturixDocument::printedText()
     QString problem;
     const QString paragraph = reportParagraph(&problem);
     if (!problem.isEmpty()) {
-        qCWarning(lcDocument, "No report paragraph printed for \"%s\": %s", qPrintable(displayName()),
-                  qPrintable(problem));
+        qCWarning(lcDocument, "No report paragraph printed for \"%s\": %s",
+                  qPrintable(displayName()), qPrintable(problem));
         showStatus(tr("The report paragraph was not printed. %1").arg(problem));
     }
     return paragraph;

@@ -56,7 +56,8 @@ QString defaultReportTemplate()
 VantrelAppController::ReportPreview reportPreview(const QString &templateText)
 {
     const VantrelAppController *controller = VantrelAppController::sharedController();
-    return controller ? controller->reportPreview(templateText) : VantrelAppController::ReportPreview();
+    return controller ? controller->reportPreview(templateText)
+                      : VantrelAppController::ReportPreview();
 }
 
 } // namespace
@@ -209,8 +210,8 @@ void PreferencesController::doOK()
     const QStringList unknown = reportPreview(reportTemplate).unknownPlaceholders;
     if (!unknown.isEmpty()) {
         m_ui->sectionTabs->setCurrentWidget(m_ui->reportTab);
-        Alert::alertWithMessageText(tr("The report template names an unknown placeholder."), tr("OK"),
-                                    QString(), QString(),
+        Alert::alertWithMessageText(tr("The report template names an unknown placeholder."),
+                                    tr("OK"), QString(), QString(),
                                     tr("%1 stands for no value of the report. Correct it, or use "
                                        "the default template.")
                                             .arg(placeholderList(unknown)))
@@ -421,11 +422,13 @@ void PreferencesController::updateReportPreview()
     m_ui->reportPreviewCaption->setText(
             preview.documentName.isEmpty()
                     ? tr("Preview for a sample examination:")
-                    : tr("Preview for the examination on show in “%1”:").arg(preview.documentName));
+                    : tr("Preview for the examination on show in “%1”:")
+                              .arg(preview.documentName));
     m_ui->reportPreviewField->setText(preview.paragraph);
     const qsizetype unknown = preview.unknownPlaceholders.size();
     m_ui->reportTemplateErrorField->setText(
             unknown == 0 ? QString()
-                         : (unknown == 1 ? tr("Unknown placeholder %1") : tr("Unknown placeholders %1"))
+                         : (unknown == 1 ? tr("Unknown placeholder %1")
+                                         : tr("Unknown placeholders %1"))
                                    .arg(placeholderList(preview.unknownPlaceholders)));
 }
