@@ -40,6 +40,7 @@ OsirixLinkRequest linkRequestOf(const RadiographImage &image)
     request.dicomStudyID = image.study().studyID;
     return request;
 }
+
 // A girl at her second visit, assessed and measured both times, so that
 // every placeholder has a value.
 const PatientRecord &samplePatient()
