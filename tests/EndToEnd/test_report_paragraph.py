@@ -3,9 +3,10 @@ height is still being typed puts the paragraph of the examination on show,
 with that height, on the clipboard, as maturix-cli report writes it. In
 Preferences the site's template shows in the live preview; an unknown
 placeholder shows as an error and OK refuses it until it is corrected.
-Examination > Copy Report then gives the site's paragraph, and the printed
-chart carries it underneath. The built-in template goes back stored as none;
-the structured-report box is stored beside it.
+Examination > Copy Report, and the window's button, then give the site's
+paragraph, and the printed chart carries it underneath. The built-in
+template goes back stored as none; the structured-report box is stored
+beside it.
 """
 
 import configparser
@@ -96,6 +97,11 @@ class ReportParagraph(harness.Scenario):
 
         self.assertIn(("Copy Report", True), harness.menu_as_shown(self.window, "Examination"))
         harness.choose_menu(self.window, "Examination", "Copy Report")
+        self.clipboard_to_hold(SITE_PARAGRAPH)
+        # Another program copies something else; the window's button copies again.
+        subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=b"dictated", check=True)
+        self.clipboard_to_hold("dictated")
+        harness.press(harness.find(self.window, "push button", "Copy Report"))
         self.clipboard_to_hold(SITE_PARAGRAPH)
 
         pdf = os.path.join(self.station.home, "E2E-5005 report.pdf")
