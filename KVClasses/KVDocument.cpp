@@ -6,6 +6,8 @@
 #include "View.h"
 #include "ui_KVDocument.h"
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -75,19 +77,36 @@ void KVDocument::printShowingPrintPanel(bool showPanels)
                                                                    : printer.outputFileName()));
         return;
     }
-    // The view is scaled to one page, keeping its proportions.
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
     const QSizeF size = view->size();
     if (size.isEmpty())
         return;
-    const double scale = std::min(page.width() / size.width(), page.height() / size.height());
+    // The text takes the lines it needs at the foot of the page, a blank line
+    // apart from the view; the view is scaled to the rest, keeping its proportions.
+    const QString text = printedText();
+    const QFont font(view->font(), painter.device());
+    const QFontMetricsF metrics(font, painter.device());
+    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+    const QRectF column(0, 0, page.width(), page.height());
+    const double textHeight =
+            text.isEmpty() ? 0.0 : metrics.boundingRect(column, flags, text).height();
+    const double gap = text.isEmpty() ? 0.0 : metrics.lineSpacing();
+    const double room = std::max(page.height() - textHeight - gap, page.height() / 2);
+    const double scale = std::min(page.width() / size.width(), room / size.height());
     const QRectF target(0, 0, size.width() * scale, size.height() * scale);
+    painter.save();
     if (auto *drawing = qobject_cast<View *>(view)) {
         drawing->renderInto(painter, target);
     } else {
         painter.scale(scale, scale);
         view->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
     }
+    painter.restore();
+    painter.setFont(font);
+    if (!text.isEmpty())
+        painter.drawText(QRectF(0, target.bottom() + gap, page.width(),
+                                page.height() - target.bottom() - gap),
+                         flags, text);
     painter.end();
 }
 

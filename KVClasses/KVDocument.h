@@ -23,9 +23,12 @@ public:
     // Closes the current document first when it is blank and unchanged.
     bool initWithContentsOfURL(const QUrl &url, const QString &type, QString *error) override;
     // Prints printableView, scaled to fit the page, with the document's print
-    // settings; the print panel first when asked for. Without the panel and
-    // without a printer, the user is told instead.
+    // settings, and printedText under it, wrapped to the page width; the
+    // print panel first when asked for. Without the panel and without a
+    // printer, the user is told instead.
     void printShowingPrintPanel(bool showPanels) override;
+    // The text printed under printableView; none here.
+    virtual QString printedText() { return {}; }
 
     bool isBlank() const { return m_docIsBlank; }
     QWidget *printableView() const { return m_printableView.data(); }

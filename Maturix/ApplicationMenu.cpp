@@ -129,6 +129,15 @@ void ApplicationMenu::installInWindow(Document *document, VantrelAppController *
                                [exam] { exam->doPreviousRecord(); });
         examination->addAction(tr("N&ext Examination"), patient,
                                [exam] { exam->doNextRecord(); });
+        if (auto *assessment = qobject_cast<MaturixDocument *>(document)) {
+            QPointer<MaturixDocument> report(assessment);
+            examination->addSeparator();
+            QAction *copyReport = examination->addAction(
+                    tr("&Copy Report"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), assessment,
+                    [report] { report->doCopyReport(); });
+            new ShortcutBeforeFields(copyReport, window);
+            validateOnShow(examination, controller, { copyReport });
+        }
     }
 
     QMenu *settings = menuBar->addMenu(tr("&Settings"));

@@ -5,7 +5,7 @@ class VantrelAppController;
 
 // The menu bar of a patient window, laid out as on the Linux desktop:
 // File (New, Open, Save, Save As, Export, Batch Export, Print, Close, Close
-// All, Quit), Examination (New, Delete, Previous, Next), Settings
+// All, Quit), Examination (New, Delete, Previous, Next, Copy Report), Settings
 // (Preferences) and Help (help, web site, support mail, update check, About). Commands of the
 // controller are validated by it each time their menu opens.
 class ApplicationMenu

@@ -9,6 +9,7 @@
 #include "PreferenceKeys.h"
 #include "RadiographImage.h"
 #include "RadiographImport.h"
+#include "ReportParagraph.h"
 #include "UserDefaults.h"
 
 #include <QFile>
@@ -38,6 +39,30 @@ OsirixLinkRequest linkRequestOf(const RadiographImage &image)
     request.accessionNumber = image.study().accessionNumber;
     request.dicomStudyID = image.study().studyID;
     return request;
+}
+
+// A girl at her second visit, assessed and measured both times, so that
+// every placeholder has a value.
+const PatientRecord &samplePatient()
+{
+    static const std::unique_ptr<const PatientRecord> patient = [] {
+        auto record = std::make_unique<PatientRecord>();
+        record->setGender(Gender::Female);
+        record->setBirthDate(AbsoluteDate::fromLocalDate(QDate(2004, 6, 1)));
+        const struct { QDate date; qint64 standard; double height; } visits[] = {
+            { QDate(2014, 6, 1), 18, 138.5 },
+            { QDate(2015, 6, 1), 19, 144.0 },
+        };
+        for (const auto &visit : visits) {
+            record->addTRRecord();
+            TRRecord &exam = *record->trRecordsArray().back();
+            exam.setExamDate(AbsoluteDate::fromLocalDate(visit.date));
+            exam.setMaturixIndex(visit.standard);
+            exam.setHeight(visit.height);
+        }
+        return record;
+    }();
+    return *patient;
 }
 } // namespace
 
@@ -202,4 +227,29 @@ std::optional<bool> MaturixApplicationController::headerHolds(MaturixDocument *d
     default:
         return std::nullopt;
     }
+}
+
+QString MaturixApplicationController::defaultReportTemplate() const
+{
+    return ReportParagraph::defaultTemplate();
+}
+
+VantrelAppController::ReportPreview
+MaturixApplicationController::reportPreview(const QString &templateText) const
+{
+    ReportPreview preview;
+    preview.unknownPlaceholders = ReportParagraph::unknownPlaceholders(templateText);
+    if (auto *front = qobject_cast<MaturixDocument *>(currentDocument())) {
+        preview.paragraph =
+                ReportParagraph(front->assessment(), front->currentExam()).text(templateText);
+        preview.documentName = front->displayName();
+    }
+    if (preview.paragraph.isEmpty()) {
+        MaturixAssessment sample;
+        sample.setPatientRecord(&samplePatient());
+        const quint64 latest = samplePatient().trRecordsArray().size() - 1;
+        preview.paragraph = ReportParagraph(sample, latest).text(templateText);
+        preview.documentName.clear();
+    }
+    return preview;
 }

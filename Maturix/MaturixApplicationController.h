@@ -33,6 +33,9 @@ public:
     // document that shows the radiograph, or none with the reason.
     MaturixDocument *openRadiograph(const QString &path, QString *error);
 
+    QString defaultReportTemplate() const override;
+    ReportPreview reportPreview(const QString &templateText) const override;
+
 protected:
     // "Gender" (1 male, 2 female; absent: not set) goes to the document the
     // request filled. A patient's own file keeps its stored sex.

@@ -20,12 +20,14 @@
 #include "PrintableText.h"
 #include "RadiographImage.h"
 #include "RadiographImport.h"
+#include "ReportParagraph.h"
 #include "Scheduler.h"
 #include "TableText.h"
 #include "UserDefaults.h"
 #include "VantrelAppController.h"
 #include "ui_MyDocument.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QMimeData>
@@ -224,6 +226,8 @@ void MaturixDocument::windowControllerDidLoadNib()
         if (auto *save = root->findChild<QAbstractButton *>(QStringLiteral("exportTableButton")))
             connect(save, &QAbstractButton::clicked, this, &MaturixDocument::doExportTable);
     }
+    if (auto *copyReport = root->findChild<QAbstractButton *>(QStringLiteral("copyReportButton")))
+        connect(copyReport, &QAbstractButton::clicked, this, &MaturixDocument::doCopyReport);
     m_blindReadingField = root->findChild<QLabel *>(QStringLiteral("blindReadingField"));
     NotificationCenter::defaultCenter().addObserver(PreferenceKeys::BlindReading, this,
                                                     [this](const Notification &) { directUpdateDisplay(); });
@@ -628,6 +632,59 @@ void MaturixDocument::doExportFhir()
                                     QString(), tr("“%1”: %2").arg(panel.filename(), error))
                 .beginSheetModalForWindow(window(), {});
     });
+}
+
+QString MaturixDocument::reportTemplate()
+{
+    const QString stored =
+            UserDefaults::standardUserDefaults().stringForKey(PreferenceKeys::ReportTemplate);
+    return stored.isEmpty() ? ReportParagraph::defaultTemplate() : stored;
+}
+
+QString MaturixDocument::reportParagraph(QString *problem) const
+{
+    const QString templateText = reportTemplate();
+    const QStringList unknown = ReportParagraph::unknownPlaceholders(templateText);
+    if (!unknown.isEmpty()) {
+        // A paragraph without the part that names it could pass unnoticed
+        // into a report.
+        *problem = tr("The report template in Preferences names an unknown placeholder: {%1}.")
+                           .arg(unknown.join(QStringLiteral("}, {")));
+        return {};
+    }
+    return ReportParagraph(m_assessment, m_currentExam).text(templateText);
+}
+
+void MaturixDocument::doCopyReport()
+{
+    commitEditing();
+    directUpdateDisplay();
+    QString problem;
+    const QString paragraph = reportParagraph(&problem);
+    if (!problem.isEmpty()) {
+        Alert::alertWithMessageText(tr("The report could not be copied."), QString(), QString(),
+                                    QString(), problem)
+                .beginSheetModalForWindow(window(), {});
+        return;
+    }
+    if (paragraph.isEmpty()) {
+        showStatus(tr("The examination on show has nothing to report yet."));
+        return;
+    }
+    QGuiApplication::clipboard()->setText(paragraph);
+    showStatus(tr("Report copied."));
+}
+
+QString MaturixDocument::printedText()
+{
+    QString problem;
+    const QString paragraph = reportParagraph(&problem);
+    if (!problem.isEmpty()) {
+        qCWarning(lcDocument, "No report paragraph printed for \"%s\": %s",
+                  qPrintable(displayName()), qPrintable(problem));
+        showStatus(tr("The report paragraph was not printed. %1").arg(problem));
+    }
+    return paragraph;
 }
 
 namespace {

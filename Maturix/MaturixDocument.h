@@ -100,6 +100,18 @@ public:
     // Bundle, for a health record to import.
     void doExportFhir();
 
+    // The site's report template: "Report Template", else the built-in one.
+    static QString reportTemplate();
+    // The report paragraph of the examination on show, from the site's
+    // template; empty with the reason when the template names a placeholder
+    // that does not exist.
+    QString reportParagraph(QString *problem) const;
+    // Examination > Copy Report: the editing under way ends, then the
+    // paragraph goes to the clipboard as plain text.
+    void doCopyReport();
+    // The printout's report paragraph under the chart.
+    QString printedText() override;
+
     // The radiograph of the examination on show, kept for this session with
     // the study the examination came from (its source study's instance UID);
     // an examination without one has none. The patient file does not hold it.

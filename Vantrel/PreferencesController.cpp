@@ -41,6 +41,25 @@ QString abbreviatingWithTilde(const QString &path)
     return path;
 }
 
+// "{a}, {b}", as a template writes them.
+QString placeholderList(const QStringList &names)
+{
+    return u'{' + names.join(QStringLiteral("}, {")) + u'}';
+}
+
+QString defaultReportTemplate()
+{
+    const VantrelAppController *controller = VantrelAppController::sharedController();
+    return controller ? controller->defaultReportTemplate() : QString();
+}
+
+VantrelAppController::ReportPreview reportPreview(const QString &templateText)
+{
+    const VantrelAppController *controller = VantrelAppController::sharedController();
+    return controller ? controller->reportPreview(templateText)
+                      : VantrelAppController::ReportPreview();
+}
+
 } // namespace
 
 PreferencesController::PreferencesController(QObject *parent)
@@ -94,6 +113,10 @@ void PreferencesController::windowDidLoad()
     connect(m_ui->checkNowButton, &QPushButton::clicked, this, &PreferencesController::doUpdate);
     connect(m_ui->checkSyntaxButton, &QPushButton::clicked, this,
             [this] { checkSyntax(m_ui->checkSyntaxButton); });
+    connect(m_ui->reportTemplateField, &QPlainTextEdit::textChanged, this,
+            &PreferencesController::updateReportPreview);
+    connect(m_ui->resetReportTemplateButton, &QPushButton::clicked, this,
+            &PreferencesController::doResetReportTemplate);
     m_window->installEventFilter(this);
 
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -110,6 +133,8 @@ void PreferencesController::windowDidLoad()
 
 void PreferencesController::windowDidBecomeKey()
 {
+    // Another patient may be on show since the window was last in front.
+    updateReportPreview();
     if (osirixIsInstalled()) {
         m_ui->installOsirixPluginButton->setText(tr("Install OsiriX Plugin"));
         m_ui->osirixExplanationField->setText(
@@ -169,12 +194,38 @@ void PreferencesController::resetDefaults()
         break;
     }
     updateVersionLastChecked();
+    m_ui->exportStructuredReportCheckBox->setChecked(
+            defaults.boolForKey(PreferenceKeys::ExportStructuredReport));
+    const QString reportTemplate = defaults.stringForKey(PreferenceKeys::ReportTemplate);
+    m_ui->reportTemplateField->setPlainText(reportTemplate.isEmpty() ? defaultReportTemplate()
+                                                                     : reportTemplate);
 }
 
 void PreferencesController::doOK()
 {
     window();
+    // A template that names no value would give reports without it: it is
+    // corrected before anything is stored.
+    const QString reportTemplate = m_ui->reportTemplateField->toPlainText();
+    const QStringList unknown = reportPreview(reportTemplate).unknownPlaceholders;
+    if (!unknown.isEmpty()) {
+        m_ui->sectionTabs->setCurrentWidget(m_ui->reportTab);
+        Alert::alertWithMessageText(tr("The report template names an unknown placeholder."),
+                                    tr("OK"), QString(), QString(),
+                                    tr("%1 stands for no value of the report. Correct it, or use "
+                                       "the default template.")
+                                            .arg(placeholderList(unknown)))
+                .runModal();
+        m_ui->reportTemplateField->setFocus();
+        return;
+    }
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    // The built-in template is stored as none, so that a better one of a
+    // later version reaches the site.
+    defaults.setString(reportTemplate == defaultReportTemplate() ? QString() : reportTemplate,
+                       PreferenceKeys::ReportTemplate);
+    defaults.setBool(m_ui->exportStructuredReportCheckBox->isChecked(),
+                     PreferenceKeys::ExportStructuredReport);
     defaults.setString(abbreviatingWithTilde(m_ui->defaultSaveFolderField->text()),
                        PreferenceKeys::SaveDirectory);
     defaults.setString(abbreviatingWithTilde(m_ui->defaultExportFolderField->text()),
@@ -355,4 +406,29 @@ void PreferencesController::checkSyntax(const QObject *sender)
     }
     m_ui->scriptErrorField->setText(error.briefMessage);
     m_ui->launchScriptField->setFocus();
+}
+
+void PreferencesController::doResetReportTemplate()
+{
+    window();
+    m_ui->reportTemplateField->setPlainText(defaultReportTemplate());
+}
+
+void PreferencesController::updateReportPreview()
+{
+    window();
+    const VantrelAppController::ReportPreview preview =
+            reportPreview(m_ui->reportTemplateField->toPlainText());
+    m_ui->reportPreviewCaption->setText(
+            preview.documentName.isEmpty()
+                    ? tr("Preview for a sample examination:")
+                    : tr("Preview for the examination on show in “%1”:")
+                              .arg(preview.documentName));
+    m_ui->reportPreviewField->setText(preview.paragraph);
+    const qsizetype unknown = preview.unknownPlaceholders.size();
+    m_ui->reportTemplateErrorField->setText(
+            unknown == 0 ? QString()
+                         : (unknown == 1 ? tr("Unknown placeholder %1")
+                                         : tr("Unknown placeholders %1"))
+                                   .arg(placeholderList(preview.unknownPlaceholders)));
 }

@@ -20,8 +20,9 @@ class Preferences;
 // The Preferences window: database and export folders, automatic saving,
 // the export target (a folder, the DICOM viewer, whose plug-in it also
 // installs, or a PACS, whose connection it tests), the start-up script with
-// its syntax check, and the automatic version check. Edits stay in the controls until OK stores them; Cancel
-// shows the stored values again.
+// its syntax check, the automatic version check, and the report template
+// with a live preview. Edits stay in the controls until OK stores them;
+// Cancel shows the stored values again.
 class VANTREL_EXPORT PreferencesController : public QObject
 {
     Q_OBJECT
@@ -61,6 +62,11 @@ public:
     // formats the script; from a control it also selects the fault and says
     // what it is.
     void checkSyntax(const QObject *sender);
+    // Puts the built-in report template in the field.
+    void doResetReportTemplate();
+    // The template in the field filled in, and its unknown placeholders as
+    // an error.
+    void updateReportPreview();
 
 signals:
     // A connection test has ended and its outcome is on show.

@@ -590,7 +590,8 @@ bool VantrelAppController::applicationPrintFile(const QString &path)
 
 bool VantrelAppController::validateMenuItem(const QAction *item) const
 {
-    if (plainTitle(item).startsWith(tr("Export")))
+    const QString title = plainTitle(item);
+    if (title.startsWith(tr("Export")) || title == tr("Copy Report"))
         return currentDocument() != nullptr;
     return true;
 }

@@ -58,7 +58,8 @@ public:
 
     // The Open command's panel starts in the database folder.
     int runModalOpenPanel(FilePanel &panel, const QStringList &types) override;
-    // Commands whose title begins with "Export" need a current document.
+    // Commands whose title begins with "Export", and Copy Report, need a
+    // current document.
     bool validateMenuItem(const QAction *item) const;
     // Files handed over by the desktop or a later start: opened and shown.
     void applicationOpenFiles(const QStringList &paths);
@@ -163,6 +164,26 @@ public:
     // Progress and failures of background steps on the About window's
     // status line.
     virtual void showStatusString(const QString &status);
+
+    // ---- The report paragraph, as Preferences previews its template --------
+    struct ReportPreview
+    {
+        QString paragraph;
+        // The document whose examination on show was filled in; empty for
+        // the sample examination.
+        QString documentName;
+        // Names in braces that are no placeholder, in order, once each.
+        QStringList unknownPlaceholders;
+    };
+    // The built-in template; the base knows no report.
+    virtual QString defaultReportTemplate() const { return {}; }
+    // The template filled in for the examination on show in the front
+    // document, or for a sample examination when none has anything to report.
+    virtual ReportPreview reportPreview(const QString &templateText) const
+    {
+        Q_UNUSED(templateText)
+        return {};
+    }
 
 protected:
     // Starts the shared version checker; verbose checks report to the user.

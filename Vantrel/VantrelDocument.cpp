@@ -331,13 +331,18 @@ void VantrelDocument::addExamination() { }
 
 void VantrelDocument::deleteCurrentExamination() { }
 
+void VantrelDocument::commitEditing()
+{
+    if (QLineEdit *field = m_fieldBeingEdited)
+        endEditing(field);
+}
+
 void VantrelDocument::doNewRecord()
 {
     // Asked for from the keyboard, the field being typed in keeps the focus:
     // its editing ends here, as a click would end it, so that what was typed
     // belongs to the examination it was typed for.
-    if (QLineEdit *field = m_fieldBeingEdited)
-        endEditing(field);
+    commitEditing();
     updateChangeCount(ChangeDone);
     synchronizeToData();
     addExamination();

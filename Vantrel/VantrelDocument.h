@@ -59,6 +59,9 @@ public:
     virtual void addExamination();
     virtual void deleteCurrentExamination();
 
+    // Ends the editing of the field being typed in, as a click elsewhere
+    // would, so that what was typed reaches the record.
+    void commitEditing();
     void doNewRecord();
     void doDeleteRecord();
     void deleteAlertDidEnd(int returnCode);

@@ -102,8 +102,10 @@ QString ReportParagraph::value(const QString &name) const
             return {};
         if (name == u"sdScore")
             return score.mid(1);
+        // A score that rounds to zero ("-0.0") lies at the mean, which reads
+        // as the table writes a zero score: "+0.0", above.
         if (name == u"sdDirection")
-            return score.startsWith(u'-') ? QStringLiteral("below") : QStringLiteral("above");
+            return score.toDouble() < 0.0 ? QStringLiteral("below") : QStringLiteral("above");
         return std::abs(score.toDouble()) <= 2.0 ? QStringLiteral("within") : QStringLiteral("outside");
     }
     if (name == u"meanBoneAge")

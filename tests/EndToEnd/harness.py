@@ -642,3 +642,28 @@ def menu_as_shown(window, title):
 
 if __name__ == "__main__" and sys.argv[1:2] == ["announce-bus"]:
     announce_bus(*sys.argv[2:4])
+
+
+SHIFT_MASK = 1 << 0
+
+
+def press_key_with_shift(keysym, control=False):
+    """Presses a key with Shift held, and Ctrl when asked."""
+    registry = pyatspi.Registry
+    registry.generateKeyboardEvent(SHIFT_MASK, None, pyatspi.KEY_LOCKMODIFIERS)
+    try:
+        press_key(keysym, control)
+    finally:
+        registry.generateKeyboardEvent(SHIFT_MASK, None, pyatspi.KEY_UNLOCKMODIFIERS)
+
+
+def clipboard_text():
+    """The text on the display's clipboard, as another program pastes it."""
+    return subprocess.run(["xclip", "-selection", "clipboard", "-o"], capture_output=True,
+                          timeout=TIMEOUT).stdout.decode()
+
+
+def pdf_text(path):
+    """The words of a PDF file, each run of white space made one space."""
+    text = subprocess.run(["pdftotext", path, "-"], capture_output=True, check=True).stdout
+    return " ".join(text.decode().split())

@@ -23,7 +23,7 @@ MENUS = {
              "Print…", "Close",
              "Close All", "Quit"],
     "Examination": ["New Examination", "Delete Examination", "Previous Examination",
-                    "Next Examination"],
+                    "Next Examination", "Copy Report"],
     "Settings": ["Preferences…"],
     "Help": ["Maturix Help", "Maturix Web Site", "Technical Support…", "Check for Updates…",
              "About Maturix"],

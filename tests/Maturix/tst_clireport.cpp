@@ -77,6 +77,10 @@ void tst_CliReport::report_data()
             << patient(first + u',' + second) << QStringList() << everyPlaceholder << 0
             << QStringLiteral("1 Jun 2015|11 years 0 months|11 years 0 months|0.1|below|within|"
                               "11 years 0 months|12.3 months|144.0|90.6|158.9|1.00|5.5 {literal}\n");
+    QTest::newRow("score rounding to zero from below is at the mean")
+            << patient(exam(QStringLiteral("2014-07-04"), 18, 0)) << QStringList()
+            << QStringLiteral("{sdScore} SD {sdDirection}") << 0
+            << QStringLiteral("0.0 SD above\n");
     QTest::newRow("unknown placeholder")
             << patient(first) << QStringList() << QStringLiteral("{boneAge} {boneAgeSD} {boneAge}") << 2
             << QStringLiteral("maturix-cli report: unknown placeholder in TEMPLATE: {boneAgeSD}\n");
