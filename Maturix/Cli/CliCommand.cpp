@@ -1,6 +1,7 @@
 #include "CliCommand.h"
 
 #include "CommandLineOptions.h"
+#include "PatientFileIO.h"
 #include "PrintableText.h"
 
 #include <QTextStream>
@@ -9,6 +10,17 @@ int CliCommand::fail(QTextStream &err, int status, const QString &message) const
 {
     err << "maturix-cli " << name() << ": " << message << '\n';
     return status;
+}
+
+std::unique_ptr<PatientRecord> CliCommand::loadPatient(const QString &path, QTextStream &err,
+                                                       PatientFile::Versions *versions) const
+{
+    PatientFile::Versions stored;
+    QString error;
+    std::unique_ptr<PatientRecord> record = PatientFileIO::load(path, versions ? versions : &stored, &error);
+    if (!record)
+        failFile(err, path, error);
+    return record;
 }
 
 int CliCommand::failFile(QTextStream &err, const QString &path, const QString &reason) const

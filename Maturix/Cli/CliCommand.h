@@ -1,9 +1,12 @@
 #pragma once
 
+#include "PatientFile.h"
+
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class CommandLineOptions;
@@ -28,6 +31,11 @@ protected:
     int fail(QTextStream &err, int status, const QString &message) const;
     // Writes "maturix-cli NAME: PATH: reason" and answers FileError.
     int failFile(QTextStream &err, const QString &path, const QString &reason) const;
+    // The patient in a patient file or a ".json" patient, with the versions
+    // it was stored in when asked for; null once failFile has told why, so
+    // the command answers FileError.
+    std::unique_ptr<PatientRecord> loadPatient(const QString &path, QTextStream &err,
+                                               PatientFile::Versions *versions = nullptr) const;
     // Parses exactly `fileCount` positional arguments (none, one named
     // `fileName` in the usage error, or IN and OUT), the flags (and --help)
     // and the value options into `options`. Answers the exit status when the

@@ -28,11 +28,10 @@ int ConvertCommand::run(const QStringList &arguments, QTextStream &out, QTextStr
         return *status;
     const QString in = options.positional()[0];
     const QString outPath = options.positional()[1];
-    PatientFile::Versions versions;
     QString error;
-    const std::unique_ptr<PatientRecord> record = PatientFileIO::load(in, &versions, &error);
+    const std::unique_ptr<PatientRecord> record = loadPatient(in, err);
     if (!record)
-        return failFile(err, in, error);
+        return FileError;
     if (!PatientFileIO::save(outPath, *record, &error))
         return failFile(err, outPath, error);
     return Success;

@@ -3,7 +3,6 @@
 #include "CommandLineOptions.h"
 #include "FhirBundle.h"
 #include "MaturixAssessment.h"
-#include "PatientFileIO.h"
 
 #include <QJsonDocument>
 #include <QTextStream>
@@ -33,11 +32,9 @@ int FhirCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
     if (const auto status = parseFileArguments(arguments, 1, {}, &options, out, err))
         return *status;
     const QString path = options.positional().first();
-    PatientFile::Versions versions;
-    QString error;
-    const std::unique_ptr<PatientRecord> record = PatientFileIO::load(path, &versions, &error);
+    const std::unique_ptr<PatientRecord> record = loadPatient(path, err);
     if (!record)
-        return failFile(err, path, error);
+        return FileError;
     MaturixAssessment assessment;
     assessment.setPatientRecord(record.get());
     QStringList leftOut;

@@ -5,7 +5,6 @@
 #include "CommandLineOptions.h"
 #include "MaturixGraphView.h"
 #include "PatientChartSource.h"
-#include "PatientFileIO.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -183,11 +182,10 @@ int RenderCommand::run(const QStringList &arguments, QTextStream &out, QTextStre
                             .arg(maximumSize));
 
     const QString in = options.positional().first();
-    PatientFile::Versions versions;
     QString error;
-    const std::unique_ptr<PatientRecord> record = PatientFileIO::load(in, &versions, &error);
+    const std::unique_ptr<PatientRecord> record = loadPatient(in, err);
     if (!record)
-        return failFile(err, in, error);
+        return FileError;
     if (!renderChart(*record, QSize(*w, *h), *format, outPath, &error))
         return failFile(err, outPath, error);
     return Success;

@@ -3,7 +3,6 @@
 #include "CliDates.h"
 #include "CommandLineOptions.h"
 #include "MaturixAssessment.h"
-#include "PatientFileIO.h"
 #include "ReportParagraph.h"
 
 #include <QFile>
@@ -83,11 +82,9 @@ int ReportCommand::run(const QStringList &arguments, QTextStream &out, QTextStre
     }
 
     const QString path = options.positional().first();
-    PatientFile::Versions versions;
-    QString error;
-    const std::unique_ptr<PatientRecord> record = PatientFileIO::load(path, &versions, &error);
+    const std::unique_ptr<PatientRecord> record = loadPatient(path, err);
     if (!record)
-        return failFile(err, path, error);
+        return FileError;
     const std::optional<quint64> exam = examinationOn(*record, date);
     if (!exam)
         return fail(err, UsageError, date.isValid()

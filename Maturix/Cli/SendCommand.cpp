@@ -7,7 +7,6 @@
 #include "MaturixAssessment.h"
 #include "PacsChart.h"
 #include "PacsSender.h"
-#include "PatientFileIO.h"
 #include "RenderCommand.h"
 
 #include <QTextStream>
@@ -51,10 +50,9 @@ int SendCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
         return fail(err, UsageError, error);
 
     const QString in = options.positional().first();
-    PatientFile::Versions versions;
-    const std::unique_ptr<PatientRecord> record = PatientFileIO::load(in, &versions, &error);
+    const std::unique_ptr<PatientRecord> record = loadPatient(in, err);
     if (!record)
-        return failFile(err, in, error);
+        return FileError;
     const QImage chart = RenderCommand::chartImage(
             *record, QSize(RenderCommand::defaultWidth, RenderCommand::defaultHeight), &error);
     if (chart.isNull())

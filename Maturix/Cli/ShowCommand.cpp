@@ -5,7 +5,6 @@
 #include "CommandLineOptions.h"
 #include "ExaminationTableModel.h"
 #include "MaturixAssessment.h"
-#include "PatientFileIO.h"
 #include "PatientJson.h"
 #include "PrintableText.h"
 #include "TableText.h"
@@ -76,9 +75,9 @@ int ShowCommand::run(const QStringList &arguments, QTextStream &out, QTextStream
     const QString path = options.positional().first();
     PatientFile::Versions versions;
     QString error;
-    const std::unique_ptr<PatientRecord> record = PatientFileIO::load(path, &versions, &error);
+    const std::unique_ptr<PatientRecord> record = loadPatient(path, err, &versions);
     if (!record)
-        return failFile(err, path, error);
+        return FileError;
 
     if (options.isSet(QStringLiteral("json"))) {
         const std::optional<QJsonObject> object = PatientJson::toJson(*record, versions, &error);

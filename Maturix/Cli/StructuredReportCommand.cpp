@@ -3,11 +3,9 @@
 #include "AtomicFile.h"
 #include "BoneAgeResults.h"
 #include "CommandLineOptions.h"
-#include "DicomUid.h"
+#include "ExaminationReports.h"
 #include "MaturixAssessment.h"
-#include "PatientFileIO.h"
 #include "RadiographImport.h"
-#include "StructuredReportWriter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -51,11 +49,10 @@ int StructuredReportCommand::run(const QStringList &arguments, QTextStream &out,
         return failFile(err, folder, QStringLiteral("no such folder"));
 
     const QString in = options.positional().first();
-    PatientFile::Versions versions;
     QString error;
-    const std::unique_ptr<PatientRecord> record = PatientFileIO::load(in, &versions, &error);
+    const std::unique_ptr<PatientRecord> record = loadPatient(in, err);
     if (!record)
-        return failFile(err, in, error);
+        return FileError;
     MaturixAssessment assessment;
     assessment.setPatientRecord(record.get());
     const QList<BoneAgeResult> results = BoneAgeResults::ofPatient(assessment);
@@ -75,20 +72,15 @@ int StructuredReportCommand::run(const QStringList &arguments, QTextStream &out,
     }
 
     // One study and one series for the reports of one run.
-    const QDateTime now = QDateTime::currentDateTime();
-    DicomStudy study;
-    study.studyInstanceUID = QString::fromLatin1(DicomUid::generate());
-    study.studyDateTime = now;
-    StructuredReportWriter writer(record->nameString(), record->referenceString(), now);
+    ExaminationReports reports(record->nameString(), record->referenceString());
     if (record->birthDate())
-        writer.setPatientsBirthDate(record->birthDate()->toLocalDateTime().date());
-    writer.setPatientsSex(int(record->gender()));
-    writer.setStudy(study);
-    writer.setSeriesInstanceUID(QString::fromLatin1(DicomUid::generate()));
-    for (qsizetype i = 0; i < results.size(); ++i) {
-        writer.setInstanceNumber(int(i + 1));
-        const QByteArray data = writer.data(results[i], &error);
-        if (data.isEmpty() || !AtomicFile::write(paths[i], data, &error))
+        reports.setPatientsBirthDate(record->birthDate()->toLocalDateTime().date());
+    reports.setPatientsSex(int(record->gender()));
+    const QList<QByteArray> files = reports.data(results, &error);
+    if (files.isEmpty())
+        return failFile(err, in, error);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (!AtomicFile::write(paths[i], files[i], &error))
             return failFile(err, paths[i], error);
         out << paths[i] << '\n';
     }
