@@ -68,12 +68,8 @@ int AssessCommand::run(const QStringList &arguments, QTextStream &out, QTextStre
     }
 
     const QString sexText = options.value(QStringLiteral("sex"));
-    qint64 gender = Gender::Unspecified;
-    if (sexText == u"male")
-        gender = Gender::Male;
-    else if (sexText == u"female")
-        gender = Gender::Female;
-    else if (sexText != u"unspecified")
+    const std::optional<qint64> gender = genderOf(sexText);
+    if (!gender)
         return fail(err, UsageError,
                     QStringLiteral("unknown sex '%1' (male, female or unspecified)").arg(sexText));
 
@@ -89,7 +85,7 @@ int AssessCommand::run(const QStringList &arguments, QTextStream &out, QTextStre
                             .arg(options.value(QStringLiteral("exam"))));
 
     MaturixAssessment assessment;
-    const qsizetype standardCount = assessment.standardTitlesForGender(gender).size();
+    const qsizetype standardCount = assessment.standardTitlesForGender(*gender).size();
     bool ok = false;
     const QString standardText = options.value(QStringLiteral("standard"));
     const qlonglong standard = standardText.toLongLong(&ok);
@@ -111,7 +107,7 @@ int AssessCommand::run(const QStringList &arguments, QTextStream &out, QTextStre
     }
 
     PatientRecord record;
-    record.setGender(gender);
+    record.setGender(*gender);
     record.setBirthDate(AbsoluteDate::fromLocalDate(birth));
     TRRecord &exam = *record.trRecordsArray().front();
     exam.setExamDate(AbsoluteDate::fromLocalDate(examDate));
@@ -130,20 +126,27 @@ int AssessCommand::run(const QStringList &arguments, QTextStream &out, QTextStre
     if (options.isSet(QStringLiteral("json")))
         out << QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact) << '\n';
     else
-        out << "Sex: " << Gender::name(gender) << '\n' << report.toText();
+        out << "Sex: " << Gender::name(*gender) << '\n' << report.toText();
     return Success;
+}
+
+std::optional<qint64> AssessCommand::genderOf(const QString &sexText)
+{
+    if (sexText == u"male")
+        return Gender::Male;
+    if (sexText == u"female")
+        return Gender::Female;
+    if (sexText == u"unspecified")
+        return Gender::Unspecified;
+    return std::nullopt;
 }
 
 int AssessCommand::listStandards(const CommandLineOptions &options, QTextStream &out,
                                  QTextStream &err) const
 {
     const QString sexText = options.value(QStringLiteral("sex"));
-    qint64 gender = Gender::Unspecified;
-    if (sexText == u"male")
-        gender = Gender::Male;
-    else if (sexText == u"female")
-        gender = Gender::Female;
-    else
+    const std::optional<qint64> gender = genderOf(sexText);
+    if (!gender || *gender == Gender::Unspecified)
         return fail(err, UsageError,
                     QStringLiteral("--list-standards needs --sex male or female, not '%1'").arg(sexText));
     for (const char *alone : { "birth", "exam", "standard", "height" }) {
@@ -153,8 +156,8 @@ int AssessCommand::listStandards(const CommandLineOptions &options, QTextStream 
     }
 
     const MaturixAssessment assessment;
-    const QStringList titles = assessment.standardTitlesForGender(gender);
-    const std::vector<double> &boneAges = gender == Gender::Male
+    const QStringList titles = assessment.standardTitlesForGender(*gender);
+    const std::vector<double> &boneAges = *gender == Gender::Male
             ? assessment.maleChronologicalAgeDataPoints()
             : assessment.femaleChronologicalAgeDataPoints();
     // Index 0 is "not assessed", no standard.

@@ -2,6 +2,8 @@
 
 #include "CliCommand.h"
 
+#include <optional>
+
 class CommandLineOptions;
 
 // Computes every derived value of one examination given on the command line.
@@ -14,6 +16,8 @@ public:
     int run(const QStringList &arguments, QTextStream &out, QTextStream &err) override;
 
 private:
+    // The --sex value as the shared sex code; none when it is no sex.
+    static std::optional<qint64> genderOf(const QString &sexText);
     // --list-standards: each standard of the sex with its index and bone age.
     int listStandards(const CommandLineOptions &options, QTextStream &out, QTextStream &err) const;
 };
