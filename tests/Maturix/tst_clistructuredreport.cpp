@@ -137,7 +137,9 @@ void tst_CliStructuredReport::refusesWhatIsNotAReport_data()
                                          << QByteArray("Not a structured report");
     QTest::newRow("another report") << contents(QStringLiteral(PYDICOM_TEST_FILES "/test-SR.dcm"))
                                     << QByteArray("Not a bone-age report");
-    QTest::newRow("truncated") << QByteArray() << QByteArray("premature end of stream");
+    // Where the cut falls varies with the report's UIDs, and with it DCMTK's
+    // own words; our reason's start does not.
+    QTest::newRow("truncated") << QByteArray() << QByteArray("Cannot read the DICOM data");
 }
 
 void tst_CliStructuredReport::refusesWhatIsNotAReport()
